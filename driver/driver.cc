@@ -1,0 +1,154 @@
+#include "driver/driver.h"
+
+#include <sys/times.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "driver/eventlog.h"
+#include "driver/options.h"
+#include "driver/param.h"
+#include "driver/utils.h"
+
+const char *const default_rc_file = "mivo";
+const char *const rc_extension = ".rc";
+const char *const atoms_file_name = "atoms.dat";
+const char *const terms_file_name = "terms.dat";
+const char *const classes_file_name = "classes";
+const char *const class_profile_name = "class";
+const char *const class_profile_extension = ".cpf";
+
+// Baseline of the resource report: the moment of the previous report.
+time_t p_time = 0;
+struct tms time_buf = {};
+
+namespace {
+
+const char *const log_file_name = "mivo.log";
+const char *const scores_file_name = "scores.dat";
+
+void read_resource_file() {
+  std::string name = resource_file_name();
+  if (name.empty()) {
+    log(2, "no resource file available, using default parameters");
+    return;
+  }
+  // The resource-file parser reads name here once the scanner is in place.
+}
+
+void take_baseline() {
+  p_time = time(nullptr);
+  times(&time_buf);
+}
+
+void train() {
+  log(3, "updating class profiles...");
+  report_resources();
+  open_output_file(score_ofs, scores_file_name);
+  score_ofs << "****TRAIN" << std::endl;
+  report_resources();
+}
+
+}  // namespace
+
+std::string resource_file_name() {
+  std::string named = options.get_rc_file();
+  if (!named.empty()) return PathName("", named, rc_extension).get();
+  std::string fallback = PathName("", default_rc_file, rc_extension).get();
+  return file_exists(fallback) ? fallback : std::string();
+}
+
+void apply_options() {
+  if (options.algorithm_given())
+    param.gen.set_algorithm(options.training_algorithm());
+  if (!options.get_data_directory().empty())
+    param.gen.set_data_directory(options.get_data_directory());
+  if (!options.get_input_directory().empty())
+    param.gen.set_input_directory(options.get_input_directory());
+}
+
+void get_memory_information(long pid, long *total, long *resident) {
+  *total = -1;
+  *resident = -1;
+  char name[64];
+  snprintf(name, sizeof name, "/proc/%ld/stat", pid);
+  FILE *file = fopen(name, "r");
+  if (file == nullptr) return;
+  char line[4096];
+  bool have_line = fgets(line, sizeof line, file) != nullptr;
+  fclose(file);
+  if (!have_line) return;
+  // The command name in field 2 may hold blanks; counting resumes after its ')'.
+  const char *p = strrchr(line, ')');
+  if (p == nullptr) return;
+  unsigned long vsize = 0;
+  long rss_pages = 0;
+  if (sscanf(p + 1,
+             " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s"
+             " %*s %*s %*s %*s %lu %ld",
+             &vsize, &rss_pages) == 2) {
+    *total = static_cast<long>(vsize / 1024);
+    *resident = rss_pages * 4;
+  }
+}
+
+void report_resources() {
+  long total, resident;
+  get_memory_information(static_cast<long>(getpid()), &total, &resident);
+  char memory_text[128];
+  snprintf(memory_text, sizeof memory_text, "memory: %ldMB total, %ldMB in RAM",
+           total / 1024, resident / 1024);
+
+  time_t now = time(nullptr);
+  struct tms now_times;
+  times(&now_times);
+  unsigned long ticks = static_cast<unsigned long>(sysconf(_SC_CLK_TCK));
+  if (ticks == 0) ticks = 100;
+  char time_text[128];
+  snprintf(time_text, sizeof time_text, "time: real:%lu, user:%lu, system:%lu",
+           static_cast<unsigned long>(now - p_time),
+           static_cast<unsigned long>(now_times.tms_utime - time_buf.tms_utime) / ticks,
+           static_cast<unsigned long>(now_times.tms_stime - time_buf.tms_stime) / ticks);
+  log_formatted_results(2, "%s   %s", memory_text, time_text);
+  p_time = now;
+  time_buf = now_times;
+}
+
+int run_mivo(int argc, const char **argv) {
+  event_log.initialize(log_file_name);
+
+  options.parse(argc, argv);
+  options.log_options(2);
+  read_resource_file();
+  apply_options();
+  log_results(3, "parameter settings are:");
+  param.log_parameters(3);
+
+  take_baseline();
+  // The analyser process starts here.
+  report_resources();
+
+  // The data directory is opened and earlier runs' tables are loaded here.
+  report_resources();
+
+  log_results(1, "collecting documents...");
+  report_resources();
+
+  log_results(1, "analyzing the documents...");
+  report_resources();
+
+  if (!options.get_examples_directory().empty() && !options.skip_train())
+    train();
+
+  score_ofs << "****TEST" << std::endl;
+  if (!options.skip_test()) {
+    score_ofs.close();
+    report_resources();
+  }
+
+  time_t end = time(nullptr);
+  log_results(3, ctime(&end));
+  return 0;
+}

@@ -1,0 +1,34 @@
+// The run: the phases of one mivo process in their fixed order, the choice of
+// the phases to skip, and the resource report written between phases.
+#ifndef MIVO_DRIVER_DRIVER_H
+#define MIVO_DRIVER_DRIVER_H
+
+#include <fstream>
+#include <string>
+
+extern const char *const default_rc_file;
+extern const char *const rc_extension;
+extern const char *const atoms_file_name;
+extern const char *const terms_file_name;
+extern const char *const classes_file_name;
+extern const char *const class_profile_name;
+extern const char *const class_profile_extension;
+
+// Receives the marker lines "****TRAIN" and "****TEST" of a training run.
+extern std::ofstream score_ofs;
+
+// Runs every phase of a run; returns the program's exit status.
+int run_mivo(int argc, const char **argv);
+
+// The resource file to read: the -r name with ".rc" added unless it ends in it,
+// else "mivo.rc"; empty when none was named and mivo.rc does not exist.
+std::string resource_file_name();
+// Lets the command line override the resource file's choices.
+void apply_options();
+// Logs memory and the time used since the previous report.
+void report_resources();
+// Total (virtual) and resident size of process pid in kilobytes; -1 each when
+// they cannot be read.
+void get_memory_information(long pid, long *total, long *resident);
+
+#endif  // MIVO_DRIVER_DRIVER_H

@@ -1,0 +1,150 @@
+#include "driver/eventlog.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+
+#include "driver/options.h"
+#include "driver/utils.h"
+
+namespace {
+
+const double mivo_version = 1.4;
+
+const char *const prefixes[] = {"", "WARNING: ", "ERROR: ", "DEBUG: "};
+
+const char *const named_messages[] = {
+    "cannot open file `%s' for reading", "cannot open file `%s' for writing",
+    "error reading file `%s'",           "error writing file `%s'",
+    "could not create directory `%s'",   "cannot find directory `%s'",
+    "cannot open directory `%s'",        "error deleting file `%s'",
+    "format error in file `%s'"};
+
+const char *const plain_messages[] = {
+    "open failure",        "open failure",          "read error",
+    "write error",         "could not create directory", "directory not found",
+    "cannot open directory", "delete error",        "format error"};
+
+bool on_screen(unsigned int level) {
+  return level != 0 && level <= options.get_verbosity_level();
+}
+
+// vsnprintf never writes past the buffer and cuts the text at its size - 1.
+void format_message(char (&buffer)[max_message_length + 1], const char *format,
+                    va_list args) {
+  vsnprintf(buffer, sizeof buffer, format, args);
+}
+
+void report(EventLog::EventType type, const char *text) {
+  std::cerr << prefixes[type] << text << std::endl;
+  event_log.log(type, text);
+}
+
+}  // namespace
+
+void EventLog::initialize(const char *name) {
+  open_output_file(ofs, name);
+  if (!ofs) {
+    std::cerr << "ERROR: cannot open log file " << name << std::endl;
+    std::cerr << "aborting..." << std::endl;
+    exit(1);
+  }
+  time_t now = time(nullptr);
+  ofs << ctime(&now) << "this is MIVO version: " << mivo_version << "\n\n";
+  ofs.flush();
+}
+
+void EventLog::log(EventType type, const char *text) {
+  if (!ofs.good()) return;
+  ofs << prefixes[type] << text << std::endl;
+}
+
+void log(unsigned int level, const char *text) {
+  if (!on_screen(level)) return;
+  std::clog << text << std::endl;
+  event_log.log(EventLog::message_event, text);
+}
+
+void log_results(unsigned int level, const char *text) {
+  if (on_screen(level)) std::clog << text << std::endl;
+  event_log.log(EventLog::message_event, text);
+}
+
+void log_formatted(unsigned int level, const char *format, ...) {
+  char buffer[max_message_length + 1];
+  va_list args;
+  va_start(args, format);
+  format_message(buffer, format, args);
+  va_end(args);
+  log(level, buffer);
+}
+
+void log_formatted_results(unsigned int level, const char *format, ...) {
+  char buffer[max_message_length + 1];
+  va_list args;
+  va_start(args, format);
+  format_message(buffer, format, args);
+  va_end(args);
+  log_results(level, buffer);
+}
+
+void warning(const char *format, ...) {
+  char buffer[max_message_length + 1];
+  va_list args;
+  va_start(args, format);
+  format_message(buffer, format, args);
+  va_end(args);
+  report(EventLog::warning_event, buffer);
+}
+
+void error(const char *format, ...) {
+  char buffer[max_message_length + 1];
+  va_list args;
+  va_start(args, format);
+  format_message(buffer, format, args);
+  va_end(args);
+  report(EventLog::error_event, buffer);
+}
+
+void myabort() {
+  int number = errno;
+  char text[64];
+  if (number != 0) {
+    snprintf(text, sizeof text, "aborting... (errno = %d)", number);
+    event_log.log(EventLog::error_event, text);
+  } else {
+    snprintf(text, sizeof text, "aborting...");
+    event_log.log(EventLog::message_event, text);
+  }
+  std::cerr << text << std::endl;
+  // An exit status keeps 8 bits: an errno above 255 could read as success.
+  exit(number > 0 && number <= 255 ? number : 1);
+}
+
+void report_file_error(const char *name, FileErrors kind) {
+  if (name != nullptr)
+    error(named_messages[kind], name);
+  else
+    error("%s", plain_messages[kind]);
+}
+
+void report_file_error(const std::string &name, FileErrors kind) {
+  report_file_error(name.c_str(), kind);
+}
+
+void assertion_failed(const char *file, unsigned int line,
+                      const char *condition) {
+  // Name the module, not the build's path to it: "driver/eventlog.cc" -> "eventlog".
+  const char *base = strrchr(file, '/');
+  base = base ? base + 1 : file;
+  std::string module(base);
+  std::string::size_type dot = module.rfind('.');
+  if (dot != std::string::npos && dot > 0) module.erase(dot);
+  fprintf(stderr, "%s:%u: failed assertion `%s'\n", module.c_str(), line,
+          condition);
+  abort();
+}

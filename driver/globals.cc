@@ -1,0 +1,14 @@
+// The process-wide objects, defined in one place so that they are constructed
+// in this order and destroyed in the reverse order, also on exit.
+#include <fstream>
+
+#include "driver/eventlog.h"
+#include "driver/memory.h"
+#include "driver/options.h"
+#include "driver/param.h"
+
+Param param;
+Options options;
+Memory memory;
+EventLog event_log;
+std::ofstream score_ofs;

@@ -1,0 +1,33 @@
+// Long-lived storage for strings that stay until the process ends: handed out
+// from pages of 65524 bytes and never freed one by one.
+#ifndef MIVO_DRIVER_MEMORY_H
+#define MIVO_DRIVER_MEMORY_H
+
+#include <vector>
+
+class Memory {
+ public:
+  static const unsigned int page_size = 65524;
+
+  Memory() : free_byte(nullptr), bytes_left(0) {}
+  ~Memory() { free_pages(); }
+  Memory(const Memory &) = delete;
+  Memory &operator=(const Memory &) = delete;
+
+  // Size bytes (rounded up to a multiple of 4) that stay valid until free_pages.
+  void *alloc(unsigned int size);
+  // Releases every page and every oversized block.
+  void free_pages();
+
+  unsigned long get_page_count() const { return pages.size(); }
+
+ private:
+  std::vector<char *> pages;
+  std::vector<char *> large_blocks;
+  char *free_byte;
+  unsigned int bytes_left;
+};
+
+extern Memory memory;
+
+#endif  // MIVO_DRIVER_MEMORY_H

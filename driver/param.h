@@ -1,0 +1,195 @@
+// Every tunable setting of the system, in four groups (general, Winnow, Rocchio,
+// SBC). Defaults at construction, then the resource file, then the command line;
+// logged once before any work starts and read-only afterwards.
+#ifndef MIVO_DRIVER_PARAM_H
+#define MIVO_DRIVER_PARAM_H
+
+#include <ostream>
+#include <string>
+
+enum AlgorithmType { Winnow = 0, Rocchio = 1, SBC = 2 };
+
+enum TermSelType {
+  NoTermSel = 0,
+  Uncertainty = 1,
+  TermFrequency = 2,
+  DocumentFrequency = 3,
+  TfIdf = 4,
+  InformationGain = 5
+};
+
+// How a term's strength in a document is computed.
+enum StrengthMode : unsigned int {
+  freq_strength = 4,
+  bool_strength = 5,
+  sqrt_strength = 6,
+  ltc_strength = 7
+};
+
+// How document strengths are normalised.
+enum NormalizeMode : unsigned int {
+  normalize_off = 1,
+  normalize_linear = 2,
+  normalize_vector = 3
+};
+
+// The printed name of a strength or normalize mode ("" for unknown values).
+const char *strength_mode_name(unsigned int mode);
+const char *normalize_mode_name(unsigned int mode);
+
+// Prints a bool as "on" or "off".
+struct Toggle {
+  explicit Toggle(bool v) : value(v) {}
+  bool value;
+};
+
+// Prints a string between double quotes.
+struct Quote {
+  explicit Quote(const std::string &s) : text(s) {}
+  const std::string &text;
+};
+
+std::ostream &operator<<(std::ostream &os, Toggle t);
+std::ostream &operator<<(std::ostream &os, const Quote &q);
+std::ostream &operator<<(std::ostream &os, AlgorithmType a);
+std::ostream &operator<<(std::ostream &os, TermSelType t);
+
+class GenParam {
+ public:
+  GenParam();
+
+  std::string get_data_directory() const { return data_directory; }
+  void set_data_directory(const std::string &s) { data_directory = s; }
+  std::string get_input_directory() const { return input_directory; }
+  void set_input_directory(const std::string &s) { input_directory = s; }
+  std::string get_file_directory() const { return file_directory; }
+  void set_file_directory(const std::string &s) { file_directory = s; }
+  std::string get_analyser() const { return analyser; }
+  void set_analyser(const std::string &s) { analyser = s; }
+  const double &get_fparameter() const { return fparameter; }
+  void set_fparameter(const double &d) { fparameter = d; }
+  double get_selectivity() const { return selectivity; }
+  void set_selectivity(double d) { selectivity = d; }
+  AlgorithmType get_algorithm() const { return algorithm; }
+  void set_algorithm(AlgorithmType a) { algorithm = a; }
+  TermSelType get_term_sel() const { return term_sel; }
+  void set_term_sel(TermSelType t) { term_sel = t; }
+  bool incremental() const { return incremental_mode; }
+  void set_incremental(bool b) { incremental_mode = b; }
+  bool save() const { return save_mode; }
+  void set_save(bool b) { save_mode = b; }
+  bool scaling() const { return scaling_mode; }
+  void set_scaling(bool b) { scaling_mode = b; }
+  bool multiclass() const { return multiclass_mode; }
+  void set_multiclass(bool b) { multiclass_mode = b; }
+  unsigned int get_maxrank() const { return maxrank; }
+  void set_maxrank(unsigned int n) { maxrank = n; }
+  unsigned int get_minrank() const { return minrank; }
+  void set_minrank(unsigned int n) { minrank = n; }
+  unsigned int get_normalize() const { return normalize; }
+  void set_normalize(unsigned int n) { normalize = n; }
+  unsigned int get_strength_mode() const { return strength_mode; }
+  void set_strength_mode(unsigned int n) { strength_mode = n; }
+
+  void print(std::ostream &os) const;
+
+ private:
+  std::string data_directory;
+  std::string input_directory;
+  std::string file_directory;
+  std::string analyser;
+  double fparameter;
+  double selectivity;
+  AlgorithmType algorithm;
+  TermSelType term_sel;
+  bool incremental_mode;
+  bool save_mode;
+  bool scaling_mode;
+  bool multiclass_mode;
+  unsigned int maxrank;
+  unsigned int minrank;
+  unsigned int normalize;
+  unsigned int strength_mode;
+};
+
+class WinParam {
+ public:
+  WinParam();
+
+  unsigned int get_max_iters() const { return max_iters; }
+  void set_max_iters(unsigned int n) { max_iters = n; }
+  const double &get_alpha() const { return alpha; }
+  void set_alpha(const double &d) { alpha = d; }
+  const double &get_beta() const { return beta; }
+  void set_beta(const double &d) { beta = d; }
+  const double &get_theta_plus() const { return theta_plus; }
+  void set_theta_plus(const double &d) { theta_plus = d; }
+  const double &get_theta_minus() const { return theta_minus; }
+  void set_theta_minus(const double &d) { theta_minus = d; }
+  bool get_negative_weights() const { return negative_weights; }
+  void set_negative_weights(bool b) { negative_weights = b; }
+
+  void print(std::ostream &os) const;
+
+ private:
+  unsigned int max_iters;
+  double alpha;
+  double beta;
+  double theta_plus;
+  double theta_minus;
+  bool negative_weights;
+};
+
+class RocParam {
+ public:
+  RocParam();
+
+  void set_pivoted(bool b) { pivoted = b; }
+  const double &get_beta() const { return beta; }
+  void set_beta(const double &d) { beta = d; }
+  const double &get_gamma() const { return gamma; }
+  void set_gamma(const double &d) { gamma = d; }
+  bool get_negative_weights() const { return negative_weights; }
+  void set_negative_weights(bool b) { negative_weights = b; }
+
+  void print(std::ostream &os) const;
+
+ private:
+  bool pivoted;
+  double beta;
+  double gamma;
+  bool negative_weights;
+};
+
+class SBCParam {
+ public:
+  SBCParam();
+
+  unsigned long get_max_signif() const { return max_signif; }
+  void set_max_signif(unsigned long n) { max_signif = n; }
+  bool get_laplace() const { return laplace; }
+  void set_laplace(bool b) { laplace = b; }
+
+  void print(std::ostream &os) const;
+
+ private:
+  unsigned long max_signif;
+  bool laplace;
+};
+
+class Param {
+ public:
+  GenParam gen;
+  WinParam win;
+  RocParam roc;
+  SBCParam sbc;
+
+  // Logs the settings as one message with log_results at the given level.
+  void log_parameters(unsigned int level) const;
+  // The text that log_parameters logs.
+  std::string parameters_text() const;
+};
+
+extern Param param;
+
+#endif  // MIVO_DRIVER_PARAM_H

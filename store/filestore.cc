@@ -394,10 +394,13 @@ gboolean filestore_get_file(const FileStore *fs, const char *name, void **data,
   void *buffer = g_malloc(node->size > 0 ? node->size : 1);
   int fd = fs->stores[node->repository_id].fd;
   ssize_t got = read_data(fd, buffer, node->size, node->offset);
-  if (got < 0) fail(nullptr, repository_path(fs, node->repository_id), read_failure);
-  if (static_cast<size_t>(got) < node->size)
-    format_error(repository_path(fs, node->repository_id),
-                 "a record ends beyond the end of its repository");
+  if (got < 0 || static_cast<size_t>(got) < node->size) {
+    g_free(buffer);
+    // Shorter than at open: the file was cut while the store was open.
+    char *path = repository_path(fs, node->repository_id);
+    if (got < 0) fail(nullptr, path, read_failure);
+    format_error(path, "a record ends beyond the end of its repository");
+  }
   *data = buffer;
   *len = node->size;
   return TRUE;

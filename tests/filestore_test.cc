@@ -3,27 +3,26 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
+#include <vector>
 
 namespace fsys = std::filesystem;
+using ::testing::ExitedWithCode;
 using Records = std::map<std::string, std::string>;
 
 namespace {
 
 std::string slurp(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void spill(const std::string &path, const std::string &bytes) {
@@ -48,7 +47,8 @@ void put(FileStore *fs, const std::string &name, const std::string &data) {
   filestore_put_file(fs, name.c_str(), data.data(), data.size());
 }
 
-Records contents(const FileStore *fs) {
+Records contents(const std::string &base) {
+  FileStore *fs = filestore_open(base.c_str());
   Records records;
   GList *names = filestore_get_filenames(fs);
   for (GList *cell = names; cell != nullptr; cell = cell->next) {
@@ -59,22 +59,8 @@ Records contents(const FileStore *fs) {
     g_free(data);
   }
   g_list_free(names);
+  filestore_close(fs);
   return records;
-}
-
-// Opens the store in a child process; its wait status tells how that went.
-int open_in_child(const std::string &base) {
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (freopen("/dev/null", "w", stderr) == nullptr) _exit(2);
-    alarm(10);  // a hang ends in a signal, not a stuck test
-    filestore_close(filestore_open(base.c_str()));
-    _exit(0);
-  }
-  int status;
-  waitpid(pid, &status, 0);
-  return status;
 }
 
 class FileStoreTest : public ::testing::Test {
@@ -87,18 +73,16 @@ class FileStoreTest : public ::testing::Test {
     base = dir + "/store";
   }
   void sparse_repository(unsigned int id, off_t length) {
-    char suffix[8];
-    snprintf(suffix, sizeof suffix, ".%03u", id);
-    spill(base + suffix, "");
-    ASSERT_EQ(0, truncate((base + suffix).c_str(), length));
+    std::string path = base + ".00" + std::to_string(id);
+    spill(path, "");
+    ASSERT_EQ(0, truncate(path.c_str(), length));
   }
   std::string dir, base;
 };
 
 TEST_F(FileStoreTest, RecordsSurviveCloseAndReopen) {
   FileStore *fs = filestore_open(base.c_str());
-  EXPECT_EQ("", slurp(base + ".idx"));
-  EXPECT_FALSE(fsys::exists(base + ".000"));
+  EXPECT_TRUE(fsys::exists(base + ".idx") && !fsys::exists(base + ".000"));
   void *data = &fs;
   size_t len = 99;
   EXPECT_FALSE(filestore_get_file(fs, "absent", &data, &len));
@@ -122,81 +106,74 @@ TEST_F(FileStoreTest, RecordsSurviveCloseAndReopen) {
   EXPECT_EQ("firstsecond", slurp(base + ".000"));
   for (const char *suffix : {".idx", ".000"})
     EXPECT_EQ(0640u, unsigned(fsys::status(base + suffix).permissions()));
-
-  fs = filestore_open(base.c_str());
-  EXPECT_EQ((Records{{"doc", "second"}, {"empty", ""}}), contents(fs));
-  EXPECT_EQ(6u, filestore_get_node(fs, "doc")->size);
-  filestore_close(fs);
+  EXPECT_EQ((Records{{"doc", "second"}, {"empty", ""}}), contents(base));
 }
 
-TEST_F(FileStoreTest, RecordsFillRepositoriesUpToTheLimit) {
+TEST_F(FileStoreTest, RepositoriesFillUpToTheirLimit) {
   spill(base + ".idx", Index().word(1).word(0).bytes);
   sparse_repository(0, MAX_STORE_SIZE - 4);
   FileStore *fs = filestore_open(base.c_str());
   put(fs, "fits", "four");
   put(fs, "spills", "x");
   put(fs, "nothing", "");
-  filestore_close(fs);
-  fs = filestore_open(base.c_str());
-  EXPECT_EQ((Records{{"fits", "four"}, {"spills", "x"}, {"nothing", ""}}), contents(fs));
   EXPECT_EQ(MAX_STORE_SIZE - 4, filestore_get_node(fs, "fits")->offset);
   EXPECT_EQ(1u, filestore_get_node(fs, "spills")->repository_id);
   EXPECT_EQ(0u, filestore_get_node(fs, "nothing")->repository_id);
   filestore_close(fs);
-}
+  EXPECT_EQ((Records{{"fits", "four"}, {"spills", "x"}, {"nothing", ""}}), contents(base));
 
-TEST_F(FileStoreTest, FullStoreEndsTheRun) {
   spill(base + ".idx", Index().word(MAX_NR_STORES).word(0).bytes);
   for (unsigned int id = 0; id < MAX_NR_STORES; ++id)
     sparse_repository(id, MAX_STORE_SIZE);
-  EXPECT_EXIT(put(filestore_open(base.c_str()), "doc", "x"),
-              ::testing::ExitedWithCode(1), "no room for record `doc'");
+  EXPECT_EXIT(put(filestore_open(base.c_str()), "doc", "x"), ExitedWithCode(1),
+              "no room for record `doc'");
   EXPECT_FALSE(fsys::exists(base + ".008"));
 }
 
-TEST_F(FileStoreTest, DamagedStoresAreFormatErrors) {
+// Damaged, cut and random indexes end in a clean exit (status 1 for a format
+// error): no signal, no hang, no read past a buffer.
+TEST_F(FileStoreTest, DamagedIndexesStopTheRunCleanly) {
   spill(base + ".000", "0123456789");
-  const Index damaged[] = {
-      Index().word(9).word(0),
-      Index().word(1).word(1).node("doc", 8, 0, 1),
-      Index().word(1).word(1).node("doc", 1, 0, 1),
-      Index().word(1).word(1).node("doc", 0, 6, 5),
-      Index().word(1).word(1).node("doc", 0, 0xfffffff0u, 1),
-      Index().word(1).word(2).node("doc", 0, 0, 1),
-  };
-  for (const Index &index : damaged) {
-    spill(base + ".idx", index.bytes);
-    EXPECT_EXIT(filestore_open(base.c_str()), ::testing::ExitedWithCode(1),
-                "format error in file `" + base + "\\.(idx|000)'");
-  }
-  spill(base + ".idx", Index().word(1).word(1).bytes + "doc");
-  EXPECT_EXIT(filestore_open(base.c_str()), ::testing::ExitedWithCode(1), "format error");
-  spill(base + ".idx", Index().word(2).word(0).bytes);
-  EXPECT_EXIT(filestore_open(base.c_str()), ::testing::ExitedWithCode(ENOENT),
-              "cannot open file `" + base + "\\.001' for reading");
-}
-
-TEST_F(FileStoreTest, TruncatedOrRandomIndexesNeverCrash) {
-  spill(base + ".000", "abcdef");
-  Index whole = Index().word(1).word(2).node("ab", 0, 0, 2).node("cdef", 0, 2, 4);
-  for (size_t length = 1; length < whole.bytes.size(); ++length) {
-    spill(base + ".idx", whole.bytes.substr(0, length));
-    int status = open_in_child(base);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << length;
-  }
+  std::vector<std::string> damaged = {
+      Index().word(9).word(0).bytes,
+      Index().word(1).word(1).node("doc", 8, 0, 1).bytes,
+      Index().word(1).word(1).node("doc", 1, 0, 1).bytes,
+      Index().word(1).word(1).node("doc", 0, 6, 5).bytes,
+      Index().word(1).word(1).node("doc", 0, 0xfffffff0u, 1).bytes,
+      Index().word(1).word(1).bytes + "doc"};
+  std::string whole = Index().word(1).word(2).node("ab", 0, 0, 2).node("cdef", 0, 2, 6).bytes;
+  for (size_t length = 1; length < whole.size(); ++length) damaged.push_back(whole.substr(0, length));
+  size_t known = damaged.size();  // random bytes after these may make sense
   std::mt19937 rng(6);
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 200; ++round) {
     std::string bytes = Index().word(rng() % 2).word(rng() % 4).bytes;
-    for (unsigned int n = rng() % 40; n > 0; --n)
-      bytes += char(rng() % 4 == 0 ? 0 : rng());
-    spill(base + ".idx", bytes.substr(rng() % 3 == 0 ? 4 : 0));
-    int status = open_in_child(base);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << round;
+    for (unsigned int n = rng() % 40; n > 0; --n) bytes += char(rng() % 4 ? rng() : 0);
+    damaged.push_back(bytes);
   }
+  for (size_t i = 0; i < damaged.size(); ++i) {
+    spill(base + ".idx", damaged[i]);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (freopen("/dev/null", "w", stderr) == nullptr) _exit(2);
+      alarm(10);
+      filestore_close(filestore_open(base.c_str()));
+      _exit(0);
+    }
+    int status;
+    waitpid(pid, &status, 0);
+    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    ASSERT_TRUE(code == 1 || (code == 0 && i >= known)) << i;
+  }
+  spill(base + ".idx", damaged[3]);
+  EXPECT_EXIT(filestore_open(base.c_str()), ExitedWithCode(1), "format error in file `" + base + ".000'");
+  spill(base + ".idx", Index().word(2).word(0).bytes);
+  EXPECT_EXIT(filestore_open(base.c_str()), ExitedWithCode(ENOENT),
+              "cannot open file `" + base + ".001' for reading");
 }
 
-// A crash leaves the files as they are at that moment: copies of them are
-// what the next run finds.
+// A crash leaves the files as they are at that moment; a copy of them is what
+// the next run finds.
 TEST_F(FileStoreTest, UnsyncedPutsAreLostCleanly) {
   sparse_repository(0, MAX_STORE_SIZE - 8);
   spill(base + ".idx", Index().word(1).word(1).node("old", 0, 0, 0).bytes);
@@ -209,13 +186,11 @@ TEST_F(FileStoreTest, UnsyncedPutsAreLostCleanly) {
   spill(crashed + "/store.idx.tmp", "torn");
   filestore_abandon(fs);
 
+  EXPECT_EQ((Records{{"old", ""}}), contents(crashed + "/store"));
   fs = filestore_open((crashed + "/store").c_str());
-  EXPECT_EQ((Records{{"old", ""}}), contents(fs));
   put(fs, "again", "reuses the orphan");
   filestore_close(fs);
-  fs = filestore_open((crashed + "/store").c_str());
-  EXPECT_EQ((Records{{"old", ""}, {"again", "reuses the orphan"}}), contents(fs));
-  filestore_close(fs);
+  EXPECT_EQ((Records{{"old", ""}, {"again", "reuses the orphan"}}), contents(crashed + "/store"));
 }
 
 TEST_F(FileStoreTest, FailedIndexWriteKeepsTheOldIndex) {
@@ -233,10 +208,8 @@ TEST_F(FileStoreTest, FailedIndexWriteKeepsTheOldIndex) {
     put(closer.fs, "new", "x");
     filestore_sync(closer.fs);
   };
-  EXPECT_EXIT(disk_full(), ::testing::ExitedWithCode(EFBIG), "error writing file `.*idx.tmp'");
-  fs = filestore_open(base.c_str());
-  EXPECT_EQ(100u, contents(fs).size());
-  filestore_close(fs);
+  EXPECT_EXIT(disk_full(), ExitedWithCode(EFBIG), "error writing file `.*idx.tmp'");
+  EXPECT_EQ(100u, contents(base).size());
 }
 
 std::string record_name(unsigned int k) { return "doc" + std::to_string(k % 41); }
@@ -248,14 +221,8 @@ Records state_after(unsigned int puts) {
   return records;
 }
 
-// The writer tells the test how many puts a sync covers, before and after it.
-void tell(int fd, unsigned int puts, bool synced) {
-  unsigned int marks[2] = {puts, synced};
-  if (write(fd, marks, sizeof marks) != sizeof marks) _exit(2);
-}
-
 // A writer killed at random moments: every synced put is found, byte for
-// byte, and nothing else but the puts of a sync that was under way.
+// byte, and nothing that was put after the last sync.
 TEST_F(FileStoreTest, KilledWriterLosesNoSyncedRecord) {
   std::mt19937 rng(42);
   unsigned int synced = 0;
@@ -268,26 +235,20 @@ TEST_F(FileStoreTest, KilledWriterLosesNoSyncedRecord) {
       for (unsigned int k = synced + 1;; ++k) {
         put(fs, record_name(k), record_data(k));
         if (k % 4 != 0) continue;
-        tell(pipe_fds[1], k, false);
-        filestore_sync(fs);
-        tell(pipe_fds[1], k, true);
+        filestore_sync(fs);  // then tells the test how many puts are synced
+        if (write(pipe_fds[1], &k, sizeof k) != sizeof k) _exit(2);
       }
     }
     close(pipe_fds[1]);
     usleep(rng() % 20000);
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
-    unsigned int marks[2], pending = synced;
-    while (read(pipe_fds[0], marks, sizeof marks) == sizeof marks)
-      (marks[1] ? synced : pending) = marks[0];
+    while (read(pipe_fds[0], &synced, sizeof synced) == sizeof synced) continue;
     close(pipe_fds[0]);
-    FileStore *fs = filestore_open(base.c_str());
-    Records found = contents(fs);
-    filestore_close(fs);
-    if (found != state_after(synced)) {
-      ASSERT_TRUE(found == state_after(pending)) << "round " << round;
-      synced = pending;
-    }
+    // The kill may come after a sync and before it was told.
+    Records found = contents(base);
+    if (found != state_after(synced)) synced += 4;
+    ASSERT_TRUE(found == state_after(synced)) << "round " << round;
   }
 }
 

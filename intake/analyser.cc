@@ -143,8 +143,8 @@ void Analyser::send_request(const std::string &path, const std::string &name) {
     myabort();
   }
   if (!write_all(to_child, path + "\n")) {
-    error("cannot send document `%s' to analyser `%s': %s", name.c_str(),
-          command.c_str(), strerror(errno));
+    error("analyser `%s' did not take the request for document `%s': %s",
+          command.c_str(), name.c_str(), strerror(errno));
     myabort();
   }
 }

@@ -12,7 +12,7 @@
 class Analyser {
  public:
   // Most arguments the analyser command may give after the program's path.
-  static const unsigned int MAX_NR_OPTIONS = 20;
+  static constexpr unsigned int MAX_NR_OPTIONS = 20;
 
   Analyser() : to_child(-1), from_child(-1), child_pid(0) {}
   ~Analyser() { stop_analyser_process(); }

@@ -78,7 +78,7 @@ void VocabularyFile::append_lines(
   }
   struct stat st;
   if (fstat(fd, &st) != 0 || static_cast<unsigned long>(st.st_size) != bytes) {
-    error("file `%s' has changed since it was read; not appending to it",
+    error("file `%s' is not as this run read it; not appending to it",
           name.c_str());
     errno = 0;
     myabort();

@@ -79,7 +79,7 @@ TEST(AtomTableTest, DamagedOrChangedFilesEndTheRun) {
   AtomTable table;
   table.set_file("changed.dat");
   table.enter("blue");
-  EXPECT_EXIT(table.write(), failed_run, "`changed.dat' has changed since it was read");
+  EXPECT_EXIT(table.write(), failed_run, "`changed.dat' is not as this run read it");
 }
 
 }  // namespace

@@ -11,6 +11,9 @@
 #include "driver/options.h"
 #include "driver/param.h"
 #include "driver/utils.h"
+#include "intake/analyser.h"
+#include "model/atomtab.h"
+#include "model/termtab.h"
 
 const char *const default_rc_file = "mivo";
 const char *const rc_extension = ".rc";
@@ -41,6 +44,17 @@ void read_resource_file() {
 void take_baseline() {
   p_time = time(nullptr);
   times(&time_buf);
+}
+
+// Until the data base opens the data directory and loads the tables, the
+// vocabulary files are named here.
+void save_vocabulary() {
+  std::string directory = param.gen.get_data_directory();
+  check_directory_exists(directory);
+  atom_table.set_file(PathName(directory, atoms_file_name).get());
+  term_table.set_file(PathName(directory, terms_file_name).get());
+  atom_table.write();
+  term_table.write();
 }
 
 void train() {
@@ -127,7 +141,7 @@ int run_mivo(int argc, const char **argv) {
   param.log_parameters(3);
 
   take_baseline();
-  // The analyser process starts here.
+  analyser.initialise(param.gen.get_analyser());
   report_resources();
 
   // The data directory is opened and earlier runs' tables are loaded here.
@@ -138,6 +152,8 @@ int run_mivo(int argc, const char **argv) {
 
   log_results(1, "analyzing the documents...");
   report_resources();
+
+  save_vocabulary();
 
   if (!options.get_examples_directory().empty() && !options.skip_train())
     train();

@@ -6,9 +6,15 @@
 #include "driver/memory.h"
 #include "driver/options.h"
 #include "driver/param.h"
+#include "intake/analyser.h"
+#include "model/atomtab.h"
+#include "model/termtab.h"
 
 Param param;
 Options options;
 Memory memory;
+AtomTable atom_table;
+TermTable term_table;
+Analyser analyser;
 EventLog event_log;
 std::ofstream score_ofs;

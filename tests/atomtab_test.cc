@@ -1,0 +1,85 @@
+#include "model/atomtab.h"
+
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "driver/options.h"
+#include "driver/utils.h"
+
+namespace {
+
+bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
+
+std::string file_text(const std::string &path) {
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// Level-1 results reach the screen with -v: the growth lines are checked there.
+TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
+  const char *argv[] = {"mivo", "-v", "examples"};
+  options.parse(3, argv);
+  std::stringstream screen;
+  std::streambuf *old_clog = std::clog.rdbuf(screen.rdbuf());
+  delete_file("grow.dat");
+  AtomTable first;
+  first.set_file("grow.dat");
+  first.write();
+  EXPECT_EQ(0UL, first.enter("red"));
+  EXPECT_EQ(1UL, first.enter("blue"));
+  EXPECT_EQ(0UL, first.enter("red"));
+  first.write();
+  AtomTable second;
+  second.set_file("grow.dat");
+  second.read();
+  unsigned long id = 0;
+  EXPECT_FALSE(second.find("green", id));
+  EXPECT_EQ(EmptyAtom, id);
+  EXPECT_EQ(2UL, second.enter("green"));
+  EXPECT_EQ("blue", second.text(1));
+  second.write();
+  second.write();
+  std::clog.rdbuf(old_clog);
+  EXPECT_EQ("red\nblue\ngreen\n", file_text("grow.dat"));
+  EXPECT_EQ("creating grow.dat with 2 atoms\nupdating grow.dat from 2 to 3 atoms\n",
+            screen.str());
+}
+
+TEST(AtomTableTest, LongAtomsAndATornLastLine) {
+  std::string phrase;
+  while (phrase.size() < 40000) phrase += "word ";
+  std::ofstream("long.dat") << "a\n" << phrase << "\nb\ntorn";
+  AtomTable table;
+  table.set_file("long.dat");
+  testing::internal::CaptureStderr();
+  table.read();
+  EXPECT_NE(std::string::npos,
+            testing::internal::GetCapturedStderr().find("WARNING: dropping incomplete"));
+  EXPECT_EQ(phrase, table.text(1));
+  EXPECT_EQ(3UL, table.enter("c"));
+  table.write();
+  EXPECT_EQ("a\n" + phrase + "\nb\nc\n", file_text("long.dat"));
+}
+
+TEST(AtomTableTest, DamagedOrChangedFilesEndTheRun) {
+  for (const char *damaged : {"red\nblue\nred\n", "red\n\nblue\n"}) {
+    std::ofstream("damaged.dat") << damaged;
+    AtomTable table;
+    table.set_file("damaged.dat");
+    EXPECT_EXIT(table.read(), failed_run, "format error in file `damaged.dat'");
+  }
+  // Appending behind lines this table never read would give its atoms their ids.
+  std::ofstream("changed.dat") << "red\n";
+  AtomTable table;
+  table.set_file("changed.dat");
+  table.enter("blue");
+  EXPECT_EXIT(table.write(), failed_run, "`changed.dat' is not as this run read it");
+}
+
+}  // namespace

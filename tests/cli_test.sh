@@ -20,6 +20,10 @@ run() {  # run <args...>: sets out (stdout+stderr) and status
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+# The default analyser is "analyse.pl" in the working directory: a stand-in
+# that answers every request with an empty analysis.
+printf '#!/bin/sh\nwhile read -r name; do printf "\\001"; done\n' > analyse.pl
+chmod +x analyse.pl
 
 usage='Usage: mivo [ -h ] [ -v ] [ -p ] [ -V ] [ -a <W | R | S> ]
            [ -d <data-directory> ] [ -i <input-directory> ]

@@ -6,9 +6,11 @@
 #include "driver/memory.h"
 #include "driver/options.h"
 #include "driver/param.h"
+#include "model/classtab.h"
 
 Param param;
 Options options;
 Memory memory;
+ClassTable class_table;
 EventLog event_log;
 std::ofstream score_ofs;

@@ -122,6 +122,8 @@ class ClassTable {
   // table empty, on any damage.
   bool write(std::ostream &os) const;
   bool read(std::istream &is);
+  // Forgets every class.
+  void clear();
 
   // All classes in key order (father id, then name).
   ClassMap::iterator begin() { return class_map.begin(); }
@@ -137,7 +139,6 @@ class ClassTable {
   ClassData *find_path(const std::string &name, uint32_t father);
   void collect_subtree(ClassData *data);
   bool read_class(std::istream &is, uint32_t expected_id);
-  void clear();
 
   ClassMap class_map;
   std::vector<ClassMap::iterator> by_id;

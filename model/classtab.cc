@@ -65,9 +65,11 @@ std::ostream &operator<<(std::ostream &os, const ClassData &data) {
 }
 
 std::istream &operator>>(std::istream &is, ClassData &data) {
-  read_unsigned(is, &data.id) && read_unsigned(is, &data.num_docs) &&
-      read_unsigned(is, &data.num_other_docs) &&
-      read_unsigned(is, &data.sum_freq);
+  // Once one field fails, the stream is failed and the others are left alone.
+  read_unsigned(is, &data.id);
+  read_unsigned(is, &data.num_docs);
+  read_unsigned(is, &data.num_other_docs);
+  read_unsigned(is, &data.sum_freq);
   return is;
 }
 

@@ -8,6 +8,7 @@
 #include "driver/param.h"
 #include "intake/analyser.h"
 #include "model/atomtab.h"
+#include "model/classtab.h"
 #include "model/termtab.h"
 
 Param param;
@@ -15,6 +16,7 @@ Options options;
 Memory memory;
 AtomTable atom_table;
 TermTable term_table;
+ClassTable class_table;
 Analyser analyser;
 EventLog event_log;
 std::ofstream score_ofs;

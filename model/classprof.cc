@@ -1,0 +1,130 @@
+#include "model/classprof.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <limits>
+
+#include "driver/param.h"
+#include "model/classtab.h"
+
+namespace {
+
+// Winnow's counters are signed in memory but never negative in a file.
+bool read_counter(std::istream &is, int32_t *value) {
+  uint32_t number;
+  if (!read_unsigned(is, &number)) return false;
+  if (number > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
+    is.setstate(std::ios::failbit);
+    return false;
+  }
+  *value = static_cast<int32_t>(number);
+  return true;
+}
+
+}  // namespace
+
+bool read_unsigned(std::istream &is, uint64_t *value) {
+  is >> std::ws;
+  // The stream's own conversion would accept and wrap a leading '-'.
+  if (!std::isdigit(is.peek())) {
+    is.setstate(std::ios::failbit);
+    return false;
+  }
+  unsigned long long number;
+  if (!(is >> number)) return false;
+  *value = number;
+  return true;
+}
+
+bool read_unsigned(std::istream &is, uint32_t *value) {
+  uint64_t number;
+  if (!read_unsigned(is, &number)) return false;
+  if (number > std::numeric_limits<uint32_t>::max()) {
+    is.setstate(std::ios::failbit);
+    return false;
+  }
+  *value = static_cast<uint32_t>(number);
+  return true;
+}
+
+bool only_blanks_left(std::istream &is) {
+  is >> std::ws;
+  return is.peek() == EOF;
+}
+
+FeatureInfo *ClassProfile::get_feature(uint32_t term) {
+  FeatureMap::iterator it = features.find(term);
+  return it == features.end() ? nullptr : &it->second;
+}
+
+const FeatureInfo *ClassProfile::get_feature(uint32_t term) const {
+  FeatureMap::const_iterator it = features.find(term);
+  return it == features.end() ? nullptr : &it->second;
+}
+
+uint32_t ClassProfile::get_doc_freq(uint32_t term) const {
+  const FeatureInfo *info = get_feature(term);
+  return info ? info->doc_freq : 0;
+}
+
+uint32_t ClassProfile::get_term_freq(uint32_t term) const {
+  const FeatureInfo *info = get_feature(term);
+  return info ? info->term_freq : 0;
+}
+
+void ClassProfile::extend(unsigned long n) {
+  features.reserve(std::min(n / 2, max_size_hint));
+}
+
+void ClassProfile::set_init_winnow_weights(double positive, double negative) {
+  init_weight = positive;
+  init_negative_weight = negative;
+}
+
+void ClassProfile::sum_term_strength(uint32_t class_id) const {
+  ClassData &data = class_table.get_data(class_id);
+  for (const auto &entry : features) data.sum_strength += entry.second.strength;
+}
+
+bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
+  os.unsetf(std::ios::floatfield);
+  os.precision(6);
+  os << features.size() << '\t' << sum_freq << '\t' << theta << '\n';
+  if (!os) return false;
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  for (const auto &entry : features) {
+    const FeatureInfo &info = entry.second;
+    os << entry.first << '\t' << info.term_freq << '\t' << info.doc_freq << '\t';
+    if (algorithm == Winnow)
+      os << info.promotions << '\t' << info.demotions << '\t';
+    else if (algorithm == Rocchio)
+      os << info.weight << '\t';
+    os << '\n';
+    if (!os) return false;
+  }
+  return os.good();
+}
+
+bool ClassProfile::read(std::istream &is, uint64_t *sum_freq) {
+  uint32_t count;
+  if (!read_unsigned(is, &count) || !read_unsigned(is, sum_freq) ||
+      !(is >> theta))
+    return false;
+  features.reserve(std::min<unsigned long>(count / 2, max_size_hint));
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t term;
+    FeatureInfo info;
+    if (!read_unsigned(is, &term) || !read_unsigned(is, &info.term_freq) ||
+        !read_unsigned(is, &info.doc_freq))
+      return false;
+    if (algorithm == Winnow && !(read_counter(is, &info.promotions) &&
+                                 read_counter(is, &info.demotions)))
+      return false;
+    if (algorithm == Rocchio && !(is >> info.weight)) return false;
+    // A term listed twice means the file is damaged.
+    if (!features.emplace(term, info).second) return false;
+  }
+  return only_blanks_left(is);
+}

@@ -1,0 +1,144 @@
+#include "model/docprof.h"
+
+#include <glib.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "driver/eventlog.h"
+#include "driver/param.h"
+#include "model/classtab.h"
+
+namespace {
+
+// Blob words are 32 bits in every build, in the host's byte order.
+const size_t word_size = sizeof(uint32_t);
+
+void put_word(char **p, uint32_t word) {
+  memcpy(*p, &word, word_size);
+  *p += word_size;
+}
+
+uint32_t get_word(const char *p) {
+  uint32_t word;
+  memcpy(&word, p, word_size);
+  return word;
+}
+
+double raw_strength(uint32_t freq, unsigned int mode) {
+  switch (mode) {
+    case bool_strength:
+      return freq != 0 ? 1.0 : 0.0;
+    case sqrt_strength:
+      return std::sqrt(static_cast<double>(freq));
+    case ltc_strength:
+      // ln(0) would make a term that does not occur infinitely negative.
+      return freq != 0 ? std::log(static_cast<double>(freq)) + 1.0 : 0.0;
+    default:
+      return freq;
+  }
+}
+
+// ln(N / df), or 0.0 for a term the class does not know. In incremental runs
+// a stored df can exceed this run's N; the factor is then 0.0 rather than
+// negative.
+double inverse_doc_freq(uint32_t num_docs, uint32_t doc_freq) {
+  if (doc_freq == 0 || doc_freq > num_docs) return 0.0;
+  return std::log(static_cast<double>(num_docs) / doc_freq);
+}
+
+}  // namespace
+
+uint32_t per_mille(uint32_t freq, uint64_t sum_freq) {
+  if (sum_freq == 0) return 0;  // only features of frequency 0
+  double fraction = 1000.0 * freq / static_cast<double>(sum_freq);
+  uint32_t rounded = static_cast<uint32_t>(fraction);
+  if (fraction - rounded > 0.5) ++rounded;
+  return rounded;
+}
+
+void DocProfile::enter_term(uint32_t term, uint32_t freq) {
+  features.emplace_back(term, freq);
+  sum_freq += freq;
+}
+
+bool DocProfile::write(char **contents, size_t *len) const {
+  mivo_assert(features.size() <= std::numeric_limits<uint32_t>::max());
+  *len = word_size * (1 + 2 * features.size());
+  char *blob = static_cast<char *>(g_malloc(*len));
+  char *p = blob;
+  put_word(&p, static_cast<uint32_t>(features.size()));
+  for (const Feature &feature : features) {
+    put_word(&p, feature.term);
+    put_word(&p, feature.freq);
+  }
+  *contents = blob;
+  return true;
+}
+
+bool DocProfile::read(const char *contents, size_t len) {
+  mivo_assert(contents);
+  // A store record cut short (or padded) is not a profile.
+  if (len < word_size) return false;
+  uint32_t count = get_word(contents);
+  if (len != word_size * (1 + 2 * static_cast<uint64_t>(count))) return false;
+  features.reserve(features.size() + count);
+  for (const char *p = contents + word_size; count > 0; --count) {
+    enter_term(get_word(p), get_word(p + word_size));
+    p += 2 * word_size;
+  }
+  return true;
+}
+
+void DocProfile::set_class_document_strengths(uint32_t class_id) {
+  ClassData &data = class_table.get_data(class_id);
+  unsigned int mode = param.gen.get_strength_mode();
+  unsigned int normalize = param.gen.get_normalize();
+  double total = 0.0;
+  for (Feature &feature : features) {
+    uint32_t doc_freq = data.profile.get_doc_freq(feature.term);
+    feature.strength = raw_strength(feature.freq, mode) *
+                       inverse_doc_freq(data.num_docs, doc_freq);
+    total += normalize == normalize_vector ? feature.strength * feature.strength
+                                           : feature.strength;
+  }
+  if (normalize == normalize_vector) total = std::sqrt(total);
+  // Strengths are never negative, so a zero total means all are 0.0; they
+  // stay so rather than become 0/0.
+  bool divide = (normalize == normalize_linear || normalize == normalize_vector) &&
+                total != 0.0;
+  for (Feature &feature : features) {
+    if (divide) feature.strength /= total;
+    FeatureInfo *info = data.profile.get_feature(feature.term);
+    if (info != nullptr) info->strength += feature.strength;
+  }
+}
+
+void DocProfile::get_statistics(ClassData &data) const {
+  for (const Feature &feature : features) {
+    FeatureInfo &info = data.profile.features[feature.term];
+    info.term_freq += feature.freq;
+    info.doc_freq += 1;
+    info.promotions = 0;
+    info.demotions = 0;
+    uint32_t frequency = per_mille(feature.freq, sum_freq);
+    StatisticalInfo &statistics = data.statistics[feature.term];
+    statistics.sum += frequency;
+    statistics.sum_sq += frequency * frequency;
+  }
+  data.sum_freq += sum_freq;
+}
+
+void DocProfile::remove_terms(const std::set<unsigned long> &selected) {
+  if (selected.empty()) return;
+  std::vector<Feature> kept;
+  uint64_t kept_sum = 0;
+  for (const Feature &feature : features) {
+    if (selected.count(feature.term) == 0) continue;
+    kept.push_back(feature);
+    kept_sum += feature.freq;
+  }
+  features.swap(kept);
+  sum_freq = kept_sum;
+}

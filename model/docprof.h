@@ -1,0 +1,59 @@
+// Document profiles: the terms of one analysed document with their
+// frequencies, the blob form in which the profile store keeps them, and the
+// per-class term strengths that training and testing compute from them.
+#ifndef MIVO_MODEL_DOCPROF_H
+#define MIVO_MODEL_DOCPROF_H
+
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+struct ClassData;
+
+struct Feature {
+  Feature(uint32_t term_id, uint32_t frequency)
+      : term(term_id), freq(frequency), strength(0.0) {}
+
+  uint32_t term;
+  uint32_t freq;
+  // Relative to the class last given to set_class_document_strengths.
+  double strength;
+};
+
+class DocProfile {
+ public:
+  DocProfile() : sum_freq(0) {}
+
+  // Appends a feature; entering a term twice gives two features.
+  void enter_term(uint32_t term, uint32_t freq);
+  uint64_t get_sum_freq() const { return sum_freq; }
+  const std::vector<Feature> &get_features() const { return features; }
+
+  // A new blob of native 32-bit words: the feature count, then term and freq
+  // of each feature. The caller releases it with g_free.
+  bool write(char **contents, size_t *len) const;
+  // Appends the features of a blob; false, with the profile unchanged, when
+  // the blob is not exactly 4 + 8 x count bytes long.
+  bool read(const char *contents, size_t len);
+
+  // Sets every feature's strength relative to the class (by the strength and
+  // normalisation modes in force) and adds it into the class's profile.
+  void set_class_document_strengths(uint32_t class_id);
+  // Adds this document, as a training document of data, to the class's term
+  // counts, per-mille statistics and sum_freq.
+  void get_statistics(ClassData &data) const;
+  // Keeps only the features whose term is selected; an empty selection means
+  // that none was made and keeps them all.
+  void remove_terms(const std::set<unsigned long> &selected);
+
+ private:
+  std::vector<Feature> features;
+  uint64_t sum_freq;  // of freq over features
+};
+
+// 1000 x freq / sum_freq, truncated, plus one only when the fraction left is
+// above one half.
+uint32_t per_mille(uint32_t freq, uint64_t sum_freq);
+
+#endif  // MIVO_MODEL_DOCPROF_H

@@ -1,0 +1,71 @@
+#include "model/classprof.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "driver/param.h"
+
+namespace {
+
+class ClassProfileFile : public ::testing::Test {
+ protected:
+  void TearDown() override { param = Param(); }
+
+  static std::string written(const ClassProfile &profile, AlgorithmType a) {
+    param.gen.set_algorithm(a);
+    std::ostringstream os;
+    EXPECT_TRUE(profile.write(os, 42));
+    return os.str();
+  }
+
+  static bool read(const std::string &text, AlgorithmType a,
+                   ClassProfile *profile) {
+    param.gen.set_algorithm(a);
+    std::istringstream is(text);
+    uint64_t sum_freq = 0;
+    return profile->read(is, &sum_freq) && sum_freq == 42;
+  }
+};
+
+TEST_F(ClassProfileFile, FieldsDependOnTheAlgorithm) {
+  EXPECT_EQ("0\t42\t1\n", written(ClassProfile(), Winnow));
+  ClassProfile profile;
+  FeatureInfo &info = profile.features[7];
+  info = {3, 2, 4.5, 0.1234567, 0.0, 1, 2};
+  EXPECT_EQ("1\t42\t1\n7\t3\t2\t1\t2\t\n", written(profile, Winnow));
+  EXPECT_EQ("1\t42\t1\n7\t3\t2\t0.123457\t\n", written(profile, Rocchio));
+  EXPECT_EQ("1\t42\t1\n7\t3\t2\t\n", written(profile, SBC));
+
+  profile.set_theta(0.25);
+  for (AlgorithmType a : {Winnow, Rocchio, SBC}) {
+    ClassProfile back;
+    ASSERT_TRUE(read(written(profile, a) + "\n \n", a, &back)) << a;
+    EXPECT_EQ(written(profile, a), written(back, a));
+    EXPECT_EQ(0.0, back.features[7].strength);
+  }
+  ClassProfile back;
+  EXPECT_FALSE(read(written(profile, Winnow), SBC, &back));
+}
+
+TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
+  const std::string header = "2\t42\t1\n1\t1\t1\t0\t0\t\n";
+  const char *damaged[] = {
+      "2\t1\t1\t0\t0\t\n3\n",  // extra non-blank line
+      "1\t1\t1\t0\t0\t\n",     // repeated term
+      "2\t-1\t1\t0\t0\t\n",    // negative count
+      "2\t1\t1\t0\t-2\t\n",    // negative demotions
+      "2\tx\t1\t0\t0\t\n",     // not a number
+      "",                      // a term missing
+  };
+  for (const char *body : damaged) {
+    ClassProfile profile;
+    EXPECT_FALSE(read(header + body, Winnow, &profile)) << body;
+  }
+  ClassProfile huge;
+  EXPECT_FALSE(read("4000000000\t42\t1\n1\t1\t1\t\n", SBC, &huge));
+  huge.extend(20000000);
+  EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
+}
+
+}  // namespace

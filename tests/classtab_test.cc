@@ -1,0 +1,115 @@
+#include "model/classtab.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+typedef std::vector<ClassData *> Classes;
+
+std::string full_name(const ClassTable &table, uint32_t id) {
+  std::ostringstream os;
+  table.print_full_name(os, id);
+  return os.str();
+}
+
+// corpus (0) with a (1) / b (2) / c (3), a / d (4), e (5).
+void enter_tree(ClassTable &table) {
+  table.enter_class("corpus", 0);
+  for (const char *name : {"a/b/c", "a/d", "e"}) table.enter_on_full_name(name, 0);
+}
+
+TEST(ClassTable, FullNamesEnterPrintAndResolve) {
+  ClassTable table;
+  enter_tree(table);
+  EXPECT_EQ(3u, table.enter_on_full_name("a//b///c", 0));
+  EXPECT_EQ(6u, table.enter_on_full_name("a/", 0));
+  EXPECT_EQ("a/", table.get_name(6));
+  EXPECT_EQ("corpus", full_name(table, 0));
+  EXPECT_EQ("a/b/c", full_name(table, 3));
+  for (uint32_t id = 0; id < table.size(); ++id) {
+    ClassData *found = nullptr;
+    ASSERT_TRUE(table.extract_full_name(full_name(table, id), &found)) << id;
+    EXPECT_EQ(id, found->id);
+  }
+  ClassData *found = &table.get_data(0);
+  EXPECT_FALSE(table.extract_full_name("b/c", &found) || found);
+}
+
+TEST(ClassTable, UnstorableNamesStopTheRun) {
+  const std::string bad[] = {"a\"b", "a\tb", "x/a\nb", "a\\", "a\\/b", "",
+                             "/a", std::string("a\0b", 3), std::string(1024, 'x')};
+  for (const std::string &name : bad) {
+    ClassTable table;
+    table.enter_class("corpus", 0);
+    EXPECT_EXIT(table.enter_on_full_name(name, 0), ::testing::ExitedWithCode(1),
+                "invalid class name") << name;
+  }
+}
+
+TEST(ClassTable, CollectExamplesMergesUpTheTree) {
+  ClassTable table;
+  EXPECT_FALSE(table.have_training_docs());
+  enter_tree(table);
+  table.enter_train_example(3, "d1");
+  table.enter_train_example(4, "d1");  // in the subtrees of two siblings
+  table.enter_test_example(3, "t1");
+  table.enter_test_example(4, "t1");
+  Examples &root = table.collect_examples();
+  EXPECT_TRUE(table.have_training_docs());
+  ClassData *a = &table.get_data(1), *b = &table.get_data(2);
+  EXPECT_EQ((Classes{b, &table.get_data(4)}), a->examples.train.at("d1"));
+  EXPECT_EQ(1u, root.train.size());
+  EXPECT_EQ(Classes{a}, root.train.at("d1"));
+  EXPECT_EQ((Classes{&table.get_data(3), &table.get_data(4)}), root.test.at("t1"));
+}
+
+TEST(ClassTable, ClassesFileRoundTrip) {
+  ClassTable table;
+  enter_tree(table);
+  table.get_data(0).num_docs = 12;
+  table.get_data(0).sum_freq = 5000000000ULL;
+  std::ostringstream written, again;
+  ASSERT_TRUE(table.write(written));
+  EXPECT_EQ(0u, written.str().find("6\n0\t12\t0\t5000000000\t0\t\"corpus\"\n"));
+  ClassTable copy;
+  std::istringstream in(written.str() + "\n \n");
+  ASSERT_TRUE(copy.read(in) && copy.write(again));
+  EXPECT_EQ(written.str(), again.str());
+  EXPECT_EQ(2u, copy.get_data(1).sons.size());
+}
+
+TEST(ClassTable, DamagedClassesFilesFailToRead) {
+  const std::string root = "0\t1\t0\t5\t0\t\"r\"\n";
+  const char *lines[] = {
+      "1\t0\t0\t0\t0\t\"a\"\nx\n",  // trailing text
+      "1\t0\t0\t0\t1\t\"a\"\n",     // father not smaller
+      "2\t0\t0\t0\t0\t\"a\"\n",     // id out of order
+      "1\t0\t0\t0\t0\t\"r\"\n",     // repeats the root's key
+      "1\t-1\t0\t0\t0\t\"a\"\n",    // negative
+      "1\t0\t0\t0\t0\t\"\"\n",      // empty name below the root
+      "1\t0\t4294967296\t0\t0\t\"a\"\n",  // beyond 32 bits
+  };
+  for (const char *line : lines) {
+    ClassTable table;
+    std::istringstream in("2\n" + root + line);
+    EXPECT_FALSE(table.read(in)) << line;
+    EXPECT_TRUE(table.empty()) << line;
+  }
+}
+
+TEST(ClassTable, RemoveTermsPrunesGatheredTerms) {
+  ClassTable table;
+  ClassData &data = table.get_data(table.enter_class("r", 0));
+  data.sum_freq = 10;
+  for (uint32_t term : {1, 2, 9}) data.profile.features[term].term_freq = term;
+  data.statistics[1];
+  data.statistics[2];  // term 9 was gathered in an earlier run
+  table.remove_terms({});
+  EXPECT_EQ(7u, data.sum_freq);
+  EXPECT_EQ(1u, data.profile.features.count(9));
+  EXPECT_TRUE(data.statistics.empty());
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include "model/docprof.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "driver/param.h"
+#include "model/classtab.h"
+
+namespace {
+
+std::string blob_of(const DocProfile &profile) {
+  char *contents = nullptr;
+  size_t len = 0;
+  EXPECT_TRUE(profile.write(&contents, &len));
+  std::string blob(contents, len);
+  g_free(contents);
+  return blob;
+}
+
+TEST(DocProfile, BlobRoundTripAndDamage) {
+  DocProfile profile;
+  EXPECT_EQ(std::string(4, '\0'), blob_of(profile));
+  profile.enter_term(5, 2);
+  profile.enter_term(3, 4000000000u);
+  std::string blob = blob_of(profile);
+  ASSERT_EQ(20u, blob.size());
+  DocProfile back;
+  ASSERT_TRUE(back.read(blob.data(), blob.size()));
+  ASSERT_TRUE(back.read(blob.data(), blob.size()));  // appends
+  EXPECT_EQ(3u, back.get_features().at(3).term);
+  EXPECT_EQ(2 * 4000000002ULL, back.get_sum_freq());
+  for (size_t len : {0, 3, 19, 21}) {
+    std::string damaged = blob;
+    damaged.resize(len);
+    EXPECT_FALSE(back.read(damaged.data(), damaged.size())) << len;
+  }
+  EXPECT_EQ(4u, back.get_features().size());
+}
+
+class Strengths : public ::testing::Test {
+ protected:
+  // Class 0 has 10 training documents and document frequencies 5, 1, 10 for
+  // terms 1, 2, 3; the document holds them 4, 2 and 1 times and term 4,
+  // unknown to the class, 3 times.
+  void SetUp() override {
+    class_table.clear();
+    class_table.get_data(class_table.enter_class("r", 0)).num_docs = 10;
+    const uint32_t doc_freqs[] = {5, 1, 10}, freqs[] = {4, 2, 1, 3};
+    for (uint32_t i = 0; i < 3; ++i) profile().features[i + 1].doc_freq = doc_freqs[i];
+    for (uint32_t i = 0; i < 4; ++i) document.enter_term(i + 1, freqs[i]);
+  }
+  void TearDown() override { param = Param(); }
+  ClassProfile &profile() { return class_table.get_profile(0); }
+
+  void expect_strengths(unsigned int normalize, double a, double b) {
+    param.gen.set_normalize(normalize);
+    for (auto &entry : profile().features) entry.second.strength = 0.0;
+    document.set_class_document_strengths(0);
+    const double expected[] = {a, b, 0.0, 0.0};
+    for (int i = 0; i < 4; ++i)
+      EXPECT_NEAR(expected[i], document.get_features()[i].strength, 5e-7)
+          << normalize << i;
+    EXPECT_EQ(document.get_features()[1].strength, profile().features[2].strength);
+    EXPECT_EQ(nullptr, profile().get_feature(4));
+  }
+
+  DocProfile document;
+};
+
+TEST_F(Strengths, ModesNormalisationsAndDegenerateCounts) {
+  expect_strengths(normalize_off, 2.772589, 4.605170);
+  expect_strengths(normalize_linear, 0.375804, 0.624196);
+  expect_strengths(normalize_vector, 0.515793, 0.856713);
+  document.set_class_document_strengths(0);  // adds again
+  EXPECT_NEAR(2 * 0.515793, profile().features[1].strength, 1e-6);
+
+  param.gen.set_strength_mode(ltc_strength);
+  expect_strengths(normalize_off, (std::log(4.0) + 1) * std::log(2.0),
+                   (std::log(2.0) + 1) * std::log(10.0));
+  // Stored document frequencies above this run's count weigh nothing, and
+  // all-zero strengths stay 0.0 when normalised.
+  class_table.get_data(0).num_docs = 0;
+  for (unsigned int normalize : {normalize_linear, normalize_vector})
+    expect_strengths(normalize, 0.0, 0.0);
+}
+
+TEST(DocProfile, StatisticsUsePerMilleRoundedHalvesDown) {
+  EXPECT_EQ(2u, per_mille(1, 400));
+  EXPECT_EQ(3u, per_mille(2500001, 1000000000));
+  EXPECT_EQ(1000u, per_mille(7, 7));
+
+  ClassData data(1);
+  DocProfile document;
+  document.enter_term(8, 1);
+  document.enter_term(9, 2);
+  document.get_statistics(data);
+  document.get_statistics(data);
+  EXPECT_EQ(6u, data.sum_freq);
+  EXPECT_EQ(2u, data.profile.features[9].doc_freq);
+  EXPECT_EQ(2 * 333u, data.statistics[8].sum);
+  EXPECT_EQ(2 * 667u * 667u, data.statistics[9].sum_sq);
+}
+
+TEST(DocProfile, RemoveTermsKeepsSelectedInOrder) {
+  DocProfile document;
+  for (uint32_t term : {3, 1, 2}) document.enter_term(term, term);
+  document.remove_terms({});
+  EXPECT_EQ(6u, document.get_sum_freq());
+  document.remove_terms({2, 3, 99});
+  EXPECT_EQ(3u, document.get_features()[0].term);
+  EXPECT_EQ(5u, document.get_sum_freq());
+}
+
+}  // namespace

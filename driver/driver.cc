@@ -3,6 +3,7 @@
 #include <sys/times.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -14,6 +15,7 @@
 #include "intake/analyser.h"
 #include "model/atomtab.h"
 #include "model/termtab.h"
+#include "text/rcparser.h"
 
 const char *const default_rc_file = "mivo";
 const char *const rc_extension = ".rc";
@@ -38,7 +40,12 @@ void read_resource_file() {
     log(2, "no resource file available, using default parameters");
     return;
   }
-  // The resource-file parser reads name here once the scanner is in place.
+  if (parse_rc(name) != 0) {
+    // Syntax errors are no system error: a leftover errno must not become
+    // the exit status.
+    errno = 0;
+    myabort();
+  }
 }
 
 void take_baseline() {

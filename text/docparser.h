@@ -1,0 +1,89 @@
+// The parser of analysed documents: reads the analyser's bracket notation of
+// heads and modifiers and counts every (head, modifier) pair of atoms in a Doc.
+#ifndef MIVO_TEXT_DOCPARSER_H
+#define MIVO_TEXT_DOCPARSER_H
+
+#include <istream>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "text/scanner.h"
+
+// A (head, modifier) pair of atom ids; mod is EmptyAtom for a lone head.
+struct ProtoTerm {
+  ProtoTerm(unsigned long h, unsigned long m) : head(h), mod(m) {}
+  // Writes [ "head", "mod" ] or [ "head" ].
+  void print(std::ostream &os) const;
+
+  unsigned long head;
+  unsigned long mod;
+};
+
+std::ostream &operator<<(std::ostream &os, const ProtoTerm &term);
+
+// By head, then by modifier, so a lone head follows its modified forms.
+struct ProtoTermLT {
+  bool operator()(const ProtoTerm &a, const ProtoTerm &b) const {
+    return a.head != b.head ? a.head < b.head : a.mod < b.mod;
+  }
+};
+
+// The pairs of one document with the number of times each was entered.
+class Doc : public std::map<ProtoTerm, unsigned long, ProtoTermLT> {
+ public:
+  void enter_term(const ProtoTerm &term) { ++(*this)[term]; }
+  // One line per pair: count, tab, printed pair; false when the stream fails.
+  bool write(std::ostream &os) const;
+};
+
+// Most phrases one term sequence may grow to: nested frames multiply them.
+const std::size_t max_phrases = 10000;
+// Deepest nesting of frames; deeper input would exhaust the stack.
+const unsigned int max_frame_depth = 1000;
+
+class DocParser : public Scanner {
+ public:
+  // enter_new_atoms: unknown words become atoms (true) or count as EmptyAtom.
+  // name must outlive the parser: the scanner keeps its characters.
+  DocParser(Doc &doc, bool enter_new_atoms, std::istream &is,
+            const std::string &name);
+  ~DocParser() override = default;
+
+  void parse();
+
+ private:
+  bool was_single_term(unsigned long &atom);
+  bool was_terms(std::vector<unsigned long> &result);
+  bool was_frame(std::vector<unsigned long> &heads);
+  void should_be_frame_body(std::vector<unsigned long> &heads);
+  void should_be_head_list(std::vector<unsigned long> &heads);
+  void should_be_head(std::vector<unsigned long> &heads);
+  void should_be_modifiers_list(std::vector<unsigned long> &heads);
+  void should_be_modifiers(std::vector<unsigned long> &heads);
+
+  // The atom of a phrase, or EmptyAtom for an unknown phrase when new atoms
+  // are not entered and for the empty phrase, which is never an atom.
+  unsigned long make_atom(const char *text);
+  void maybe_enter_term(unsigned long head, unsigned long mod);
+  void maybe_enter_terms(const std::vector<unsigned long> &heads,
+                         unsigned long mod);
+  void maybe_enter_terms(const std::vector<unsigned long> &heads,
+                         const std::vector<unsigned long> &mods);
+
+  Doc &doc;
+  bool enter_new_atoms;
+  unsigned int frame_depth;
+  // Set when a frame nests too deeply: every open frame is then left at once,
+  // without entering anything or expecting its bracket, back to the top level.
+  bool unwinding;
+};
+
+// Parses the whole stream (or text) into doc; returns the syntax errors counted.
+int parse_document(std::istream &is, const std::string &name, bool enter,
+                   Doc &doc);
+int parse_document(const std::string &text, const std::string &name,
+                   bool enter, Doc &doc);
+
+#endif  // MIVO_TEXT_DOCPARSER_H

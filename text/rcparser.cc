@@ -1,0 +1,248 @@
+#include "text/rcparser.h"
+
+#include <fstream>
+
+#include "driver/eventlog.h"
+
+int parse_rc(const std::string &file_name) {
+  std::ifstream ifs(file_name);
+  if (!ifs) {
+    report_file_error(file_name, open_for_reading);
+    myabort();
+  }
+  log_formatted(2, "reading parameters from file `%s'", file_name.c_str());
+  RcParser parser(param, ifs, file_name.c_str());
+  parser.parse();
+  return static_cast<int>(parser.errors());
+}
+
+RcParser::RcParser(Param &params, std::istream &is, const char *file_name)
+    : Scanner(RcScanner, is, file_name), params(params) {}
+
+RcParser::~RcParser() = default;
+
+void RcParser::parse() {
+  while (!eof()) {
+    should_be_section();
+    // The rest of a faulty section is skipped; parsing resumes at the next
+    // header, so each section reports at most one error.
+    if (error()) skip_until_token('[');
+  }
+}
+
+bool RcParser::is_toggle(bool &value) const {
+  if (!is_token(KEY_ON) && !is_token(KEY_OFF)) return false;
+  value = is_token(KEY_ON);
+  return true;
+}
+
+bool RcParser::is_number(unsigned int &value) const {
+  if (!is_token(INTEGER)) return false;
+  value = static_cast<unsigned int>(number());
+  return true;
+}
+
+bool RcParser::is_float(double &value) const {
+  if (!is_token(RATIONAL) && !is_token(INTEGER)) return false;
+  value = floating();
+  return true;
+}
+
+bool RcParser::should_be_toggle(bool &value) {
+  if (!is_toggle(value)) {
+    syntax_error("`on' or `off' expected");
+    return false;
+  }
+  skip_token();
+  return true;
+}
+
+bool RcParser::should_be_number(unsigned int &value) {
+  if (!is_number(value)) {
+    syntax_error("number expected");
+    return false;
+  }
+  skip_token();
+  return true;
+}
+
+bool RcParser::should_be_float(double &value) {
+  if (!is_float(value)) {
+    syntax_error("rational number expected");
+    return false;
+  }
+  skip_token();
+  return true;
+}
+
+bool RcParser::should_be_string(std::string &value) {
+  if (!is_token(STRING)) {
+    syntax_error("quoted string expected");
+    return false;
+  }
+  value = text();
+  skip_token();
+  return true;
+}
+
+template <std::size_t N>
+bool RcParser::should_be_choice(const Choice (&choices)[N],
+                                const char *message, unsigned int &value) {
+  for (const Choice &choice : choices) {
+    if (was_token(choice.token)) {
+      value = choice.value;
+      return true;
+    }
+  }
+  syntax_error(message);
+  return false;
+}
+
+void RcParser::should_be_section() {
+  should_be_token('[', "section header expected");
+  if (error()) return;
+  void (RcParser::*body)();
+  if (was_token(KEY_GENERAL)) {
+    body = &RcParser::should_be_general_section;
+  } else if (was_token(KEY_ROCCHIO)) {
+    body = &RcParser::should_be_rocchio_section;
+  } else if (was_token(KEY_SBC)) {
+    body = &RcParser::should_be_sbc_section;
+  } else if (was_token(KEY_WINNOW)) {
+    body = &RcParser::should_be_winnow_section;
+  } else {
+    syntax_error(is_token(IDENTIFIER) ? "invalid section name"
+                                      : "section name expected");
+    return;
+  }
+  should_be_token(']', "`]' expected");
+  (this->*body)();
+}
+
+bool RcParser::in_section_body() const {
+  return !eof() && !error() && !is_token('[');
+}
+
+void RcParser::invalid_setting(const char *invalid_message,
+                               const char *expected_message) {
+  syntax_error(is_token(IDENTIFIER) ? invalid_message : expected_message);
+}
+
+void RcParser::should_be_general_section() {
+  static const Choice algorithms[] = {
+      {KEY_WINNOW, Winnow}, {KEY_ROCCHIO, Rocchio}, {KEY_SBC, SBC}};
+  static const Choice term_selections[] = {
+      {KEY_NONE, NoTermSel},         {KEY_UNCERTAINTY, Uncertainty},
+      {KEY_TERMFREQ, TermFrequency}, {KEY_DOCFREQ, DocumentFrequency},
+      {KEY_TFIDF, TfIdf},            {KEY_INFOGAIN, InformationGain}};
+  static const Choice strengths[] = {{KEY_FREQ, freq_strength},
+                                     {KEY_BOOL, bool_strength},
+                                     {KEY_SQRT, sqrt_strength},
+                                     {KEY_LTC, ltc_strength}};
+  // "vector" and "cosine" name the same mode.
+  static const Choice normalizations[] = {{KEY_OFF, normalize_off},
+                                          {KEY_LINEAR, normalize_linear},
+                                          {KEY_VECTOR, normalize_vector},
+                                          {KEY_COSINE, normalize_vector}};
+  GenParam &gen = params.gen;
+  while (in_section_body()) {
+    double d;
+    unsigned int n;
+    bool b;
+    std::string s;
+    if (was_token(KEY_FPARAMETER)) {
+      if (should_be_float(d)) gen.set_fparameter(d);
+    } else if (was_token(KEY_SELECTIVITY)) {
+      if (should_be_float(d)) gen.set_selectivity(d);
+    } else if (was_token(KEY_MAXRANKS)) {
+      if (should_be_number(n)) gen.set_maxrank(n);
+    } else if (was_token(KEY_MINRANKS)) {
+      if (should_be_number(n)) gen.set_minrank(n);
+    } else if (was_token(KEY_TRAINING)) {
+      if (should_be_choice(algorithms, "Training algorithm name expected", n))
+        gen.set_algorithm(static_cast<AlgorithmType>(n));
+    } else if (was_token(KEY_TERMSELECTION)) {
+      if (should_be_choice(term_selections,
+                           "Term selection algorithm name expected", n))
+        gen.set_term_sel(static_cast<TermSelType>(n));
+    } else if (was_token(KEY_INCREMENTAL)) {
+      if (should_be_toggle(b)) gen.set_incremental(b);
+    } else if (was_token(KEY_SAVE)) {
+      if (should_be_toggle(b)) gen.set_save(b);
+    } else if (was_token(KEY_SCALING)) {
+      if (should_be_toggle(b)) gen.set_scaling(b);
+    } else if (was_token(KEY_DATADIRECTORY)) {
+      if (should_be_string(s)) gen.set_data_directory(s);
+    } else if (was_token(KEY_INPUTDIRECTORY)) {
+      if (should_be_string(s)) gen.set_input_directory(s);
+    } else if (was_token(KEY_FILEDIRECTORY)) {
+      if (should_be_string(s)) gen.set_file_directory(s);
+    } else if (was_token(KEY_ANALYSER)) {
+      if (should_be_string(s)) gen.set_analyser(s);
+    } else if (was_token(KEY_STRENGTH)) {
+      if (should_be_choice(strengths, "Strength mode expected", n))
+        gen.set_strength_mode(n);
+    } else if (was_token(KEY_NORMALIZE)) {
+      if (should_be_choice(normalizations, "normalize mode expected", n))
+        gen.set_normalize(n);
+    } else {
+      invalid_setting("invalid general parameter",
+                      "general parameter expected");
+    }
+  }
+}
+
+void RcParser::should_be_winnow_section() {
+  WinParam &win = params.win;
+  while (in_section_body()) {
+    double d;
+    unsigned int n;
+    bool b;
+    if (was_token(KEY_ALPHA)) {
+      if (should_be_float(d)) win.set_alpha(d);
+    } else if (was_token(KEY_BETA)) {
+      if (should_be_float(d)) win.set_beta(d);
+    } else if (was_token(KEY_THETAPLUS)) {
+      if (should_be_float(d)) win.set_theta_plus(d);
+    } else if (was_token(KEY_THETAMIN)) {
+      if (should_be_float(d)) win.set_theta_minus(d);
+    } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
+      if (should_be_toggle(b)) win.set_negative_weights(b);
+    } else if (was_token(KEY_MAXITERS)) {
+      if (should_be_number(n)) win.set_max_iters(n);
+    } else {
+      invalid_setting("invalid Winnow parameter", "Winnow parameter expected");
+    }
+  }
+}
+
+void RcParser::should_be_rocchio_section() {
+  RocParam &roc = params.roc;
+  while (in_section_body()) {
+    double d;
+    bool b;
+    if (was_token(KEY_PIVOTED)) {
+      if (should_be_toggle(b)) roc.set_pivoted(b);
+    } else if (was_token(KEY_BETA)) {
+      if (should_be_float(d)) roc.set_beta(d);
+    } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
+      if (should_be_toggle(b)) roc.set_negative_weights(b);
+    } else if (was_token(KEY_GAMMA)) {
+      if (should_be_float(d)) roc.set_gamma(d);
+    } else {
+      invalid_setting("invalid Rocchio parameter",
+                      "Rocchio parameter expected");
+    }
+  }
+}
+
+void RcParser::should_be_sbc_section() {
+  while (in_section_body()) {
+    bool b;
+    if (was_token(KEY_LAPLACE)) {
+      if (should_be_toggle(b)) params.sbc.set_laplace(b);
+    } else {
+      invalid_setting("invalid SBC parameter", "SBC parameter expected");
+    }
+  }
+}

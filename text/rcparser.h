@@ -1,0 +1,65 @@
+// The resource file: sections "[General]", "[Winnow]", "[Rocchio]" and
+// "[SBC]" of keyword-value settings, parsed straight into the parameters.
+// After an error the rest of its section is skipped up to the next "[".
+#ifndef MIVO_TEXT_RCPARSER_H
+#define MIVO_TEXT_RCPARSER_H
+
+#include <cstddef>
+#include <istream>
+#include <string>
+
+#include "driver/param.h"
+#include "text/scanner.h"
+
+// Reads the resource file into the global param and returns the number of
+// syntax errors. A file that cannot be opened ends the run.
+int parse_rc(const std::string &file_name);
+
+class RcParser : public Scanner {
+ public:
+  // file_name names the input in messages and must outlive the parser.
+  RcParser(Param &params, std::istream &is, const char *file_name);
+  ~RcParser() override;
+
+  // Parses the whole input; errors() then counts what was wrong.
+  void parse();
+
+  // Whether the look-ahead is a value of the kind; stores it without
+  // consuming it. A rational value may also be written as an integer.
+  bool is_toggle(bool &value) const;
+  bool is_number(unsigned int &value) const;
+  bool is_float(double &value) const;
+
+  // Store and consume a value of the kind, or report an error and return
+  // false without consuming anything.
+  bool should_be_toggle(bool &value);
+  bool should_be_number(unsigned int &value);
+  bool should_be_float(double &value);
+  bool should_be_string(std::string &value);
+
+  // "[" name "]" and the settings of that section.
+  void should_be_section();
+  void should_be_general_section();
+  void should_be_winnow_section();
+  void should_be_rocchio_section();
+  void should_be_sbc_section();
+
+ private:
+  // Pairs a keyword of a named value with the value it stands for.
+  struct Choice {
+    int token;
+    unsigned int value;
+  };
+  template <std::size_t N>
+  bool should_be_choice(const Choice (&choices)[N], const char *message,
+                        unsigned int &value);
+  // True while the look-ahead may start another setting of the section.
+  bool in_section_body() const;
+  // Reports a token that starts no setting of the section.
+  void invalid_setting(const char *invalid_message,
+                       const char *expected_message);
+
+  Param &params;
+};
+
+#endif  // MIVO_TEXT_RCPARSER_H

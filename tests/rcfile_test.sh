@@ -66,7 +66,8 @@ expect_status 1 "faulty mivo.rc"
 grep -q "^ERROR: file mivo.rc: line 1: " err || fail "faulty mivo.rc: not read"
 rm mivo.rc
 
-# A good file changes exactly what it names.
+# A good file changes exactly what it names. The log shows the section of the
+# algorithm in use, so each is checked in a run that chooses it.
 general_section='[General]
 Analyser          ""
 DataDirectory     "store"
@@ -75,51 +76,42 @@ FileDirectory     "docs"
 FParameter        2
 MaxRanks          7
 MinRanks          2
-Algorithm         Rocchio
+Algorithm         ALGORITHM
 TermSelection     TfIdf
 Incremental       on
 Save              on
 Scaling           off
 Selectivity       0.25
 Strength          ltc
-Normalize         vector
-'
-run -vvv -xt -r good examples
-expect_status 0 "-r good"
-grep -qx "reading parameters from file \`good.rc'" mivo.log ||
-  fail "-r good: reading not logged"
-diff - <(logged_parameters) <<EOF || fail "-r good: logged parameters differ"
-$general_section
-[Rocchio]
+Normalize         vector'
+
+# check_good_run ALGORITHM SECTION [ARGUMENTS...]: runs with good.rc and the
+# arguments and compares the logged parameters.
+check_good_run() {
+  local algorithm="$1" section="$2"
+  shift 2
+  run -vvv -xt "$@" -r good examples
+  expect_status 0 "$algorithm run"
+  grep -qx "reading parameters from file \`good.rc'" mivo.log ||
+    fail "$algorithm run: reading not logged"
+  printf '%s\n\n%s\n\n' "${general_section/ALGORITHM/$algorithm}" "$section" |
+    diff - <(logged_parameters) || fail "$algorithm run: logged parameters differ"
+}
+
+check_good_run Rocchio '[Rocchio]
 Beta              8
 Gamma             2.5
-NegativeWeights   on
-
-EOF
-
-# The Winnow and SBC settings show when the command line picks the algorithm.
-run -vvv -xt -a W -r good examples
-expect_status 0 "-a W -r good"
-diff - <(logged_parameters) <<EOF || fail "-a W -r good: logged parameters differ"
-${general_section/Rocchio/Winnow}
-[Winnow]
+NegativeWeights   on'
+check_good_run Winnow '[Winnow]
 Alpha             2
 Beta              0.5
 ThetaPlus         1.5
 ThetaMin          0.8
 MaxIters          10
-NegativeWeights  off
-
-EOF
-run -vvv -xt -a S -r good examples
-expect_status 0 "-a S -r good"
-diff - <(logged_parameters) <<EOF || fail "-a S -r good: logged parameters differ"
-${general_section/Rocchio/SBC}
-[SBC]
+NegativeWeights  off' -a W
+check_good_run SBC '[SBC]
 Laplace           off
-MaxSignif         10000
-
-EOF
+MaxSignif         10000' -a S
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

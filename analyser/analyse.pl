@@ -61,7 +61,11 @@ sub parse_options {
     }
 }
 
-sub stop_words {
+# The words analyse_text() skips: $BREAK, and the stop words unless
+# -keep-stopwords.
+sub skipped_words {
+    my %skip = ($BREAK => 1);
+    return \%skip unless $settings{stop};
     my @lines;
     if (defined $settings{stopfile}) {
         open my $fh, '<:raw', $settings{stopfile}
@@ -70,12 +74,11 @@ sub stop_words {
     } else {
         @lines = <DATA>;
     }
-    my %stop;
     for my $line (@lines) {
         $line =~ s/#.*//;
-        $stop{$_} = 1 for grep { $_ ne $BREAK } split ' ', normalise($line);
+        $skip{$_} = 1 for split ' ', normalise($line);
     }
-    return \%stop;
+    return \%skip;
 }
 
 sub complain {
@@ -89,10 +92,6 @@ sub read_document {
     my $fh;
     if (!open $fh, '<:raw', $path) {
         complain($path, $!);
-        return undef;
-    }
-    if (-d $fh) {
-        complain($path, 'is a directory');
         return undef;
     }
     local $/;
@@ -147,24 +146,22 @@ sub split_at_connectors {
 }
 
 # The analysis of a normalised text: its words and adjacent pairs, one
-# term a line.
+# term a line. $skip holds the stop words and $BREAK.
 sub analyse_text {
-    my ($text, $stop) = @_;
+    my ($text, $skip) = @_;
     my ($min, $max, $pairs) = @settings{qw(min max pairs)};
+    my $ascii = $text !~ /[\x80-\xff]/;
     my $terms = '';
     my $left;    # the previous kept word while nothing has parted them
     my @words = split ' ', $text;
     for my $word (@words) {
-        if ($word eq $BREAK || $stop->{$word}) {
+        if ($skip->{$word}) {
             undef $left;
             next;
         }
-        if (substr($word, -2) eq "'s") {    # possessive: "john's" is "john"
-            $word = substr($word, 0, -2);
-        }
-        my $length = length $word;
-        $length = ($word =~ tr/\x00-\x7f\xc0-\xff//) if $word =~ tr/\x80-\xff//;
-        if ($length < $min || $length > $max || $stop->{$word}) {
+        $word = substr($word, 0, -2) if substr($word, -2) eq "'s";    # "john's" is "john"
+        my $length = $ascii ? length $word : ($word =~ tr/\x00-\x7f\xc0-\xff//);
+        if ($length < $min || $length > $max || $skip->{$word}) {
             undef $left;
             next;
         }
@@ -175,21 +172,21 @@ sub analyse_text {
 }
 
 sub answer {
-    my ($path, $stop) = @_;
+    my ($path, $skip) = @_;
     my $bytes = read_document($path);
     return '' unless defined $bytes && length $bytes;
-    return analyse_text(normalise($bytes), $stop);
+    return analyse_text(normalise($bytes), $skip);
 }
 
 parse_options();
-my $stop = $settings{stop} ? stop_words() : {};
+my $skip = skipped_words();
 binmode STDIN;
 binmode STDOUT;
 $| = 1;
 while (defined(my $path = <STDIN>)) {
     chomp $path;
     # Whatever goes wrong with one document, mivo still gets its answer.
-    my $text = eval { answer($path, $stop) };
+    my $text = eval { answer($path, $skip) };
     if (!defined $text) {
         complain($path, $@);
         $text = '';

@@ -63,7 +63,7 @@ check "every answer reads without error" [ "$checked" -eq 0 ]
 [ "$checked" -eq 0 ] || cat "$work/checker.errors"
 check "only the two unreadable documents are reported" [ "$(wc -l < "$work/errors")" -eq 2 ]
 check "a missing document is named" grep -q "missing.txt" "$work/errors"
-check "a directory is named" grep -q "folder.txt': is a directory" "$work/errors"
+check "a directory is named" grep -q "folder.txt': Is a directory" "$work/errors"
 check "empty, missing and directory answers are empty" \
   [ -z "$(pairs_of 1)$(pairs_of 11)$(pairs_of 12)" ]
 

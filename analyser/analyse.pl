@@ -120,10 +120,10 @@ sub normalise {
 }
 
 # A run of non-ASCII bytes (perhaps with the ASCII letter before it) in the
-# form normalise() gives: invalid UTF-8
-# becomes U+FFFD, case is folded, accents are composed, curly apostrophes,
-# Unicode hyphens and spaces become their ASCII forms, and characters that
-# are no letter, digit or mark become $BREAK.
+# form normalise() gives: invalid UTF-8 becomes U+FFFD, case is folded,
+# accents are composed, curly apostrophes, Unicode hyphens and spaces become
+# their ASCII forms, and characters that are no letter, digit or mark
+# become $BREAK.
 sub fold_unicode {
     my $run = fc Encode::decode('UTF-8', $_[0]);
     $run = Unicode::Normalize::NFC($run);
@@ -136,7 +136,7 @@ sub fold_unicode {
 # points and commas except between two digits (thousands separators then
 # go: "1,000" is the number 1000), and hyphens and apostrophes at the edge
 # of a word or next to another connector. Every byte from 128 up is part of
-# a letter, digit or mark by now, so these rules need name only ASCII.
+# a letter, digit or mark by now, so these rules need to name only ASCII.
 sub split_at_connectors {
     my ($text) = @_;
     $text =~ s/(?<=[0-9]),(?=[0-9])//g;
@@ -188,7 +188,8 @@ while (defined(my $path = <STDIN>)) {
     # Whatever goes wrong with one document, mivo still gets its answer.
     my $text = eval { answer($path, $skip) };
     if (!defined $text) {
-        complain($path, $@);
+        chomp(my $why = $@);
+        complain($path, $why);
         $text = '';
     }
     print $text, "\x01";

@@ -5,20 +5,10 @@
 # (tests/data/check_notation.pl) and that it enters the expected pairs.
 # Usage: analyse_test.sh <mivo binary> <source dir>
 set -u
-export LC_ALL=C
+source "$2/tests/data/checks.sh"
 src="$2"
 analyser="$src/analyser/analyse.pl"
 checker="$src/tests/data/check_notation.pl"
-passed=0
-failed=0
-
-check() {  # check <description> <command...>: the command must succeed
-  local what="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 docs="$work/docs"
 mkdir "$docs"
 
@@ -129,5 +119,4 @@ check "-stopwords and -min-length" [ "$(pairs_of 1 | tr '\n' ' ')" = "blue| home
 check "-h prints the options" bash -c "perl '$analyser' -h | grep -q -- -keep-stopwords"
 check "an unknown option is refused" bash -c "! perl '$analyser' -bogus </dev/null 2>/dev/null"
 
-echo "analyse_test: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish analyse_test

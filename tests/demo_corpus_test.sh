@@ -4,18 +4,8 @@
 # into documents, the train/test split and that a rebuild is identical.
 # Usage: demo_corpus_test.sh <mivo binary> <source dir>
 set -u
-export LC_ALL=C
+source "$2/tests/data/checks.sh"
 make_corpus="$2/scripts/make-demo-corpus"
-passed=0
-failed=0
-
-check() {  # check <description> <command...>: the command must succeed
-  local what="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 fortunes="$work/fortunes"
 mkdir "$fortunes"
 
@@ -54,5 +44,4 @@ check "a rebuild gives the same corpus and drops stale documents" diff -r "$work
 check "a missing fortune directory is refused" \
   bash -c "! '$make_corpus' '$work/other' '$work/nowhere' 2>/dev/null"
 
-echo "demo_corpus_test: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish demo_corpus_test

@@ -116,7 +116,6 @@ check "-keep-stopwords keeps 'the' and pairs across it (empty arguments ignored)
 printf 'red # colours\nSKY\n' > "$work/stop"
 analyse -stopwords "$work/stop" -min-length 4
 check "-stopwords and -min-length" [ "$(pairs_of 1 | tr '\n' ' ')" = "blue| home| stopped| " ]
-check "-h prints the options" bash -c "perl '$analyser' -h | grep -q -- -keep-stopwords"
 check "an unknown option is refused" bash -c "! perl '$analyser' -bogus </dev/null 2>/dev/null"
 
 finish analyse_test

@@ -91,7 +91,7 @@ check "invalid UTF-8 parts words" \
   [ "$(pairs_of 10 | tr '\n' ' ')" = "br| caf| cr| " ]
 
 # ---- lock-step: each answer arrives before the next request is sent ----
-coproc ANALYSER { exec perl "$analyser"; }
+coproc ANALYSER { exec "$analyser"; }  # as mivo starts it: by its path
 lock_step() {
   local answer
   printf '%s\n' "$docs/crlf.txt" >&"${ANALYSER[1]}"

@@ -49,8 +49,9 @@ throughput() {
     close $to;
     waitpid $pid, 0;
     my $seconds = time - $start;
-    printf "%s: %d documents, %.1f MB in %.2f s: %.1f MB/s, %.0f documents/s (answers %.1f MB)\n",
-      $label, scalar @paths, $bytes / 1e6, $seconds, $bytes / 1e6 / $seconds, @paths / $seconds, $answer / 1e6;
+    printf "%s: %d documents, %.1f MB in %.2f s: %.1f MB/s%s (answers %.1f MB)\n",
+      $label, scalar @paths, $bytes / 1e6, $seconds, $bytes / 1e6 / $seconds,
+      @paths > 1 ? sprintf(", %.0f documents/s", @paths / $seconds) : "", $answer / 1e6;
   ' "$label" "$top/analyser/analyse.pl"
 }
 

@@ -31,8 +31,8 @@ class DataBase {
   DataBase(const DataBase &) = delete;
   DataBase &operator=(const DataBase &) = delete;
 
-  // Closes the store as the destructor does, unlocks the directory and
-  // forgets it; initialise may follow.
+  // Saves the vocabulary that stored profiles name, closes the profile store
+  // and unlocks the directory; runs as the process ends. initialise may follow.
   void close();
   // Creates the directory if needed, locks it for this process, opens the
   // profile store and names the vocabulary files. Ends the run on failure.
@@ -83,6 +83,8 @@ class DataBase {
  private:
   // The directory for system calls: the working directory has the empty name.
   std::string io_directory() const;
+  // Closes the store, or abandons it when the vocabulary is behind; unlocks.
+  void release();
   void lock_directory();
   void replace_file(const std::string &path,
                     const std::function<bool(std::ostream &)> &fill);
@@ -100,6 +102,7 @@ class DataBase {
   // must not become durable before the vocabulary is written.
   unsigned long durable_terms;
   bool vocabulary_behind;
+  bool saving_vocabulary;
 };
 
 extern DataBase database;

@@ -91,6 +91,7 @@ DataBase::DataBase()
     : have_data(false),
       profile_store(nullptr),
       lock_fd(-1),
+      owner(0),
       durable_terms(0),
       vocabulary_behind(false),
       saving_vocabulary(false) {}
@@ -100,7 +101,8 @@ DataBase::~DataBase() { release(); }
 void DataBase::close() {
   // An abort inside save_vocabulary ends here again through exit; the store
   // is then abandoned by the destructor.
-  if (profile_store != nullptr && vocabulary_behind && !saving_vocabulary)
+  if (profile_store != nullptr && vocabulary_behind && !saving_vocabulary &&
+      getpid() == owner)
     save_vocabulary();
   release();
 }
@@ -109,7 +111,8 @@ void DataBase::release() {
   if (profile_store != nullptr) {
     FileStore *store = profile_store;
     profile_store = nullptr;
-    if (vocabulary_behind)
+    // A forked copy of the process owns none of the files.
+    if (vocabulary_behind || getpid() != owner)
       filestore_abandon(store);
     else
       filestore_close(store);
@@ -132,6 +135,7 @@ void DataBase::initialise(const std::string &dir) {
       stop(directory, create_directory_failure);
   }
   lock_directory();
+  owner = getpid();
   profile_store = filestore_open(PathName(directory, profile_store_name).path());
   atom_table.set_file(PathName(directory, atoms_file_name).get());
   term_table.set_file(PathName(directory, terms_file_name).get());

@@ -5,10 +5,12 @@
 #ifndef MIVO_STORE_DATABASE_H
 #define MIVO_STORE_DATABASE_H
 
+#include <sys/types.h>
+
 #include <functional>
 #include <map>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "model/docprof.h"
@@ -98,6 +100,7 @@ class DataBase {
   DocProfTable docprof_table;
   FileStore *profile_store;
   int lock_fd;
+  pid_t owner;  // the process that opened the directory
   // Terms known to be in terms.dat on disk; a profile naming a later term
   // must not become durable before the vocabulary is written.
   unsigned long durable_terms;

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <random>
 #include <vector>
@@ -218,9 +220,38 @@ TEST(DataBaseTest, AFailedClassFileWriteKeepsThePreviousVersion) {
   class_table.clear();
 }
 
-// Kills a writer at random moments; after each kill the file must hold a
-// complete version, the last one reported done or the one after it. Versions
-// count on over the rounds.
+// Runs writer in a child that reports each step it finishes to report_done,
+// kills it after a random pause of up to 20 ms and returns the last step
+// reported, or none when there was none.
+int64_t kill_after_random_pause(std::mt19937 &random, int64_t none,
+                                const std::function<void(int)> &writer) {
+  int done[2];
+  if (pipe(done) != 0) {
+    ADD_FAILURE() << "pipe";
+    return none;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(done[0]);
+    writer(done[1]);
+    _exit(2);
+  }
+  close(done[1]);
+  usleep(random() % 20000);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  int64_t step, last = none;
+  while (read(done[0], &step, sizeof step) == sizeof step) last = step;
+  close(done[0]);
+  return last;
+}
+
+void report_done(int fd, int64_t step) {
+  if (write(fd, &step, sizeof step) != sizeof step) _exit(2);
+}
+
+// After each kill the file must hold a complete version, the last one
+// reported done or the one after it. Versions count on over the rounds.
 TEST(DataBaseTest, KilledClassProfileWritesLeaveAWholeVersion) {
   fresh_directory("crash");
   DataBase local;
@@ -230,71 +261,49 @@ TEST(DataBaseTest, KilledClassProfileWritesLeaveAWholeVersion) {
   uint64_t stored = 0;
   std::mt19937 random(6);
   for (int round = 0; round < 200; ++round) {
-    int done[2];
-    ASSERT_EQ(0, pipe(done));
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(done[0]);
+    int64_t last = kill_after_random_pause(random, stored, [&](int fd) {
       for (uint32_t version = static_cast<uint32_t>(stored) + 1;; ++version) {
         for (uint32_t term = 0; term < 500; ++term)
           data.profile.features[term].term_freq = version;
         data.sum_freq = version;
         local.write_class_profile(data);
-        if (write(done[1], &version, sizeof version) != sizeof version) _exit(2);
+        report_done(fd, version);
       }
-    }
-    close(done[1]);
-    usleep(random() % 20000);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    uint32_t version, last = static_cast<uint32_t>(stored);
-    while (read(done[0], &version, sizeof version) == sizeof version) last = version;
-    close(done[0]);
-
+    });
     std::ifstream is("crash/class0.cpf");
     ClassProfile profile;
     ASSERT_TRUE(profile.read(is, &stored)) << "round " << round;
-    EXPECT_TRUE(stored == last || stored == last + 1)
+    EXPECT_TRUE(stored == uint64_t(last) || stored == uint64_t(last + 1))
         << "round " << round << ": " << stored << " after " << last;
     EXPECT_EQ(stored == 0 ? 0u : 500u, profile.features.size());
   }
 }
 
-// Kills a run that profiles and syncs at random moments; each next run must
+// Runs that profile and sync are killed at random moments; each next run must
 // open cleanly and find every synced profile with the terms it was made of.
 TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
   fresh_directory("killed");
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {
-    int done[2];
-    ASSERT_EQ(0, pipe(done));
-    pid_t pid = fork();
-    if (pid == 0) {
-      close(done[0]);
+    auto name_of = [round](int64_t i) {
+      return std::to_string(round) + "-" + std::to_string(i);
+    };
+    int64_t synced = kill_after_random_pause(random, -1, [&](int fd) {
       database.initialise("killed");
       database.read(false);
-      for (int i = 0;; ++i) {
-        std::string name = std::to_string(round) + "-" + std::to_string(i);
-        DocProfile profile = profile_of({"w" + name, "common"});
-        database.enter_document_profile(name, &profile);
+      for (int64_t i = 0;; ++i) {
+        DocProfile profile = profile_of({"w" + name_of(i), "common"});
+        database.enter_document_profile(name_of(i), &profile);
         database.sync();
-        if (write(done[1], &i, sizeof i) != sizeof i) _exit(2);
+        report_done(fd, i);
       }
-    }
-    close(done[1]);
-    usleep(random() % 20000);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    int i, synced = -1;
-    while (read(done[0], &i, sizeof i) == sizeof i) synced = i;
-    close(done[0]);
-    ASSERT_EQ(0, run_in_child([round, synced] {
+    });
+    ASSERT_EQ(0, run_in_child([&] {
       database.initialise("killed");
       database.read(false);
-      for (int j = 0; j <= synced; ++j) {
-        std::string name = std::to_string(round) + "-" + std::to_string(j);
-        ASSERT_TRUE(database.have_document_profile(name)) << name;
-        EXPECT_EQ(Words({"w" + name, "common"}), stored_words(name));
+      for (int64_t i = 0; i <= synced; ++i) {
+        ASSERT_TRUE(database.have_document_profile(name_of(i))) << name_of(i);
+        EXPECT_EQ(Words({"w" + name_of(i), "common"}), stored_words(name_of(i)));
       }
     })) << "round " << round;
   }

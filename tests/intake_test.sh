@@ -6,13 +6,7 @@
 set -u
 mivo="$1"
 source_dir="$2"
-passed=0
-failed=0
-
-check() {  # check <description> <command...>: the command must succeed
-  local what="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
+. "$2/tests/data/checks.sh"
 
 profiled() { grep -c "^profiling document" mivo.log; }
 
@@ -56,5 +50,4 @@ check "only the new document analysed" [ "$(tail -n 1 requests.log)" == "corpus/
   check "five requests" [ "$(wc -l < requests.log)" -eq 5 ]
 check "only the new atom appended" [ "$(tail -n 1 data/atoms.dat)" == goal ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

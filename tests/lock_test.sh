@@ -5,13 +5,7 @@
 # Usage: lock_test.sh <mivo binary> <source dir>
 set -u
 mivo="$1"
-passed=0
-failed=0
-
-check() {  # check <description> <command...>: the command must succeed
-  local what="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
+. "$2/tests/data/checks.sh"
 
 snapshot() { (cd "$work/data" && ls -l --time-style=full-iso && cat ./*) | md5sum; }
 
@@ -62,5 +56,4 @@ cd "$work/second"
 "$mivo" -xl -xt corpus >/dev/null 2>&1
 check "the directory is free again" [ $? -eq 0 ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

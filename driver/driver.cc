@@ -86,7 +86,7 @@ void test_and_poll() {
   database.sync();
   if (options.poll()) {
     check_class_profiles();
-    // Polling profiles new documents; their vocabulary is saved by this sync.
+    // Documents profiled while polling become durable with their vocabulary.
     database.sync();
   }
 }

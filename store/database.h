@@ -80,7 +80,6 @@ class DataBase {
 
   // Whether the data directory held results of earlier runs at initialise.
   bool get_have_data() const { return have_data; }
-  const std::string &get_directory() const { return directory; }
 
  private:
   // The directory for system calls: the working directory has the empty name.

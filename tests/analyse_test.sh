@@ -6,6 +6,8 @@
 # Usage: analyse_test.sh <mivo binary> <source dir>
 set -u
 source "$2/tests/data/checks.sh"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 src="$2"
 analyser="$src/analyser/analyse.pl"
 checker="$src/tests/data/check_notation.pl"
@@ -118,4 +120,4 @@ analyse -stopwords "$work/stop" -min-length 4
 check "-stopwords and -min-length" [ "$(pairs_of 1 | tr '\n' ' ')" = "blue| home| stopped| " ]
 check "an unknown option is refused" bash -c "! perl '$analyser' -bogus </dev/null 2>/dev/null"
 
-finish analyse_test
+summary analyse_test

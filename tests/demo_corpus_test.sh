@@ -5,6 +5,8 @@
 # Usage: demo_corpus_test.sh <mivo binary> <source dir>
 set -u
 source "$2/tests/data/checks.sh"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 make_corpus="$2/scripts/make-demo-corpus"
 fortunes="$work/fortunes"
 mkdir "$fortunes"
@@ -44,4 +46,4 @@ check "a rebuild gives the same corpus and drops stale documents" diff -r "$work
 check "a missing fortune directory is refused" \
   bash -c "! '$make_corpus' '$work/other' '$work/nowhere' 2>/dev/null"
 
-finish demo_corpus_test
+summary demo_corpus_test

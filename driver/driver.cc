@@ -13,8 +13,9 @@
 #include "driver/param.h"
 #include "driver/utils.h"
 #include "intake/analyser.h"
-#include "model/atomtab.h"
-#include "model/termtab.h"
+#include "intake/collection.h"
+#include "model/classtab.h"
+#include "store/database.h"
 #include "text/rcparser.h"
 
 const char *const default_rc_file = "mivo";
@@ -53,15 +54,41 @@ void take_baseline() {
   times(&time_buf);
 }
 
-// Until the data base opens the data directory and loads the tables, the
-// vocabulary files are named here.
-void save_vocabulary() {
-  std::string directory = param.gen.get_data_directory();
-  check_directory_exists(directory);
-  atom_table.set_file(PathName(directory, atoms_file_name).get());
-  term_table.set_file(PathName(directory, terms_file_name).get());
-  atom_table.write();
-  term_table.write();
+void open_data_directory() {
+  database.initialise(param.gen.get_data_directory());
+  // The stored classes are wanted when this run adds to them or does not
+  // train its own.
+  database.read(param.gen.incremental() || options.skip_train());
+  report_resources();
+}
+
+void collect_documents() {
+  log_results(1, "collecting documents...");
+  collect_all_documents(options.get_examples_directory().c_str());
+  // The sync writes the new atoms and terms first: the vocabulary is saved
+  // before any training, and before any profile that names it is durable.
+  database.sync();
+  report_resources();
+}
+
+void check_class_profiles() {
+  if (class_table.size() >= 2) return;
+  error("no class profiles available");
+  errno = 0;
+  myabort();
+}
+
+void test_and_poll() {
+  score_ofs.close();
+  report_resources();
+  if (class_table.have_training_docs())
+    database.write(param.gen.incremental() || param.gen.save());
+  database.sync();
+  if (options.poll()) {
+    check_class_profiles();
+    // Polling profiles new documents; their vocabulary is saved by this sync.
+    database.sync();
+  }
 }
 
 void train() {
@@ -151,27 +178,24 @@ int run_mivo(int argc, const char **argv) {
   analyser.initialise(param.gen.get_analyser());
   report_resources();
 
-  // The data directory is opened and earlier runs' tables are loaded here.
-  report_resources();
-
-  log_results(1, "collecting documents...");
-  report_resources();
+  open_data_directory();
+  collect_documents();
 
   log_results(1, "analyzing the documents...");
+  class_table.collect_examples();
   report_resources();
-
-  save_vocabulary();
 
   if (!options.get_examples_directory().empty() && !options.skip_train())
     train();
 
   score_ofs << "****TEST" << std::endl;
-  if (!options.skip_test()) {
-    score_ofs.close();
-    report_resources();
-  }
+  if (options.skip_test())
+    database.write(true);
+  else
+    test_and_poll();
 
   time_t end = time(nullptr);
+  database.cleanup();
   log_results(3, ctime(&end));
   return 0;
 }

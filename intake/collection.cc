@@ -1,0 +1,135 @@
+#include "intake/collection.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "driver/eventlog.h"
+#include "driver/param.h"
+#include "driver/utils.h"
+#include "intake/profiling.h"
+#include "model/classtab.h"
+
+const char *files_directory = nullptr;
+
+namespace {
+
+const char *const document_extension = ".txt";
+const uint32_t root_id = 0;
+
+// System calls need a name for the working directory.
+std::string io_name(const std::string &directory) {
+  return directory.empty() ? "." : directory;
+}
+
+[[noreturn]] void stop(const std::string &path, FileErrors kind) {
+  int number = errno;
+  report_file_error(path, kind);
+  errno = number;
+  myabort();
+}
+
+[[noreturn]] void format_error(const std::string &list) {
+  errno = 0;
+  stop(list, format_failure);
+}
+
+std::string last_component(const std::string &path) {
+  // "." is replaced by the working directory, whose path may be long.
+  std::vector<char> buffer(path.size() + 4096);
+  get_last_dir(buffer.data(), path.c_str(), static_cast<unsigned>(buffer.size()));
+  return buffer.data();
+}
+
+// The root is named after the examples directory, so a data directory serves
+// one examples directory only. Without an examples directory a stored class
+// table is taken as it is: polling needs nothing but its classes.
+void check_root(const std::string &examples) {
+  if (examples.empty() && !class_table.empty()) return;
+  std::string root = last_component(examples);
+  if (class_table.empty()) {
+    mivo_assert(class_table.enter_class(root, 0) == root_id);
+    return;
+  }
+  if (class_table.get_name(root_id) != root) {
+    error("Cannot profile \"%s\" with the same data as \"%s\"", root.c_str(),
+          class_table.get_name(root_id).c_str());
+    errno = 0;
+    myabort();
+  }
+}
+
+// A class is named up to its first ':' (a score may follow), without one
+// leading '?'.
+std::string clean_class(std::string name) {
+  std::string::size_type colon = name.find(':');
+  if (colon != std::string::npos) name.erase(colon);
+  if (!name.empty() && name[0] == '?') name.erase(0, 1);
+  return name;
+}
+
+void enter_document(const std::string &document, const std::string &class_name,
+                    bool training) {
+  uint32_t id = class_table.enter_on_full_name(clean_class(class_name), root_id);
+  profile_document(document);
+  if (training) {
+    class_table.enter_train_example(id, document);
+    log_formatted(3, "collected training document `%s'", document.c_str());
+  } else {
+    class_table.enter_test_example(id, document);
+    log_formatted(3, "collected testing document `%s'", document.c_str());
+  }
+}
+
+// "name[.txt] class..." with blanks (not tabs) between the fields.
+void collect_line(const std::string &line, const std::string &list,
+                  bool training) {
+  unsigned size = static_cast<unsigned>(line.size() + 1);
+  std::vector<char> first(size), rest(size), document(size);
+  if (!split_string(line.c_str(), ' ', first.data(), rest.data(), size))
+    format_error(list);
+  strip_extension(document.data(), first.data(), document_extension, size);
+  std::string field = rest.data();
+  if (!param.gen.multiclass()) {
+    if (split_string(field.c_str(), ' ', first.data(), rest.data(), size))
+      format_error(list);
+    // The whole field is the class, blanks that end it included.
+    enter_document(document.data(), field, training);
+    return;
+  }
+  for (bool more = true; more; field = rest.data()) {
+    more = split_string(field.c_str(), ' ', first.data(), rest.data(), size);
+    enter_document(document.data(), first.data(), training);
+  }
+}
+
+void collect_list(const std::string &examples, const char *list_name,
+                  bool training) {
+  if (!Directory(io_name(examples).c_str()))
+    stop(io_name(examples), open_directory_failure);
+  std::string list = PathName(examples, list_name).get();
+  std::ifstream is(list);
+  if (!is) return;
+  std::string line;
+  // Lines of any length; lists written on other systems end lines in "\r\n".
+  while (std::getline(is, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    collect_line(line, list, training);
+  }
+  if (is.bad()) stop(list, read_failure);
+}
+
+}  // namespace
+
+void collect_all_documents(const char *examples_name) {
+  std::string examples = examples_name;
+  std::string files = PathName(examples, "files").get();
+  files_directory = string_copy(files.c_str());
+  if (!is_directory(files)) stop(files, directory_not_found);
+  check_root(examples);
+  collect_list(examples, "train", true);
+  collect_list(examples, "test", false);
+}

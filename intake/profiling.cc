@@ -1,0 +1,24 @@
+#include "intake/profiling.h"
+
+#include "driver/eventlog.h"
+#include "intake/analyser.h"
+#include "model/docprof.h"
+#include "model/termtab.h"
+#include "store/database.h"
+#include "text/docparser.h"
+
+void profile_document(const std::string &document) {
+  if (database.have_document_profile(document)) return;
+  log_formatted(3, "profiling document `%s'", document.c_str());
+  Doc doc;
+  // Syntax errors are reported by the parser; the profile keeps what parsed.
+  parse_document(analyser.process(document), document, true, doc);
+  DocProfile profile;
+  for (const auto &entry : doc) {
+    unsigned long term = term_table.enter(entry.first.head, entry.first.mod);
+    mivo_assert(entry.second <= 4294967295UL);
+    profile.enter_term(static_cast<uint32_t>(term),
+                       static_cast<uint32_t>(entry.second));
+  }
+  database.enter_document_profile(document, &profile);
+}

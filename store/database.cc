@@ -1,0 +1,358 @@
+#include "store/database.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "driver/driver.h"
+#include "driver/eventlog.h"
+#include "driver/utils.h"
+#include "model/atomtab.h"
+#include "model/classtab.h"
+#include "model/termtab.h"
+#include "select/selection.h"
+
+const char *const lock_file_name = "lock";
+
+namespace {
+
+const char *const profile_store_name = "profile-store";
+const unsigned int class_profile_name_size = 1024;
+
+// Reports a file error and ends the run with the errno of the failure.
+[[noreturn]] void stop(const std::string &path, FileErrors kind) {
+  int number = errno;
+  report_file_error(path, kind);
+  errno = number;
+  myabort();
+}
+
+// Reports a failure that is no system error: the exit status is 1.
+[[noreturn]] void stop_with_error() {
+  errno = 0;
+  myabort();
+}
+
+bool write_all(int fd, const std::string &text) {
+  const char *pos = text.data();
+  size_t left = text.size();
+  while (left > 0) {
+    ssize_t done = ::write(fd, pos, left);
+    if (done < 0 && errno == EINTR) continue;
+    if (done <= 0) return false;
+    pos += done;
+    left -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+// fsync of a file or directory by name. Some file systems cannot flush a
+// directory (EINVAL); there is nothing more to do for them.
+bool sync_path(const std::string &path, int flags) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
+  if (fd < 0) return false;
+  bool synced = fsync(fd) == 0 || errno == EINVAL;
+  int number = errno;
+  close(fd);
+  errno = number;
+  return synced;
+}
+
+void read_file(const std::string &path,
+               const std::function<bool(std::istream &)> &take) {
+  std::ifstream is(path);
+  if (!is) stop(path, open_for_reading);
+  if (!take(is)) {
+    errno = 0;
+    stop(path, read_failure);
+  }
+}
+
+// The global data base is closed before any global object goes, so that a
+// failure of the final close still reaches the event log.
+void close_global_database() { database.close(); }
+
+}  // namespace
+
+void get_class_profile_name(char *buf, unsigned int size,
+                            const ClassData &data) {
+  snprintf(buf, size, "%s%u", class_profile_name, static_cast<unsigned>(data.id));
+}
+
+DataBase::DataBase()
+    : have_data(false),
+      profile_store(nullptr),
+      lock_fd(-1),
+      durable_terms(0),
+      vocabulary_behind(false) {}
+
+DataBase::~DataBase() { close(); }
+
+void DataBase::close() {
+  if (profile_store != nullptr) {
+    FileStore *store = profile_store;
+    profile_store = nullptr;
+    if (vocabulary_behind)
+      filestore_abandon(store);
+    else
+      filestore_close(store);
+  }
+  docprof_table.clear();
+  if (lock_fd >= 0) ::close(lock_fd);
+  lock_fd = -1;
+  have_data = false;
+  directory.clear();
+  durable_terms = 0;
+  vocabulary_behind = false;
+}
+
+void DataBase::initialise(const std::string &dir) {
+  mivo_assert(profile_store == nullptr);
+  directory = dir;
+  if (!is_directory(io_directory())) {
+    log_formatted(1, "creating data directory `%s'", directory.c_str());
+    if (create_directory(io_directory(), 0770) != 0)
+      stop(directory, create_directory_failure);
+  }
+  lock_directory();
+  profile_store = filestore_open(PathName(directory, profile_store_name).path());
+  atom_table.set_file(PathName(directory, atoms_file_name).get());
+  term_table.set_file(PathName(directory, terms_file_name).get());
+  have_data = file_exists(PathName(directory, atoms_file_name).get());
+  static bool registered = false;
+  if (this == &database && !registered) registered = atexit(close_global_database) == 0;
+}
+
+std::string DataBase::io_directory() const {
+  return directory.empty() ? "." : directory;
+}
+
+// A second process would append to the same vocabulary files and store, each
+// believing it knows what they hold: one process per data directory.
+void DataBase::lock_directory() {
+  std::string path = PathName(directory, lock_file_name).get();
+  lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
+  if (lock_fd < 0) stop(path, open_for_writing);
+  if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
+  if (errno == EWOULDBLOCK) {
+    error("data directory `%s' is in use by another mivo process",
+          directory.c_str());
+    stop_with_error();
+  }
+  int number = errno;
+  error("cannot lock data directory `%s': %s", directory.c_str(),
+        strerror(number));
+  errno = number;
+  myabort();
+}
+
+void DataBase::read(bool with_classes) {
+  if (have_data) {
+    log_results(1, "reading profiles...");
+    atom_table.read();
+    term_table.read();
+    log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
+    if (with_classes) {
+      read_class_table();
+      read_class_profiles();
+      log_formatted_results(2, "read %d classes",
+                            static_cast<int>(class_table.size()));
+    }
+  }
+  durable_terms = term_table.size();
+  check_stored_profiles();
+}
+
+// A profile that names a term beyond terms.dat was stored by a run whose
+// vocabulary was lost; the ids it names would be given to other terms.
+void DataBase::check_stored_profiles() const {
+  mivo_assert(profile_store != nullptr);
+  GList *names = filestore_get_filenames(profile_store);
+  for (GList *cell = names; cell != nullptr; cell = cell->next) {
+    const char *name = static_cast<const char *>(cell->data);
+    DocProfile profile;
+    fetch_profile(name, profile);
+    for (const Feature &feature : profile.get_features()) {
+      if (feature.term < durable_terms) continue;
+      error("format error in profile store of `%s': document \"%s\" names "
+            "term %lu of only %lu",
+            directory.c_str(), name, static_cast<unsigned long>(feature.term),
+            durable_terms);
+      g_list_free(names);
+      stop_with_error();
+    }
+  }
+  g_list_free(names);
+}
+
+void DataBase::write(bool save) {
+  if (!save) return;
+  log_results(1, "writing class profiles...");
+  write_class_table();
+  write_class_profiles();
+}
+
+void DataBase::read_class_table() {
+  read_file(PathName(directory, classes_file_name).get(),
+            [](std::istream &is) { return class_table.read(is); });
+}
+
+void DataBase::write_class_table() {
+  replace_file(PathName(directory, classes_file_name).get(),
+               [](std::ostream &os) { return class_table.write(os); });
+}
+
+void DataBase::read_class_profiles() {
+  log_results(1, "reading class profiles...");
+  for (auto &entry : class_table) read_class_profile(entry.second);
+}
+
+void DataBase::write_class_profiles() {
+  for (const auto &entry : class_table) write_class_profile(entry.second);
+}
+
+std::string DataBase::class_profile_path(const ClassData &data) const {
+  char name[class_profile_name_size];
+  get_class_profile_name(name, sizeof name, data);
+  return PathName(directory, name, class_profile_extension).get();
+}
+
+void DataBase::read_class_profile(ClassData &data) {
+  read_file(class_profile_path(data), [&data](std::istream &is) {
+    return data.profile.read(is, &data.sum_freq);
+  });
+}
+
+void DataBase::write_class_profile(const ClassData &data) {
+  replace_file(class_profile_path(data), [&data](std::ostream &os) {
+    return data.profile.write(os, data.sum_freq);
+  });
+}
+
+// The new text goes to a temporary file beside the old one, which is renamed
+// over it only once it is complete on disk: a crash or a full disk leaves
+// either the old or the new version, never a torn one.
+void DataBase::replace_file(const std::string &path,
+                            const std::function<bool(std::ostream &)> &fill) {
+  std::ostringstream text;
+  if (!fill(text)) {
+    errno = 0;
+    stop(path, write_failure);
+  }
+  std::string temporary = path + ".tmp";
+  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
+  if (fd < 0) stop(path, open_for_writing);
+  bool written = write_all(fd, text.str()) && fsync(fd) == 0;
+  int number = errno;
+  if (::close(fd) != 0 && written) {
+    written = false;
+    number = errno;
+  }
+  if (written && rename_file(temporary.c_str(), path.c_str()) != 0) {
+    written = false;
+    number = errno;
+  }
+  if (!written) {
+    report_file_error(path, write_failure);
+    delete_file(temporary.c_str());
+    errno = number;
+    myabort();
+  }
+  if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
+}
+
+void DataBase::delete_file(const char *path) {
+  log_formatted(0, "deleting file `%s'", path);
+  if (::delete_file(path) != 0) stop(path, delete_failure);
+}
+
+bool DataBase::have_document_profile(const std::string &name) const {
+  mivo_assert(profile_store != nullptr);
+  return docprof_table.count(name) != 0 ||
+         filestore_file_exists(profile_store, name.c_str());
+}
+
+void DataBase::enter_document_profile(const std::string &name,
+                                      DocProfile *profile) {
+  mivo_assert(profile_store != nullptr);
+  if (docprof_table.count(name) != 0) return;
+  char *blob = nullptr;
+  size_t len = 0;
+  if (!profile->write(&blob, &len) || len > UINT_MAX) {
+    g_free(blob);
+    error("could not build stream for profile of document \"%s\"", name.c_str());
+    stop_with_error();
+  }
+  for (const Feature &feature : profile->get_features())
+    if (feature.term >= durable_terms) vocabulary_behind = true;
+  filestore_put_file(profile_store, name.c_str(), blob,
+                     static_cast<unsigned int>(len));
+  g_free(blob);
+}
+
+void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const {
+  void *blob = nullptr;
+  size_t len = 0;
+  if (!filestore_get_file(profile_store, name.c_str(), &blob, &len)) {
+    error("could not retrieve profile for \"%s\" from profile store",
+          name.c_str());
+    stop_with_error();
+  }
+  bool built = profile.read(static_cast<const char *>(blob), len);
+  g_free(blob);
+  if (!built) {
+    error("could not build profile from stored data for document \"%s\"",
+          name.c_str());
+    stop_with_error();
+  }
+}
+
+DocProfile *DataBase::get_document_profile(const std::string &name) {
+  mivo_assert(profile_store != nullptr);
+  auto cached = docprof_table.find(name);
+  if (cached != docprof_table.end()) return cached->second.get();
+  std::unique_ptr<DocProfile> profile(new DocProfile);
+  fetch_profile(name, *profile);
+  profile->remove_terms(selected_terms);
+  DocProfile *result = profile.get();
+  docprof_table.emplace(name, std::move(profile));
+  return result;
+}
+
+void DataBase::peek_document_profile(const std::string &name,
+                                     DocProfile &profile) {
+  mivo_assert(profile_store != nullptr);
+  fetch_profile(name, profile);
+}
+
+void DataBase::release_all_profiles() { docprof_table.clear(); }
+
+void DataBase::cleanup() { release_all_profiles(); }
+
+void DataBase::sync() {
+  mivo_assert(profile_store);
+  save_vocabulary();
+  filestore_sync(profile_store);
+}
+
+// Appends the new atoms, then the new terms, and makes both durable; only then
+// may profiles that name them become durable.
+void DataBase::save_vocabulary() {
+  atom_table.write();
+  term_table.write();
+  for (const char *name : {atoms_file_name, terms_file_name}) {
+    std::string path = PathName(directory, name).get();
+    if (!sync_path(path, 0)) stop(path, write_failure);
+  }
+  if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
+  durable_terms = term_table.size();
+  vocabulary_behind = false;
+}

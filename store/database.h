@@ -1,0 +1,110 @@
+// The profile database: the data directory that keeps everything a run learns
+// for later runs (vocabulary, class table, one profile file per class, and the
+// store of every document profile), plus a cache of the document profiles in
+// use during training and testing.
+#ifndef MIVO_STORE_DATABASE_H
+#define MIVO_STORE_DATABASE_H
+
+#include <functional>
+#include <map>
+#include <ostream>
+#include <memory>
+#include <string>
+
+#include "model/docprof.h"
+#include "store/filestore.h"
+
+struct ClassData;
+
+// Cached document profiles by document name, owned by the data base.
+typedef std::map<std::string, std::unique_ptr<DocProfile>> DocProfTable;
+
+// Name of the lock file that keeps a second process out of a data directory.
+extern const char *const lock_file_name;
+
+class DataBase {
+ public:
+  DataBase();
+  // Closes the profile store; when profiles were stored whose terms are not
+  // yet safe in the vocabulary files, abandons those instead.
+  ~DataBase();
+  DataBase(const DataBase &) = delete;
+  DataBase &operator=(const DataBase &) = delete;
+
+  // Closes the store as the destructor does, unlocks the directory and
+  // forgets it; initialise may follow.
+  void close();
+  // Creates the directory if needed, locks it for this process, opens the
+  // profile store and names the vocabulary files. Ends the run on failure.
+  void initialise(const std::string &directory);
+  // Loads the vocabulary left by earlier runs, and the class table with its
+  // profiles when with_classes; checks the stored profiles against it.
+  void read(bool with_classes);
+  // Saves the class table and every class profile when save is true.
+  void write(bool save);
+
+  void read_class_table();
+  void write_class_table();
+  // Every class profile, in class-table order.
+  void read_class_profiles();
+  void write_class_profiles();
+  void read_class_profile(ClassData &data);
+  void write_class_profile(const ClassData &data);
+  // Logs (at level 0) and removes the file; ends the run when that fails.
+  void delete_file(const char *path);
+
+  // True when the name is in the cache or in the profile store.
+  bool have_document_profile(const std::string &name) const;
+  // Stores the profile under name unless the name is cached; not cached.
+  void enter_document_profile(const std::string &name, DocProfile *profile);
+  // The cached profile, loaded and pruned to the selected terms on first use.
+  // Owned by the data base until release_all_profiles or cleanup.
+  DocProfile *get_document_profile(const std::string &name);
+  // Appends the whole stored profile to the caller's profile; no cache.
+  void peek_document_profile(const std::string &name, DocProfile &profile);
+  void release_all_profiles();
+  // Releases the cache as the program ends.
+  void cleanup();
+  // Writes the new atoms and terms durably, then makes the profile store
+  // durable, so that no stored profile names an unsaved term.
+  void sync();
+
+  DocProfTable::const_iterator get_docprof_table_begin() const {
+    return docprof_table.begin();
+  }
+  DocProfTable::const_iterator get_docprof_table_end() const {
+    return docprof_table.end();
+  }
+
+  // Whether the data directory held results of earlier runs at initialise.
+  bool get_have_data() const { return have_data; }
+  const std::string &get_directory() const { return directory; }
+
+ private:
+  // The directory for system calls: the working directory has the empty name.
+  std::string io_directory() const;
+  void lock_directory();
+  void replace_file(const std::string &path,
+                    const std::function<bool(std::ostream &)> &fill);
+  void save_vocabulary();
+  void check_stored_profiles() const;
+  std::string class_profile_path(const ClassData &data) const;
+  void fetch_profile(const std::string &name, DocProfile &profile) const;
+
+  bool have_data;
+  std::string directory;
+  DocProfTable docprof_table;
+  FileStore *profile_store;
+  int lock_fd;
+  // Terms known to be in terms.dat on disk; a profile naming a later term
+  // must not become durable before the vocabulary is written.
+  unsigned long durable_terms;
+  bool vocabulary_behind;
+};
+
+extern DataBase database;
+
+// Writes "class" and the class id in decimal into buf (of size bytes).
+void get_class_profile_name(char *buf, unsigned int size, const ClassData &data);
+
+#endif  // MIVO_STORE_DATABASE_H

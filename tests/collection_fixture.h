@@ -1,12 +1,14 @@
-// A small collection for tests of the phases that run after document
-// collection: a fresh data directory holding stored document profiles, and a
-// class table with training and test examples.
+// A small collection for the tests of the phases after document collection:
+// a fresh data directory with stored document profiles, and a class table
+// rooted at "news" with training and test examples.
 #ifndef MIVO_TESTS_COLLECTION_FIXTURE_H
 #define MIVO_TESTS_COLLECTION_FIXTURE_H
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,11 +16,8 @@
 #include "driver/options.h"
 #include "driver/param.h"
 #include "model/classtab.h"
-#include "model/docprof.h"
 #include "select/selection.h"
 #include "store/database.h"
-
-typedef std::vector<std::pair<uint32_t, uint32_t>> TermCounts;
 
 class CollectionTest : public ::testing::Test {
  protected:
@@ -35,30 +34,30 @@ class CollectionTest : public ::testing::Test {
     options = Options();
   }
 
-  // Stores the document's profile of (term, frequency) pairs.
-  static void store(const std::string &name, const TermCounts &terms) {
+  // Stores a document of (term, frequency) pairs as an example of the class.
+  static ClassData &example(const std::string &name, const std::string &full_name,
+                            const std::vector<std::pair<uint32_t, uint32_t>> &terms,
+                            bool training = true) {
     DocProfile profile;
     for (const auto &term : terms) profile.enter_term(term.first, term.second);
     database.enter_document_profile(name, &profile);
-  }
-  static ClassData &train_doc(const std::string &name, const std::string &full_name,
-                          const TermCounts &terms) {
-    store(name, terms);
     uint32_t id = class_table.enter_on_full_name(full_name, 0);
-    class_table.enter_train_example(id, name);
-    return class_table.get_data(id);
-  }
-  static ClassData &test_doc(const std::string &name, const std::string &full_name,
-                         const TermCounts &terms) {
-    store(name, terms);
-    uint32_t id = class_table.enter_on_full_name(full_name, 0);
-    class_table.enter_test_example(id, name);
+    if (training)
+      class_table.enter_train_example(id, name);
+    else
+      class_table.enter_test_example(id, name);
     return class_table.get_data(id);
   }
   static ClassData &data(const std::string &full_name) {
     ClassData *found = nullptr;
     EXPECT_TRUE(class_table.extract_full_name(full_name, &found)) << full_name;
     return *found;
+  }
+  static std::string read_file(const std::string &name) {
+    std::ifstream in(name);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
   }
 };
 

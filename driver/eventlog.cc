@@ -33,11 +33,16 @@ bool on_screen(unsigned int level) {
   return level != 0 && level <= options.get_verbosity_level();
 }
 
-// vsnprintf never writes past the buffer and cuts the text at its size - 1.
-void format_message(char (&buffer)[max_message_length + 1], const char *format,
-                    va_list args) {
-  vsnprintf(buffer, sizeof buffer, format, args);
-}
+// Expands the variable arguments after format into buffer; vsnprintf never
+// writes past the buffer and cuts the text at max_message_length characters.
+#define FORMAT_MESSAGE(buffer, format)              \
+  char buffer[max_message_length + 1];              \
+  do {                                              \
+    va_list args;                                   \
+    va_start(args, format);                         \
+    vsnprintf(buffer, sizeof buffer, format, args); \
+    va_end(args);                                   \
+  } while (0)
 
 void report(EventLog::EventType type, const char *text) {
   std::cerr << prefixes[type] << text << std::endl;
@@ -75,38 +80,22 @@ void log_results(unsigned int level, const char *text) {
 }
 
 void log_formatted(unsigned int level, const char *format, ...) {
-  char buffer[max_message_length + 1];
-  va_list args;
-  va_start(args, format);
-  format_message(buffer, format, args);
-  va_end(args);
+  FORMAT_MESSAGE(buffer, format);
   log(level, buffer);
 }
 
 void log_formatted_results(unsigned int level, const char *format, ...) {
-  char buffer[max_message_length + 1];
-  va_list args;
-  va_start(args, format);
-  format_message(buffer, format, args);
-  va_end(args);
+  FORMAT_MESSAGE(buffer, format);
   log_results(level, buffer);
 }
 
 void warning(const char *format, ...) {
-  char buffer[max_message_length + 1];
-  va_list args;
-  va_start(args, format);
-  format_message(buffer, format, args);
-  va_end(args);
+  FORMAT_MESSAGE(buffer, format);
   report(EventLog::warning_event, buffer);
 }
 
 void error(const char *format, ...) {
-  char buffer[max_message_length + 1];
-  va_list args;
-  va_start(args, format);
-  format_message(buffer, format, args);
-  va_end(args);
+  FORMAT_MESSAGE(buffer, format);
   report(EventLog::error_event, buffer);
 }
 

@@ -51,7 +51,8 @@ void check_root(const std::string &examples) {
   if (examples.empty() && !class_table.empty()) return;
   std::string root = last_component(examples);
   if (class_table.empty()) {
-    mivo_assert(class_table.enter_class(root, 0) == root_id);
+    uint32_t id = class_table.enter_class(root, 0);
+    mivo_assert(id == root_id);
     return;
   }
   if (class_table.get_name(root_id) != root) {

@@ -91,16 +91,28 @@ DataBase::DataBase()
     : have_data(false),
       profile_store(nullptr),
       lock_fd(-1),
+      owner(0),
       durable_terms(0),
-      vocabulary_behind(false) {}
+      vocabulary_behind(false),
+      saving_vocabulary(false) {}
 
-DataBase::~DataBase() { close(); }
+DataBase::~DataBase() { release(); }
 
 void DataBase::close() {
+  // An abort inside save_vocabulary ends here again through exit; the store
+  // is then abandoned by the destructor.
+  if (profile_store != nullptr && vocabulary_behind && !saving_vocabulary &&
+      getpid() == owner)
+    save_vocabulary();
+  release();
+}
+
+void DataBase::release() {
   if (profile_store != nullptr) {
     FileStore *store = profile_store;
     profile_store = nullptr;
-    if (vocabulary_behind)
+    // A forked copy of the process owns none of the files.
+    if (vocabulary_behind || getpid() != owner)
       filestore_abandon(store);
     else
       filestore_close(store);
@@ -123,6 +135,7 @@ void DataBase::initialise(const std::string &dir) {
       stop(directory, create_directory_failure);
   }
   lock_directory();
+  owner = getpid();
   profile_store = filestore_open(PathName(directory, profile_store_name).path());
   atom_table.set_file(PathName(directory, atoms_file_name).get());
   term_table.set_file(PathName(directory, terms_file_name).get());
@@ -346,6 +359,7 @@ void DataBase::sync() {
 // Appends the new atoms, then the new terms, and makes both durable; only then
 // may profiles that name them become durable.
 void DataBase::save_vocabulary() {
+  saving_vocabulary = true;
   atom_table.write();
   term_table.write();
   for (const char *name : {atoms_file_name, terms_file_name}) {
@@ -355,4 +369,5 @@ void DataBase::save_vocabulary() {
   if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
   durable_terms = term_table.size();
   vocabulary_behind = false;
+  saving_vocabulary = false;
 }

@@ -5,10 +5,12 @@
 #ifndef MIVO_STORE_DATABASE_H
 #define MIVO_STORE_DATABASE_H
 
+#include <sys/types.h>
+
 #include <functional>
 #include <map>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "model/docprof.h"
@@ -31,8 +33,8 @@ class DataBase {
   DataBase(const DataBase &) = delete;
   DataBase &operator=(const DataBase &) = delete;
 
-  // Closes the store as the destructor does, unlocks the directory and
-  // forgets it; initialise may follow.
+  // Saves the vocabulary that stored profiles name, closes the profile store
+  // and unlocks the directory; runs as the process ends. initialise may follow.
   void close();
   // Creates the directory if needed, locks it for this process, opens the
   // profile store and names the vocabulary files. Ends the run on failure.
@@ -83,6 +85,8 @@ class DataBase {
  private:
   // The directory for system calls: the working directory has the empty name.
   std::string io_directory() const;
+  // Closes the store, or abandons it when the vocabulary is behind; unlocks.
+  void release();
   void lock_directory();
   void replace_file(const std::string &path,
                     const std::function<bool(std::ostream &)> &fill);
@@ -96,10 +100,12 @@ class DataBase {
   DocProfTable docprof_table;
   FileStore *profile_store;
   int lock_fd;
+  pid_t owner;  // the process that opened the directory
   // Terms known to be in terms.dat on disk; a profile naming a later term
   // must not become durable before the vocabulary is written.
   unsigned long durable_terms;
   bool vocabulary_behind;
+  bool saving_vocabulary;
 };
 
 extern DataBase database;

@@ -97,8 +97,11 @@ check "version status" [ "$status" -eq 0 ]
 check "version has two lines" [ "$(printf '%s\n' "$out" | wc -l)" -eq 2 ]
 
 # A run: log header, parameter settings at -vvv, polling without examples.
+# Without an examples directory the working directory is collected; -xt
+# keeps the run from polling with no learnt classes.
+mkdir files
 rm -f mivo.log
-run -vvv
+run -vvv -xt
 check "run status" [ "$status" -eq 0 ]
 check "log first line is a date" grep -qE '^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} [0-9]{4}$' <(head -n 1 mivo.log)
 check "log version line" [ "$(sed -n 2p mivo.log)" == "this is MIVO version: 1.4" ]
@@ -139,18 +142,26 @@ check "no training without examples" [ ! -e scores.dat ]
 # Verbosity 0: progress messages stay out of the log, results go in.
 rm -f mivo.log
 run
-run -p
+run -p -xt
 check "quiet log has no polling message" bash -c '! grep -q "polling mode activated" mivo.log'
 check "quiet log has results" grep -qx "collecting documents..." mivo.log
 check "quiet screen" [ -z "$out" ]
 
+# The stored class table holds only its root: nothing to poll with.
+run -p -xl
+check "polling without classes status" [ "$status" -eq 1 ]
+check "polling without classes message" grep -qx "ERROR: no class profiles available" <<<"$out"
+
 # Training runs write the score markers; -xl does not.
 mkdir -p ex/files
+rm -rf data
 run ex
 check "training run" [ "$status" -eq 0 ]
 check "scores markers" [ "$(cat scores.dat)" == $'****TRAIN\n****TEST' ]
+run -xt ex
 rm -f scores.dat
 run -xl ex
+check "-xl run with stored classes" [ "$status" -eq 0 ]
 check "-xl writes no scores" [ ! -e scores.dat ]
 
 echo "$passed passed, $failed failed"

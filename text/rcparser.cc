@@ -48,41 +48,31 @@ bool RcParser::is_float(double &value) const {
   return true;
 }
 
-bool RcParser::should_be_toggle(bool &value) {
-  if (!is_toggle(value)) {
-    syntax_error("`on' or `off' expected");
+bool RcParser::accept_value(bool present, const char *message) {
+  if (!present) {
+    syntax_error(message);
     return false;
   }
   skip_token();
   return true;
+}
+
+bool RcParser::should_be_toggle(bool &value) {
+  return accept_value(is_toggle(value), "`on' or `off' expected");
 }
 
 bool RcParser::should_be_number(unsigned int &value) {
-  if (!is_number(value)) {
-    syntax_error("number expected");
-    return false;
-  }
-  skip_token();
-  return true;
+  return accept_value(is_number(value), "number expected");
 }
 
 bool RcParser::should_be_float(double &value) {
-  if (!is_float(value)) {
-    syntax_error("rational number expected");
-    return false;
-  }
-  skip_token();
-  return true;
+  return accept_value(is_float(value), "rational number expected");
 }
 
 bool RcParser::should_be_string(std::string &value) {
-  if (!is_token(STRING)) {
-    syntax_error("quoted string expected");
-    return false;
-  }
-  value = text();
-  skip_token();
-  return true;
+  bool present = is_token(STRING);
+  if (present) value = text();
+  return accept_value(present, "quoted string expected");
 }
 
 template <std::size_t N>

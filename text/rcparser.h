@@ -53,6 +53,9 @@ class RcParser : public Scanner {
   template <std::size_t N>
   bool should_be_choice(const Choice (&choices)[N], const char *message,
                         unsigned int &value);
+  // Consumes the look-ahead when present says it holds the value, else
+  // reports message.
+  bool accept_value(bool present, const char *message);
   // True while the look-ahead may start another setting of the section.
   bool in_section_body() const;
   // Reports a token that starts no setting of the section.

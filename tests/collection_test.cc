@@ -1,0 +1,173 @@
+#include "intake/collection.h"
+
+#include <unistd.h>
+
+#include <iostream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "driver/options.h"
+#include "driver/param.h"
+#include "driver/utils.h"
+#include "intake/analyser.h"
+#include "model/classtab.h"
+#include "store/database.h"
+#include "tests/child_run.h"
+
+namespace {
+
+bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
+
+
+std::string working_directory() {
+  char buffer[4096];
+  return getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
+}
+
+class CollectionTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    home = working_directory();
+    fresh_directory("data");
+    fresh_directory("docs");
+    delete_file("requests.log");
+    for (const char *name : {"a", "b", "c", "t"}) make_document(name);
+    param.gen.set_file_directory(home + "/docs");
+    const char *source = getenv("MIVO_SOURCE_DIR");
+    analyser.initialise(std::string(source ? source : ".") +
+                        "/tests/data/counting_analyser.sh " + home + "/requests.log");
+    database.initialise(home + "/data");
+    database.read(false);
+  }
+
+  void SetUp() override { class_table.clear(); }
+  void TearDown() override {
+    EXPECT_EQ(0, chdir(home.c_str()));
+    param.gen.set_multiclass(true);
+    options = Options();
+  }
+
+  static void make_document(const std::string &name) {
+    std::ofstream(PathName("docs", name, ".txt").get()) << "[ " << name << " ]";
+  }
+
+  // An examples directory with its "files" and the lists that are not null.
+  static void make_examples(const std::string &dir, const char *train,
+                            const char *test = nullptr) {
+    fresh_directory(dir);
+    EXPECT_EQ(0, create_directory(PathName(dir, "files").get(), 0770));
+    if (train != nullptr) std::ofstream(PathName(dir, "train").get()) << train;
+    if (test != nullptr) std::ofstream(PathName(dir, "test").get()) << test;
+  }
+
+  // Every class but the root as "name[train docs|test docs]", in id order.
+  static std::string classes() {
+    std::string text;
+    for (uint32_t id = 1; id < class_table.size(); ++id) {
+      const ClassData &data = class_table.get_data(id);
+      text += class_table.get_name(id) + "[";
+      for (const auto &entry : data.examples.train) text += entry.first;
+      text += "|";
+      for (const auto &entry : data.examples.test) text += entry.first;
+      text += "] ";
+    }
+    return text;
+  }
+
+  static unsigned requests(const std::string &name) {
+    std::istringstream log(file_text(home + "/requests.log"));
+    unsigned count = 0;
+    for (std::string line; std::getline(log, line);)
+      count += line == home + "/docs/" + name + ".txt";
+    return count;
+  }
+
+  static std::string home;
+};
+
+std::string CollectionTest::home;
+
+TEST_F(CollectionTest, MulticlassLinesEnterEveryClassInOrderAndProfileOnce) {
+  make_examples("multi", "a.txt c1 c2\nb   c2\n", "t.txt c1\n");
+  const char *argv[] = {"mivo", "-vvv", "x"};
+  options.parse(3, argv);
+  std::stringstream screen;
+  std::streambuf *old_clog = std::clog.rdbuf(screen.rdbuf());
+  collect_all_documents("multi");
+  std::clog.rdbuf(old_clog);
+  EXPECT_EQ("multi", class_table.get_name(0));
+  EXPECT_EQ("c1[a|t] c2[ab|] ", classes());
+  EXPECT_EQ(
+      "profiling document `a'\n"
+      "collected training document `a'\n"
+      "collected training document `a'\n"
+      "profiling document `b'\n"
+      "collected training document `b'\n"
+      "profiling document `t'\n"
+      "collected testing document `t'\n",
+      screen.str());
+  EXPECT_EQ(1u, requests("a"));
+  EXPECT_STREQ("multi/files", files_directory);
+}
+
+// Scores and question marks are cut off; a carriage return is no part of a
+// class; a long line neither ends the list nor is cut.
+TEST_F(CollectionTest, ClassesAreCleanedAndLinesMayBeLong) {
+  std::string train = "a.txt ?c1:0.7 c2:x\r\nb.txt", last_class;
+  for (int i = 0; train.size() < 10000; ++i) train += " " + (last_class = "k" + std::to_string(i));
+  train += "\nc.txt last\n";
+  make_examples("clean", train.c_str());
+  collect_all_documents("clean");
+  std::string names = classes();
+  EXPECT_EQ("c1[a|] c2[a|] k0[b|] ", names.substr(0, 21));
+  EXPECT_NE(std::string::npos, names.find(" last[c|] "));
+  EXPECT_NE(std::string::npos, names.find(" " + last_class + "[b|] "));
+  EXPECT_TRUE(class_table.get_data(1).examples.test.empty());
+}
+
+TEST_F(CollectionTest, SingleClassModeTakesTheWholeField) {
+  param.gen.set_multiclass(false);
+  make_examples("single", "a.txt ?c1:0.5\n");
+  collect_all_documents("single");
+  EXPECT_EQ("c1[a|] ", classes());
+  make_examples("single", "a.txt c1 c2\n");
+  class_table.clear();
+  EXPECT_EXIT(collect_all_documents("single"), failed_run,
+              "ERROR: format error in file `single/train'");
+}
+
+// The root is named after the examples directory: "." after the working
+// directory, the empty name keeps the empty name. Without an examples
+// directory a stored root is accepted.
+TEST_F(CollectionTest, TheRootIsNamedAfterTheExamplesDirectory) {
+  make_examples("news", "a c1\n");
+  ASSERT_EQ(0, chdir("news"));
+  collect_all_documents(".");
+  EXPECT_EQ("news", class_table.get_name(0));
+  class_table.clear();
+  collect_all_documents("");
+  EXPECT_EQ("", class_table.get_name(0));
+  EXPECT_EQ("c1[a|] ", classes());
+  class_table.clear();
+  class_table.enter_class("stored", 0);
+  collect_all_documents("");
+  EXPECT_EQ("stored", class_table.get_name(0));
+  EXPECT_EQ("c1[a|] ", classes());
+  EXPECT_EXIT(collect_all_documents("."), failed_run,
+              "ERROR: Cannot profile \"news\" with the same data as \"stored\"");
+}
+
+TEST_F(CollectionTest, BadExamplesEndTheRun) {
+  fresh_directory("nofiles");
+  EXPECT_EXIT(collect_all_documents("nofiles"), failed_run,
+              "ERROR: cannot find directory `nofiles/files'");
+  make_examples("tab", "a.txt\tc1\n");
+  EXPECT_EXIT(collect_all_documents("tab"), failed_run,
+              "ERROR: format error in file `tab/train'");
+  make_examples("blank", "a.txt c1\n\n");
+  EXPECT_EXIT(collect_all_documents("blank"), failed_run,
+              "ERROR: format error in file `blank/train'");
+}
+
+}  // namespace

@@ -1,0 +1,312 @@
+#include "store/database.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/eventlog.h"
+#include "driver/options.h"
+#include "driver/utils.h"
+#include "model/atomtab.h"
+#include "model/classtab.h"
+#include "model/termtab.h"
+#include "select/selection.h"
+#include "tests/child_run.h"
+
+namespace {
+
+typedef std::vector<std::string> Words;
+
+// A profile of head-only terms, one occurrence each, entering the words.
+DocProfile profile_of(const Words &words) {
+  DocProfile profile;
+  for (const std::string &word : words)
+    profile.enter_term(term_table.enter(atom_table.enter(word), EmptyAtom), 1);
+  return profile;
+}
+
+Words words_of(const DocProfile &profile) {
+  Words words;
+  for (const Feature &feature : profile.get_features())
+    words.push_back(atom_text(term_table.get_term(feature.term).head));
+  return words;
+}
+
+Words stored_words(const std::string &name) {
+  DocProfile profile;
+  database.peek_document_profile(name, profile);
+  return words_of(profile);
+}
+
+TEST(DataBaseTest, AFreshDirectoryIsCreatedAndHoldsNothing) {
+  ASSERT_EQ(0, system("rm -rf fresh"));
+  EXPECT_EQ(0, run_in_child([] {
+    const char *argv[] = {"mivo", "-v", "x"};
+    options.parse(3, argv);
+    std::stringstream screen;
+    std::streambuf *old_clog = std::clog.rdbuf(screen.rdbuf());
+    database.initialise("fresh");
+    database.read(true);
+    std::clog.rdbuf(old_clog);
+    EXPECT_EQ("creating data directory `fresh'\n", screen.str());
+    EXPECT_TRUE(is_directory("fresh"));
+    EXPECT_FALSE(database.get_have_data());
+    EXPECT_TRUE(class_table.empty());
+    EXPECT_FALSE(database.have_document_profile("a"));
+  }));
+}
+
+TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
+  fresh_directory("reuse");
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("reuse");
+    database.read(false);
+    DocProfile a = profile_of({"car", "red", "fast"}), b = profile_of({"car", "boat"});
+    database.enter_document_profile("a", &a);
+    database.enter_document_profile("b", &b);
+    class_table.enter_class("reuse", 0);
+    uint32_t cars = class_table.enter_on_full_name("vehicles/cars", 0);
+    class_table.get_data(cars).sum_freq = 3;
+    class_table.get_profile(cars).features[0].term_freq = 3;
+    database.sync();
+    database.write(true);
+  }));
+  EXPECT_EQ("car\nred\nfast\nboat\n", file_text("reuse/atoms.dat"));
+  EXPECT_TRUE(file_exists("reuse/class2.cpf"));
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("reuse");
+    EXPECT_TRUE(database.get_have_data());
+    database.read(true);
+    EXPECT_EQ(4UL, term_table.size());
+    ASSERT_EQ(3u, class_table.size());
+    EXPECT_EQ(3u, class_table.get_data(2).sum_freq);
+    EXPECT_EQ(3u, class_table.get_profile(2).get_term_freq(0));
+
+    EXPECT_TRUE(database.have_document_profile("a"));
+    EXPECT_FALSE(database.have_document_profile("c"));
+    selected_terms = {0, 3};
+    DocProfile *a = database.get_document_profile("a");
+    EXPECT_EQ(a, database.get_document_profile("a"));
+    EXPECT_EQ(Words({"car"}), words_of(*a));
+    EXPECT_EQ(Words({"car", "red", "fast"}), stored_words("a"));
+    database.get_document_profile("b");
+    Words cached;
+    for (auto it = database.get_docprof_table_begin();
+         it != database.get_docprof_table_end(); ++it)
+      cached.push_back(it->first + ":" + words_of(*it->second).back());
+    EXPECT_EQ(Words({"a:car", "b:boat"}), cached);
+
+    // A cached name keeps its stored profile.
+    DocProfile other = profile_of({"boat"});
+    database.enter_document_profile("a", &other);
+    EXPECT_EQ(3u, stored_words("a").size());
+    database.release_all_profiles();
+    EXPECT_EQ(database.get_docprof_table_begin(), database.get_docprof_table_end());
+  }));
+}
+
+TEST(DataBaseTest, ClassProfileFilesAreNamedByClassId) {
+  char name[1024];
+  get_class_profile_name(name, sizeof name, ClassData(12));
+  EXPECT_STREQ("class12", name);
+  fresh_directory("named");
+  DataBase local;
+  local.initialise("named");
+  local.write_class_profile(ClassData(12));
+  EXPECT_EQ("0\t0\t1\n", file_text("named/class12.cpf"));
+  EXPECT_FALSE(file_exists("named/class12.cpf.tmp"));
+}
+
+TEST(DataBaseTest, ASecondProcessIsLockedOut) {
+  fresh_directory("locked");
+  DataBase first;
+  first.initialise("locked");
+  EXPECT_EXIT(database.initialise("locked"), testing::ExitedWithCode(1),
+              "ERROR: data directory `locked' is in use by another mivo process");
+  first.close();
+  EXPECT_EQ(0, run_in_child([] { database.initialise("locked"); }));
+}
+
+// A profile that names a term beyond terms.dat would silently take the
+// meaning of whatever term gets that id next.
+TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
+  fresh_directory("beyond");
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("beyond");
+    database.read(false);
+    DocProfile orphan;
+    orphan.enter_term(7, 1);
+    database.enter_document_profile("orphan", &orphan);
+    database.sync();
+  }));
+  EXPECT_EXIT(
+      {
+        database.initialise("beyond");
+        database.read(false);
+      },
+      testing::ExitedWithCode(1),
+      "format error in profile store of `beyond': document \"orphan\" names "
+      "term 7 of only 0");
+}
+
+// An abort after profiles were stored still saves their vocabulary and keeps
+// them; when the vocabulary cannot be saved, the store is abandoned instead.
+TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
+  fresh_directory("abort");
+  EXPECT_EQ(1, run_in_child([] {
+    database.initialise("abort");
+    database.read(false);
+    DocProfile kept = profile_of({"kept"});
+    database.enter_document_profile("kept", &kept);
+    errno = 0;
+    myabort();
+  }));
+  EXPECT_EQ("kept\n", file_text("abort/atoms.dat"));
+  EXPECT_EQ(1, run_in_child([] {
+    database.initialise("abort");
+    database.read(false);
+    EXPECT_EQ(Words({"kept"}), stored_words("kept"));
+    DocProfile lost = profile_of({"lost"});
+    database.enter_document_profile("lost", &lost);
+    // Another hand changes atoms.dat: this run must not append to it.
+    std::ofstream("abort/atoms.dat", std::ios::app) << "intruder\n";
+    errno = 0;
+    myabort();
+  }));
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("abort");
+    database.read(false);
+    EXPECT_EQ(1UL, term_table.size());
+    EXPECT_TRUE(database.have_document_profile("kept"));
+    EXPECT_FALSE(database.have_document_profile("lost"));
+  }));
+}
+
+// A full disk while replacing "classes" or a ".cpf" file keeps the old file
+// whole and leaves no temporary file behind.
+TEST(DataBaseTest, AFailedClassFileWriteKeepsThePreviousVersion) {
+  if (!file_exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  fresh_directory("full");
+  DataBase local;
+  local.initialise("full");
+  class_table.clear();
+  class_table.enter_class("full", 0);
+  local.write_class_table();
+  local.write_class_profile(class_table.get_data(0));
+  class_table.enter_class("more", 0);
+  class_table.get_profile(0).features[5].term_freq = 2;
+  for (const char *name : {"classes", "class0.cpf"}) {
+    std::string path = std::string("full/") + name;
+    std::string before = file_text(path);
+    ASSERT_EQ(0, symlink("/dev/full", (path + ".tmp").c_str()));
+    EXPECT_EXIT(
+        {
+          local.write_class_table();
+          local.write_class_profile(class_table.get_data(0));
+        },
+        testing::ExitedWithCode(ENOSPC), "error writing file `" + path + "'");
+    EXPECT_EQ(before, file_text(path));
+    EXPECT_FALSE(file_exists(path + ".tmp"));
+  }
+  class_table.clear();
+}
+
+// Runs writer in a child that reports each step it finishes to report_done,
+// kills it after a random pause of up to 20 ms and returns the last step
+// reported, or none when there was none.
+int64_t kill_after_random_pause(std::mt19937 &random, int64_t none,
+                                const std::function<void(int)> &writer) {
+  int done[2];
+  if (pipe(done) != 0) {
+    ADD_FAILURE() << "pipe";
+    return none;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(done[0]);
+    writer(done[1]);
+    _exit(2);
+  }
+  close(done[1]);
+  usleep(random() % 20000);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  int64_t step, last = none;
+  while (read(done[0], &step, sizeof step) == sizeof step) last = step;
+  close(done[0]);
+  return last;
+}
+
+void report_done(int fd, int64_t step) {
+  if (write(fd, &step, sizeof step) != sizeof step) _exit(2);
+}
+
+// After each kill the file must hold a complete version, the last one
+// reported done or the one after it. Versions count on over the rounds.
+TEST(DataBaseTest, KilledClassProfileWritesLeaveAWholeVersion) {
+  fresh_directory("crash");
+  DataBase local;
+  local.initialise("crash");
+  ClassData data(0);
+  local.write_class_profile(data);
+  uint64_t stored = 0;
+  std::mt19937 random(6);
+  for (int round = 0; round < 200; ++round) {
+    int64_t last = kill_after_random_pause(random, stored, [&](int fd) {
+      for (uint32_t version = static_cast<uint32_t>(stored) + 1;; ++version) {
+        for (uint32_t term = 0; term < 500; ++term)
+          data.profile.features[term].term_freq = version;
+        data.sum_freq = version;
+        local.write_class_profile(data);
+        report_done(fd, version);
+      }
+    });
+    std::ifstream is("crash/class0.cpf");
+    ClassProfile profile;
+    ASSERT_TRUE(profile.read(is, &stored)) << "round " << round;
+    EXPECT_TRUE(stored == uint64_t(last) || stored == uint64_t(last + 1))
+        << "round " << round << ": " << stored << " after " << last;
+    EXPECT_EQ(stored == 0 ? 0u : 500u, profile.features.size());
+  }
+}
+
+// Runs that profile and sync are killed at random moments; each next run must
+// open cleanly and find every synced profile with the terms it was made of.
+TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
+  fresh_directory("killed");
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    auto name_of = [round](int64_t i) {
+      return std::to_string(round) + "-" + std::to_string(i);
+    };
+    int64_t synced = kill_after_random_pause(random, -1, [&](int fd) {
+      database.initialise("killed");
+      database.read(false);
+      for (int64_t i = 0;; ++i) {
+        DocProfile profile = profile_of({"w" + name_of(i), "common"});
+        database.enter_document_profile(name_of(i), &profile);
+        database.sync();
+        report_done(fd, i);
+      }
+    });
+    ASSERT_EQ(0, run_in_child([&] {
+      database.initialise("killed");
+      database.read(false);
+      for (int64_t i = 0; i <= synced; ++i) {
+        ASSERT_TRUE(database.have_document_profile(name_of(i))) << name_of(i);
+        EXPECT_EQ(Words({"w" + name_of(i), "common"}), stored_words(name_of(i)));
+      }
+    })) << "round " << round;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# Runs mivo (first argument) with faulty and good resource files from the
+# source tree (second argument) and checks its messages, its exit status and
+# the parameters it logs.
+set -u
+mivo="$1"
+rc_data="$2/tests/data/rc"
+failures=0
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# Runs mivo with the given arguments; its status goes to $status, its
+# standard error to the file err.
+run() {
+  "$mivo" "$@" >out 2>err
+  status=$?
+}
+
+expect_status() {
+  [ "$status" -eq "$1" ] || { fail "$2: exit status $status, expected $1"; cat err; }
+}
+
+# The parameter settings as logged: from "[General]" to the blank line that
+# ends the algorithm's section.
+logged_parameters() {
+  awk '/^\[General\]$/ { on = 1 } on { print } on && /^$/ && ++blanks == 2 { exit }' mivo.log
+}
+
+# A fresh folder with an empty examples directory, so that a run with a good
+# file has nothing to do after reading it.
+rm -rf scratch
+mkdir -p scratch/examples/files
+cd scratch || exit 1
+touch examples/train examples/test
+cp "$rc_data"/*.rc .
+
+# A faulty file: every error is reported (one per section), then the run
+# stops. The name is completed with ".rc" unless it has it already.
+for name in errors errors.rc; do
+  run -r "$name" examples
+  expect_status 1 "-r $name"
+  { cat "$rc_data/errors.expected"; echo "aborting..."; } | diff - err ||
+    fail "-r $name: messages differ"
+  grep -q "^ERROR: file errors.rc: line 22: before \`<EOF>'" mivo.log ||
+    fail "-r $name: the errors are not in mivo.log"
+  tail -n 1 mivo.log | grep -qx "aborting..." || fail "-r $name: no aborting in mivo.log"
+done
+
+# A named file that does not exist ends the run.
+run -r missing examples
+[ "$status" -ne 0 ] || fail "-r missing: exit status 0"
+grep -q "^ERROR: cannot open file \`missing.rc' for reading$" err ||
+  fail "-r missing: no open error"
+
+# Without -r, mivo.rc is read when it exists and is optional otherwise.
+run -vv examples
+expect_status 0 "no mivo.rc"
+grep -qx "no resource file available, using default parameters" mivo.log ||
+  fail "no mivo.rc: not logged"
+cp errors.rc mivo.rc
+run examples
+expect_status 1 "faulty mivo.rc"
+grep -q "^ERROR: file mivo.rc: line 1: " err || fail "faulty mivo.rc: not read"
+rm mivo.rc
+
+# A good file changes exactly what it names. The log shows the section of the
+# algorithm in use, so each is checked in a run that chooses it.
+general_section='[General]
+Analyser          ""
+DataDirectory     "store"
+InputDirectory    "in box"
+FileDirectory     "docs"
+FParameter        2
+MaxRanks          7
+MinRanks          2
+Algorithm         ALGORITHM
+TermSelection     TfIdf
+Incremental       on
+Save              on
+Scaling           off
+Selectivity       0.25
+Strength          ltc
+Normalize         vector'
+
+# check_good_run ALGORITHM SECTION [ARGUMENTS...]: runs with good.rc and the
+# arguments and compares the logged parameters.
+check_good_run() {
+  local algorithm="$1" section="$2"
+  shift 2
+  run -vvv -xt "$@" -r good examples
+  expect_status 0 "$algorithm run"
+  grep -qx "reading parameters from file \`good.rc'" mivo.log ||
+    fail "$algorithm run: reading not logged"
+  printf '%s\n\n%s\n\n' "${general_section/ALGORITHM/$algorithm}" "$section" |
+    diff - <(logged_parameters) || fail "$algorithm run: logged parameters differ"
+}
+
+check_good_run Rocchio '[Rocchio]
+Beta              8
+Gamma             2.5
+NegativeWeights   on'
+check_good_run Winnow '[Winnow]
+Alpha             2
+Beta              0.5
+ThetaPlus         1.5
+ThetaMin          0.8
+MaxIters          10
+NegativeWeights  off' -a W
+check_good_run SBC '[SBC]
+Laplace           off
+MaxSignif         10000' -a S
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all resource-file checks passed"

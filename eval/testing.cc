@@ -1,8 +1,6 @@
 #include "eval/testing.h"
 
-#include <cmath>
 #include <fstream>
-#include <map>
 #include <sstream>
 
 #include "driver/eventlog.h"
@@ -16,9 +14,6 @@
 
 namespace {
 
-// Class id -> the threshold its scores were compared with in one decision.
-typedef std::map<uint32_t, WeightType> Thresholds;
-
 const unsigned int output_name_size = 1024;
 
 // Scores arrive scaled when scaling is on, so 1.0 stands for every threshold.
@@ -26,16 +21,15 @@ WeightType threshold_of(const ClassData &data) {
   return param.gen.scaling() ? 1.0 : data.profile.get_theta();
 }
 
-// Step 2 of the decision for the scores of P's sons: leaves go into chosen,
-// classes with sons are scored and decided in turn.
-bool choose(DocProfile &doc, const Ranks &scored, Ranks &chosen,
-            Thresholds &thresholds) {
+// Goes through the scores of one class's sons: leaves go into chosen, sons
+// with sons of their own are scored and gone through in turn, so that a
+// document always ends in leaves. True when some score is above its
+// threshold.
+bool choose(DocProfile &doc, const Ranks &scored, Ranks &chosen) {
   bool significant = false;
   for (const Ranking &entry : scored) {
     const ClassData &data = *entry.class_data;
-    WeightType threshold = threshold_of(data);
-    thresholds[data.id] = threshold;
-    if (entry.score > threshold) significant = true;
+    if (entry.score > threshold_of(data)) significant = true;
     if (data.sons.empty()) {
       chosen.push_back(entry);
       continue;
@@ -43,18 +37,18 @@ bool choose(DocProfile &doc, const Ranks &scored, Ranks &chosen,
     Ranks deeper;
     predict(data, doc, deeper);
     deeper.sortGF();
-    if (choose(doc, deeper, chosen, thresholds)) significant = true;
+    if (choose(doc, deeper, chosen)) significant = true;
   }
   return significant;
 }
 
-// Removes the last entries that score below their thresholds (a score that
-// is not a number counts as below) while more than minranks remain, then
-// cuts to maxranks.
-void trim(Ranks &chosen, const Thresholds &thresholds) {
+// Removes the last entries that score below their own class's threshold (a
+// score that is not a number counts as below) while more than minranks
+// remain, then cuts to maxranks.
+void trim(Ranks &chosen) {
   while (chosen.size() > param.gen.get_minrank()) {
     const Ranking &last = chosen.back();
-    if (last.score >= thresholds.at(last.class_data->id)) break;
+    if (last.score >= threshold_of(*last.class_data)) break;
     chosen.pop_back();
   }
   while (chosen.size() > param.gen.get_maxrank()) chosen.pop_back();
@@ -108,10 +102,9 @@ bool classify_document(const ClassData *class_data_P, DocProfile &doc,
                        const Ranks &scored, Ranks &chosen) {
   mivo_assert(class_data_P != 0);
   mivo_assert(class_data_P->sons.size() > 0);
-  Thresholds thresholds;
-  bool significant = choose(doc, scored, chosen, thresholds);
+  bool significant = choose(doc, scored, chosen);
   chosen.sortGF();
-  trim(chosen, thresholds);
+  trim(chosen);
   return significant;
 }
 

@@ -12,6 +12,7 @@
 #include "driver/options.h"
 #include "driver/param.h"
 #include "driver/utils.h"
+#include "eval/testing.h"
 #include "intake/analyser.h"
 #include "intake/collection.h"
 #include "model/classtab.h"
@@ -79,6 +80,7 @@ void check_class_profiles() {
 }
 
 void test_and_poll() {
+  test();
   score_ofs.close();
   report_resources();
   if (class_table.have_training_docs())
@@ -93,6 +95,7 @@ void test_and_poll() {
 
 void train() {
   log(3, "updating class profiles...");
+  class_table.update_all_class_data();
   report_resources();
   open_output_file(score_ofs, scores_file_name);
   score_ofs << "****TRAIN" << std::endl;

@@ -7,8 +7,12 @@
 
 #include "driver/param.h"
 #include "model/classtab.h"
+#include "model/docprof.h"
 
 namespace {
+
+// What an SBC score is multiplied by for a term the class never saw.
+const double unknown_term_factor = 0.01;
 
 // Winnow's counters are signed in memory but never negative in a file.
 bool read_counter(std::istream &is, int32_t *value) {
@@ -80,6 +84,22 @@ void ClassProfile::extend(unsigned long n) {
 void ClassProfile::set_init_winnow_weights(double positive, double negative) {
   init_weight = positive;
   init_negative_weight = negative;
+}
+
+double ClassProfile::predict_score(const DocProfile &doc) const {
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  bool negative = algorithm == Winnow && param.win.get_negative_weights();
+  double score = algorithm == SBC ? 1.0 : 0.0;
+  for (const Feature &feature : doc.get_features()) {
+    const FeatureInfo *info = get_feature(feature.term);
+    if (algorithm == SBC) {
+      score *= info ? info->weight : unknown_term_factor;
+    } else if (info) {
+      double weight = negative ? info->weight - info->negative_weight : info->weight;
+      score += weight * feature.strength;
+    }
+  }
+  return score;
 }
 
 void ClassProfile::sum_term_strength(uint32_t class_id) const {

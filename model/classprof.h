@@ -9,6 +9,8 @@
 #include <ostream>
 #include <unordered_map>
 
+class DocProfile;
+
 // One term of a class profile; every field starts at zero.
 struct FeatureInfo {
   uint32_t term_freq = 0;  // occurrences in the class's training documents
@@ -41,6 +43,11 @@ class ClassProfile {
   void set_init_winnow_weights(double positive, double negative);
   double get_init_weight() const { return init_weight; }
   double get_init_negative_weight() const { return init_negative_weight; }
+
+  // Score of the document for this class under the training algorithm in
+  // force: summed weighted strengths (Winnow, Rocchio) or a product of term
+  // weights, 0.01 for an unknown term (SBC).
+  double predict_score(const DocProfile &doc) const;
 
   // Adds the strength of every term to the sum_strength of class class_id.
   void sum_term_strength(uint32_t class_id) const;

@@ -39,10 +39,11 @@ struct Examples {
 };
 
 // Per term of a class: sums of its per-mille frequencies and of their squares
-// over the class's training documents.
+// over the class's training documents. Never stored, and 64 bits because a
+// dominant term adds up to a million per document to sum_sq.
 struct StatisticalInfo {
-  uint32_t sum = 0;
-  uint32_t sum_sq = 0;
+  uint64_t sum = 0;
+  uint64_t sum_sq = 0;
 };
 
 typedef std::unordered_map<uint32_t, StatisticalInfo> StatisticsMap;
@@ -113,6 +114,11 @@ class ClassTable {
   // Finds the class whose full name print_full_name writes as name.
   bool extract_full_name(const std::string &name, ClassData **data);
 
+  // Statistics and term selection for every class, then pruning to the
+  // union of the selections (selected_terms).
+  void update_all_class_data();
+  // Gathers the counts and statistics of the class's training documents.
+  void update_one_class_data(ClassData &data);
   // Prunes every class profile to the selected terms among those that
   // gathered statistics (an empty selection prunes them all), taking each
   // removed term's occurrences off the class's sum_freq; empties statistics.

@@ -1,0 +1,86 @@
+#include "eval/thresholds.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "driver/eventlog.h"
+#include "model/classtab.h"
+#include "model/docprof.h"
+#include "store/database.h"
+
+namespace {
+
+typedef std::multiset<WeightType> Scores;
+
+// How many scores lie below bound.
+unsigned long count_below(const Scores &scores, WeightType bound) {
+  return std::distance(scores.begin(), scores.lower_bound(bound));
+}
+
+}  // namespace
+
+void ScoreTable::enter(WeightType score, bool positive) {
+  if (!std::isfinite(score)) return;
+  (positive ? pos : neg).insert(score);
+}
+
+void ScoreTable::tabulate_scores(const ClassData &data) {
+  const ExampList &members = data.examples.train;
+  for (auto it = database.get_docprof_table_begin();
+       it != database.get_docprof_table_end(); ++it) {
+    WeightType score = data.profile.predict_score(*it->second);
+    enter(score, members.count(it->first) != 0);
+  }
+}
+
+// A grid of n equal buckets from the least to the greatest score, n being
+// the number of positives. A(i) counts the positives below boundary i, B(i)
+// the negatives at or above it; A grows and B shrinks with i, so bisection
+// finds the bucket where they cross and interpolation places the crossing.
+WeightType ScoreTable::determine_threshhold() const {
+  mivo_assert(pos.size());
+  mivo_assert(neg.size());
+  unsigned long n = pos.size();
+  WeightType min = std::min(*pos.begin(), *neg.begin());
+  WeightType max = std::max(*pos.rbegin(), *neg.rbegin());
+  WeightType width = (max - min) / n;
+  if (width == 0.0) return min;
+  // The top boundary is max itself, not min + n x width, which rounding can
+  // put below it.
+  auto below = [&](unsigned long i) {
+    return i == n ? n : count_below(pos, min + i * width);
+  };
+  auto at_or_above = [&](unsigned long i) {
+    return i == n ? 0 : neg.size() - count_below(neg, min + i * width);
+  };
+  unsigned long lo = 0, hi = n;
+  while (hi - lo >= 2) {
+    unsigned long mid = (lo + hi) / 2;
+    if (at_or_above(mid) <= below(mid))
+      hi = mid;
+    else
+      lo = mid;
+  }
+  double d1 = static_cast<double>(at_or_above(lo)) - below(lo);
+  double d2 = static_cast<double>(below(hi)) - at_or_above(hi);
+  return min + (lo + d1 / (d1 + d2)) * width;
+}
+
+void set_threshold(ClassData &data) {
+  ScoreTable table;
+  table.tabulate_scores(data);
+  const char *name = class_table.get_name(data.id).c_str();
+  if (!table.has_both()) {
+    warning("class `%s' has no positive or no negative training scores, "
+            "keeping threshhold %f", name, data.profile.get_theta());
+    return;
+  }
+  data.profile.set_theta(table.determine_threshhold());
+  log_formatted_results(2, "Class %s threshhold %f", name, data.profile.get_theta());
+}
+
+void set_leaf_thresholds() {
+  for (auto &entry : class_table)
+    if (entry.second.sons.empty()) set_threshold(entry.second);
+}

@@ -1,0 +1,38 @@
+// Class thresholds: the scores a trained class profile gives to the cached
+// training documents, split into members and non-members, and the score at
+// which missed members and admitted non-members break even.
+#ifndef MIVO_EVAL_THRESHOLDS_H
+#define MIVO_EVAL_THRESHOLDS_H
+
+#include <set>
+
+#include "eval/ranks.h"
+
+struct ClassData;
+
+class ScoreTable {
+ public:
+  // Scores every cached document profile with the class's profile: the
+  // class's training documents are positive, all others negative.
+  void tabulate_scores(const ClassData &data);
+  // Adds one score; a score that is not a finite number is left out.
+  void enter(WeightType score, bool positive);
+
+  // The break-even score; both sets must hold a score.
+  WeightType determine_threshhold() const;
+
+  bool has_both() const { return !pos.empty() && !neg.empty(); }
+
+ private:
+  std::multiset<WeightType> pos;
+  std::multiset<WeightType> neg;
+};
+
+// Gives the class the threshold of its training scores and logs it; a class
+// without positive or without negative scores keeps its threshold, with a
+// warning. The training profiles must still be cached.
+void set_threshold(ClassData &data);
+// set_threshold for every class without sons, in key order.
+void set_leaf_thresholds();
+
+#endif  // MIVO_EVAL_THRESHOLDS_H

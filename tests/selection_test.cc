@@ -1,0 +1,77 @@
+#include "select/selection.h"
+
+#include <gtest/gtest.h>
+
+#include "model/classtab.h"
+#include "tests/collection_fixture.h"
+
+namespace {
+
+TEST(Selection, ThresholdsOfEachMethod) {
+  struct Case {
+    TermSelType method;
+    double selectivity;
+    ClassSummary summary;  // N, S, C, V
+    uint32_t tf, df;
+    StatisticalInfo stats;
+    bool selected;
+  } cases[] = {
+      {DocumentFrequency, 0.5, {10, 1000, 4, 5000}, 5, 5, {}, true},
+      {DocumentFrequency, 0.5, {10, 1000, 4, 5000}, 4, 4, {}, false},
+      {TermFrequency, 1.0, {4, 400, 4, 5000}, 100, 1, {}, true},
+      {TermFrequency, 1.0, {4, 400, 4, 5000}, 99, 4, {}, false},
+      {Uncertainty, 0.99, {4, 400, 4, 5000}, 20, 2, {200, 20000}, true},  // mean 50, sd 50
+      {Uncertainty, 1.0, {4, 400, 4, 5000}, 20, 2, {200, 20000}, false},
+      {Uncertainty, 1e3, {4, 400, 4, 5000}, 40, 4, {400, 40000}, true},   // sd 0
+      {Uncertainty, 0.1, {4, 400, 4, 5000}, 40, 4, {400, 100}, false},    // no sd
+      {TfIdf, 0.5, {10, 1000, 4, 5000}, 20, 4, {}, true},
+      {TfIdf, 0.6, {10, 1000, 4, 5000}, 20, 4, {}, false},
+      {InformationGain, 0.05, {10, 1000, 4, 5000}, 10, 1, {}, true},  // 0.052983
+      {InformationGain, 0.06, {10, 1000, 4, 5000}, 10, 1, {}, false},
+      {InformationGain, 0.0, {0, 0, 4, 5000}, 0, 0, {}, true},
+  };
+  for (const Case &c : cases) {
+    FeatureInfo info;
+    info.term_freq = c.tf;
+    info.doc_freq = c.df;
+    EXPECT_EQ(c.selected, is_term_selected(c.method, c.selectivity, c.summary, info, c.stats))
+        << c.method << " " << c.selectivity << " " << c.tf;
+  }
+}
+
+// A term that is the whole of 5000 documents adds 10^6 per document to its
+// sum of squares, past 32 bits; its sd is still 0.
+TEST(Selection, StatisticsOfLargeClassesDoNotOverflow) {
+  ClassData data;
+  DocProfile doc;
+  doc.enter_term(7, 3);
+  for (int i = 0; i < 5000; ++i) doc.get_statistics(data);
+  data.num_docs = 5000;
+  param.gen.set_term_sel(Uncertainty);
+  std::set<unsigned long> selected;
+  select_class_terms(data, 1, selected);
+  EXPECT_EQ(1u, selected.count(7));
+  param = Param();
+}
+
+// DocumentFrequency at 1.0 keeps the terms in every document of a class:
+// 1 for a, 3 and 4 for b, none for the root; term 2 goes everywhere.
+TEST_F(CollectionTest, GatherSelectAndPrune) {
+  example("a1", "a", {{1, 5}, {2, 5}});
+  example("a2", "a", {{1, 10}});
+  example("b1", "b", {{3, 2}, {4, 1}});
+  class_table.collect_examples();
+  param.gen.set_term_sel(DocumentFrequency);
+  param.gen.set_selectivity(1.0);
+  class_table.update_all_class_data();
+
+  EXPECT_EQ((std::set<unsigned long>{1, 3, 4}), selected_terms);
+  ClassData &root = class_table.get_data(0), &a = data("a");
+  EXPECT_EQ(3u, root.num_docs);
+  EXPECT_EQ(2u, data("b").num_other_docs);
+  EXPECT_EQ(23u - 5, root.sum_freq);
+  EXPECT_EQ(nullptr, a.profile.get_feature(2));
+  EXPECT_EQ(1u, database.get_document_profile("a1")->get_features().size());
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include "eval/testing.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "driver/eventlog.h"
+#include "tests/collection_fixture.h"
+
+namespace {
+
+// news with the sons sport (sons football and tennis) and arts. Under SBC a
+// score is the product of the weights of the document's terms, 0.01 for a
+// term the class does not know: term 1 speaks for football, 2 for tennis,
+// 3 for arts, 1 and 2 half for sport. Every threshold is 0.5.
+class TestPhase : public CollectionTest {
+ protected:
+  void SetUp() override {
+    CollectionTest::SetUp();
+    param.gen.set_algorithm(SBC);
+    const std::pair<const char *, std::vector<uint32_t>> terms[] = {
+        {"sport", {1, 2}}, {"sport/football", {1}}, {"sport/tennis", {2}}, {"arts", {3}}};
+    for (const auto &entry : terms) {
+      ClassProfile &profile = class_table.get_profile(class_table.enter_on_full_name(entry.first, 0));
+      for (uint32_t term : entry.second) profile.features[term].weight = entry.second.size() == 1 ? 0.9 : 0.5;
+      profile.set_theta(0.5);
+    }
+    std::filesystem::create_directory("examples");
+    const char *argv[] = {"mivo", "examples", nullptr};
+    options.parse(2, argv);
+  }
+};
+
+TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
+  event_log.initialize("testing.log");
+  example("t1", "sport/football", {{1, 1}}, false);
+  example("t2", "arts", {{3, 1}}, false);
+  example("t3", "sport/football", {{2, 1}}, false);  // taken for tennis
+  example("t4", "arts", {{9, 1}, {2, 1}}, false);    // nothing above its threshold
+  class_table.collect_examples();
+  test();
+  EXPECT_EQ("t1.txt sport:1 arts:0.02\nt2.txt arts:1.8 sport:0.02\n"
+            "t3.txt sport:1 arts:0.02\nt4.txt sport:0.01 arts:0.0002\n",
+            read_file("examples/rank0.dat"));
+  std::string log = read_file("testing.log");
+  for (const char *line :
+       {"testing SBC on `news' with 4 documents...\n",
+        "renaming output file to `examples/rank0.dat'\n",
+        "sport/football           1             1             0             2  \n",
+        "sport/tennis           0             0             1             3  \n",
+        "Total       66.67%        50.00%        57.14%         0.00% \n"})
+    EXPECT_NE(std::string::npos, log.find(line)) << line;
+  EXPECT_EQ(std::string::npos, log.find("complete"));  // fewer than ten documents
+}
+
+TEST_F(TestPhase, AFailedWriteLeavesNoResultFile) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  for (int i = 0; i < 10; ++i)  // whichever number the output counter is at
+    std::filesystem::create_symlink("/dev/full", "examples/rank" + std::to_string(i) + ".tmp");
+  example("t1", "arts", {{3, 1}}, false);
+  class_table.collect_examples();
+  EXPECT_EXIT(test(), [](int status) { return WIFEXITED(status) && WEXITSTATUS(status); },
+              "error writing file `examples/rank[0-9].tmp'");
+  int left = 0;
+  for (const auto &entry : std::filesystem::directory_iterator("examples"))
+    left += entry.path().extension() == ".tmp";
+  std::filesystem::remove_all("examples");
+  EXPECT_EQ(9, left);
+}
+
+TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
+  auto classify = [](std::vector<std::pair<const char *, double>> scores) {
+    Ranks scored, chosen;
+    for (const auto &score : scores) scored.enter(&data(score.first), score.second);
+    scored.sortGF();
+    DocProfile doc;  // football 1.8 and tennis 0.02 when sport is descended into
+    doc.enter_term(1, 1);
+    bool significant = classify_document(&class_table.get_data(0), doc, scored, chosen);
+    std::string names = significant ? "+" : "-";
+    for (const Ranking &r : chosen) names += class_table.get_name(r.class_data->id) + " ";
+    return names;
+  };
+  class_table.enter_on_full_name("film", 0);
+  EXPECT_EQ("-film ", classify({{"arts", 0.4}, {"film", 0.9}}));  // minranks 1
+  param.gen.set_maxrank(2);
+  param.gen.set_minrank(0);
+  EXPECT_EQ("-arts ", classify({{"arts", 1.0}, {"film", NAN}}));
+  EXPECT_EQ("+arts football ", classify({{"arts", 4}, {"film", 1.5}, {"sport", 1}}));
+  param.gen.set_scaling(false);  // each class's own threshold: arts 0.5, film 5
+  data("film").profile.set_theta(5);
+  EXPECT_EQ("-", classify({{"arts", 0.3}, {"film", 4}}));
+}
+
+TEST(Scaling, KeepsOrderAndThresholdForAnyTheta) {
+  for (double theta : {-2.0, 0.0, 0.5}) {
+    EXPECT_DOUBLE_EQ(1.0, scale_score(theta, theta)) << theta;
+    EXPECT_GT(scale_score(theta + 0.1, theta), 1.0) << theta;
+    EXPECT_LT(scale_score(theta - 0.1, theta), 1.0) << theta;
+    EXPECT_LT(scale_score(-3.0, theta), scale_score(-2.5, theta)) << theta;
+  }
+}
+
+TEST(Scoring, EachAlgorithmsRule) {
+  ClassData &data = class_table.get_data(class_table.enter_class("r", 0));
+  data.num_docs = 4;
+  data.profile.features[1] = FeatureInfo{0, 1, 0.0, 2.0, 0.5, 0, 0};  // idf ln 4
+  data.profile.features[2] = FeatureInfo{0, 4, 0.0, 3.0, 1.0, 0, 0};  // idf 0
+  DocProfile doc;
+  param.gen.set_algorithm(SBC);
+  EXPECT_EQ(1.0, data.profile.predict_score(doc));
+  doc.enter_term(1, 3);
+  doc.enter_term(7, 1);
+  doc.enter_term(2, 1);
+  doc.set_class_document_strengths(0);
+  EXPECT_DOUBLE_EQ(2.0 * 0.01 * 3.0, data.profile.predict_score(doc));
+  param.gen.set_algorithm(Winnow);
+  EXPECT_DOUBLE_EQ(1.5 * 3 * std::log(4.0), data.profile.predict_score(doc));
+  param.win.set_negative_weights(false);
+  EXPECT_DOUBLE_EQ(2.0 * 3 * std::log(4.0), data.profile.predict_score(doc));
+  param = Param();
+  class_table.clear();
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#include "eval/thresholds.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <iostream>
+#include <sstream>
+
+#include "tests/collection_fixture.h"
+
+namespace {
+
+WeightType threshold(std::vector<WeightType> pos, std::vector<WeightType> neg) {
+  ScoreTable table;
+  for (WeightType score : pos) table.enter(score, true);
+  for (WeightType score : neg) table.enter(score, false);
+  return table.determine_threshhold();
+}
+
+TEST(ScoreTable, BreakEvenOnTheBucketGrid) {
+  EXPECT_NEAR(4.0 / 3, threshold({2.0}, {0.0, 1.0}), 1e-12);
+  EXPECT_DOUBLE_EQ(2.5, threshold({3.0, 4.0}, {1.0, 2.0}));
+  EXPECT_DOUBLE_EQ(-2.5, threshold({-2.0, -1.0}, {-4.0, -3.0}));
+  EXPECT_DOUBLE_EQ(0.7, threshold({0.7, 0.7}, {0.7}));
+  // A negative at max counts in the top bucket; no number never enters.
+  EXPECT_NEAR(4.0 / 3, threshold({2.0, NAN}, {0.0, 2.0, NAN}), 1e-12);
+}
+
+// SBC scores are products of term weights, so hand-set weights give the
+// cached training documents known scores.
+TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
+  param.gen.set_algorithm(SBC);
+  ClassData &a = example("a1", "a", {{1, 1}});
+  example("a2", "a", {{1, 1}, {1, 1}});
+  ClassData &b = example("b1", "b", {{2, 1}});
+  example("c1", "c/d", {{2, 1}});
+  class_table.enter_on_full_name("lonely", 0);  // no training document
+  class_table.collect_examples();
+  for (const char *name : {"a1", "a2", "b1", "c1"}) database.get_document_profile(name);
+  a.profile.features[1].weight = 2.0;
+  b.profile.features[2].weight = 3.0;
+  data("c").profile.set_theta(0.25);
+
+  std::stringstream screen;
+  std::streambuf *old = std::cerr.rdbuf(screen.rdbuf());
+  set_leaf_thresholds();
+  std::cerr.rdbuf(old);
+  // a: positives 2, 4 against 0.01, 0.01; the crossing at 2/3 of bucket 0.
+  EXPECT_DOUBLE_EQ(0.01 + 2.0 / 3 * (4 - 0.01) / 2, a.profile.get_theta());
+  // b: positive 3 against 0.0001, 0.01 and 3 (c1 shares b's term).
+  EXPECT_DOUBLE_EQ(0.0001 + 0.75 * (3 - 0.0001), b.profile.get_theta());
+  EXPECT_EQ(0.25, data("c").profile.get_theta());  // not a leaf
+  EXPECT_EQ(1.0, data("lonely").profile.get_theta());
+  EXPECT_NE(std::string::npos, screen.str().find("WARNING: class `lonely'"));
+}
+
+}  // namespace

@@ -2,8 +2,9 @@
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 JOBS ?= 2
+PREFIX ?= /usr/local
 
-.PHONY: all deps build demo check check-sanitize clean
+.PHONY: all deps build demo check check-sanitize install clean
 
 all: build
 
@@ -27,6 +28,10 @@ check-sanitize: deps
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The program, the shipped analyser and the manual page under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

@@ -68,36 +68,4 @@ TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
 }
 
-// The weights file keeps what the profile file rounds to 6 digits, so that a
-// stored model scores exactly as the trained one.
-TEST_F(ClassProfileFile, WeightsFileKeepsFullPrecision) {
-  ClassProfile profile;
-  profile.features[9] = {1, 1, 0.0, 0.1 + 0.2, 1.0 / 3, 0, 0};
-  profile.features[2].weight = -1e-300;
-  profile.set_theta(-44.230927821152228 / 7);
-  std::ostringstream os;
-  ASSERT_TRUE(profile.write_weights(os));
-  EXPECT_EQ(0u, os.str().find("2\t-6.31870"));
-  EXPECT_NE(std::string::npos, os.str().find("\n2\t-1e-300\t0\n9\t"));  // term order
-
-  auto read_back = [](const std::string &text, ClassProfile &into) {
-    std::istringstream is(text);
-    return into.read_weights(is);
-  };
-  ClassProfile back;
-  back.features[2];
-  back.features[9];
-  ASSERT_TRUE(read_back(os.str() + "\n", back));
-  EXPECT_EQ(0.1 + 0.2, back.features[9].weight);
-  EXPECT_EQ(1.0 / 3, back.features[9].negative_weight);
-  EXPECT_EQ(-1e-300, back.features[2].weight);
-  EXPECT_EQ(profile.get_theta(), back.get_theta());
-
-  ClassProfile lacking;  // the weights name a term the profile lacks
-  lacking.features[9];
-  EXPECT_FALSE(read_back(os.str(), lacking));
-  EXPECT_FALSE(read_back(os.str() + "7\n", back));
-  EXPECT_FALSE(read_back("1\t0.5\n9\t0.25x\t0\n", back));
-}
-
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace {
 
-void rocchio_init_strengths(const ClassData &father) {
+void rocchio_init_strengths(ClassData &father) {
   set_training_strengths(father, "Rocchio Training");
 }
 

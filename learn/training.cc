@@ -20,7 +20,7 @@ void log_training(const char *algorithm, const ClassData &father) {
                         static_cast<int>(selected_terms.size()));
 }
 
-void set_training_strengths(const ClassData &father, const char *label) {
+void set_training_strengths(ClassData &father, const char *label) {
   const char *name = class_table.get_name(father.id).c_str();
   // Fewer than ten documents give no progress messages; past 100% they go on.
   long step = static_cast<long>(father.examples.train.size() / 10);

@@ -19,7 +19,7 @@ void log_training(const char *algorithm, const ClassData &father);
 // Loads every training document of the father, in name order, and sets its
 // strengths relative to the father (adding them into the father's profile);
 // progress in tenths is logged as "<label> on <father> ..% complete".
-void set_training_strengths(const ClassData &father, const char *label);
+void set_training_strengths(ClassData &father, const char *label);
 
 // Thresholds for every leaf from the scores of the cached training
 // documents, then the cache is released.

@@ -171,7 +171,9 @@ void DataBase::read(bool with_classes) {
   if (have_data) {
     log_results(1, "reading profiles...");
     atom_table.read();
-    term_table.read();
+    // A run stopped between the first writes of the two files leaves atoms
+    // without terms; no durable profile can name a term then.
+    if (file_exists(PathName(directory, terms_file_name).get())) term_table.read();
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
       read_class_table();

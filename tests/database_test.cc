@@ -251,4 +251,15 @@ TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
   }
 }
 
+// A run stopped between the first writes of atoms.dat and terms.dat.
+TEST(DataBaseTest, AtomsWithoutTermsFileOpen) {
+  fresh_directory("halfway");
+  std::ofstream("halfway/atoms.dat") << "car\n";
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("halfway");
+    database.read(false);
+    EXPECT_EQ(0UL, term_table.size());
+  }));
+}
+
 }  // namespace

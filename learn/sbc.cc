@@ -1,5 +1,6 @@
 #include "learn/sbc.h"
 
+#include "eval/thresholds.h"
 #include "learn/training.h"
 #include "model/classtab.h"
 #include "store/database.h"
@@ -34,6 +35,11 @@ void train_sbc() {
     sbc_set_weights(father);
     load_training_documents(father);
   }
+  // A log score has no natural threshold such as Winnow's 1.0: inner classes,
+  // which the decision weighs against their sibling leaves, get theirs from
+  // the training scores too.
+  for (auto &entry : class_table)
+    if (entry.second.id != 0 && !entry.second.sons.empty()) set_threshold(entry.second);
   finish_training();
 }
 

@@ -30,4 +30,20 @@ TEST_F(CollectionTest, SBCWeighsProbabilitiesAndScoresTheirLogarithms) {
   EXPECT_GT(sport.profile.predict_score(doc), arts.profile.predict_score(doc));
 }
 
+TEST_F(CollectionTest, SBCGivesInnerClassesThresholdsToo) {
+  param.gen.set_algorithm(SBC);
+  example("d1", "sport/ball", {{1, 3}, {2, 1}});
+  example("d2", "sport/track", {{2, 3}, {3, 1}});
+  example("d3", "arts", {{4, 3}, {5, 1}});
+  example("d4", "arts", {{5, 2}, {6, 2}});
+  class_table.collect_examples();
+  class_table.update_all_class_data();
+  train_sbc();
+  // Log scores lie far below 1.0, the threshold a new profile starts with.
+  EXPECT_LT(data("sport").profile.get_theta(), 0.0);
+  EXPECT_LT(data("sport/ball").profile.get_theta(), 0.0);
+  EXPECT_LT(data("arts").profile.get_theta(), 0.0);
+  EXPECT_EQ(class_table.get_data(0).profile.get_theta(), 1.0);
+}
+
 }  // namespace

@@ -50,7 +50,7 @@ for algorithm in W R S; do
   done
   check "$algorithm classifies every test document" \
     grep -qx 'Total      100.00%       100.00%       100.00%         0.00% ' mivo.log
-  check "$algorithm sets the leaves' thresholds" [ "$(grep -c '^Class .* threshhold ' mivo.log)" -eq 3 ]
+  check "$algorithm sets the thresholds" [ "$(grep -c '^Class .* threshhold ' mivo.log)" -ge 3 ]
   check "$algorithm runs repeat" cmp -s rank.1 rank.2
   check "$algorithm logs repeat" cmp -s log.1 log.2
 done

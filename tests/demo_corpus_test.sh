@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the demo corpus from made-up fortune files and checks what the
 # examples directory holds: which files become classes, how entries split
-# into documents, the train/test split and that a rebuild is identical.
+# into documents, the train/test split, that a rebuild is identical and that
+# the flat variant differs only in its classes.
 # Usage: demo_corpus_test.sh <mivo binary> <source dir>
 set -u
 source "$2/tests/data/checks.sh"
@@ -43,6 +44,13 @@ cp -r "$out" "$work/first"
 touch "$out/files/stale.txt"
 "$make_corpus" "$out" "$fortunes" > /dev/null
 check "a rebuild gives the same corpus and drops stale documents" diff -r "$work/first" "$out"
+flat="$work/flat"
+check "the flat corpus builds" "$make_corpus" -flat "$flat" "$fortunes" > /dev/null
+check "the flat corpus has the same documents" diff -r "$out/files" "$flat/files"
+check "the flat corpus has the same split, classed by fortune file alone" \
+  diff <(sed 's| [a-z]*/| |' "$out/train" "$out/test") <(cat "$flat/train" "$flat/test")
+check "an unknown option is refused" \
+  bash -c "! '$make_corpus' -tree '$work/other' '$fortunes' 2>/dev/null"
 check "a missing fortune directory is refused" \
   bash -c "! '$make_corpus' '$work/other' '$work/nowhere' 2>/dev/null"
 

@@ -1,9 +1,11 @@
 # Set-up and build entry points; CMake does the real work in build/.
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build demo check check-sanitize clean
+.PHONY: all deps build demo check check-sanitize fuzz reliability clean
 
 all: build
 
@@ -28,5 +30,15 @@ check-sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Every reader of outside input under libFuzzer, FUZZ_SECONDS each.
+fuzz: deps
+	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
+# The long trials: kills, full disks, damaged data directories, bad input,
+# concurrent runs, then the fuzz targets; prints the figures of each.
+reliability: build
+	@bash scripts/reliability $(BUILD)
+	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -31,13 +31,15 @@ check-sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # Every reader of outside input under libFuzzer, FUZZ_SECONDS each.
-fuzz: deps
+fuzz:
+	@bash scripts/install-deps --fuzz
 	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
 
 # The long trials: kills, full disks, damaged data directories, bad input,
 # concurrent runs, then the fuzz targets; prints the figures of each.
 reliability: build
 	@bash scripts/reliability $(BUILD)
+	@bash scripts/install-deps --fuzz
 	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
 
 clean:

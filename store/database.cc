@@ -171,7 +171,14 @@ void DataBase::read(bool with_classes) {
   if (have_data) {
     log_results(1, "reading profiles...");
     atom_table.read();
-    term_table.read();
+    // The first save creates atoms.dat, then terms.dat; a run killed between
+    // the two leaves no terms, and no durable profile can name one yet (which
+    // check_stored_profiles makes sure of).
+    if (file_exists(PathName(directory, terms_file_name).get()))
+      term_table.read();
+    else
+      warning("no file `%s': starting with no terms",
+              PathName(directory, terms_file_name).path());
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
       read_class_table();

@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -105,6 +106,41 @@ TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
       testing::ExitedWithCode(1),
       "format error in profile store of `beyond': document \"orphan\" names "
       "term 7 of only 0");
+}
+
+// A first run killed between creating atoms.dat and terms.dat leaves a
+// directory that the next run opens with no terms; a profile stored with
+// terms that were lost is still refused.
+TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
+  fresh_directory("torn");
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("torn");
+    database.read(false);
+    DocProfile profile = profile_of({"car", "red"});
+    database.enter_document_profile("a", &profile);
+    database.sync();
+  }));
+  ASSERT_EQ(0, unlink("torn/terms.dat"));
+  ASSERT_EQ(0, system("rm -f torn/profile-store.*"));
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("torn");
+    database.read(false);
+    EXPECT_EQ(2UL, atom_table.size());
+    EXPECT_EQ(0UL, term_table.size());
+    DocProfile profile = profile_of({"car", "red"});
+    database.enter_document_profile("a", &profile);
+    database.sync();
+  }));
+  EXPECT_EQ("car\nred\n", file_text("torn/atoms.dat"));
+  std::string terms = file_text("torn/terms.dat");
+  EXPECT_EQ(2, std::count(terms.begin(), terms.end(), '\n'));
+  ASSERT_EQ(0, unlink("torn/terms.dat"));
+  EXPECT_EXIT(
+      {
+        database.initialise("torn");
+        database.read(false);
+      },
+      testing::ExitedWithCode(1), "document \"a\" names term 0 of only 0");
 }
 
 // An abort after profiles were stored still saves their vocabulary and keeps

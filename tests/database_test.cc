@@ -105,7 +105,7 @@ TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
       },
       testing::ExitedWithCode(1),
       "format error in profile store of `beyond': document \"orphan\" names "
-      "term 7 of only 0");
+      "term 7 of only 0 in `beyond/terms.dat'");
 }
 
 // A first run killed between creating atoms.dat and terms.dat leaves a

@@ -332,6 +332,8 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
   if (!built) {
     error("could not build profile from stored data for document \"%s\"",
           name.c_str());
+    // The index or a repository is damaged: say which store.
+    report_file_error(PathName(directory, profile_store_name).get(), format_failure);
     stop_with_error();
   }
 }

@@ -108,6 +108,23 @@ TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
       "term 7 of only 0 in `beyond/terms.dat'");
 }
 
+// A blob of the wrong size means a damaged index or repository: the error
+// names the document and the store.
+TEST(DataBaseTest, AStoredBlobThatIsNoProfileNamesTheStore) {
+  fresh_directory("blob");
+  FileStore *store = filestore_open("blob/profile-store");
+  filestore_put_file(store, "bad", "abc", 3);
+  filestore_close(store);
+  EXPECT_EXIT(
+      {
+        database.initialise("blob");
+        database.read(false);
+      },
+      testing::ExitedWithCode(1),
+      "could not build profile from stored data for document \"bad\"(.|\n)*"
+      "format error in file `blob/profile-store'");
+}
+
 // A first run killed between creating atoms.dat and terms.dat leaves a
 // directory that the next run opens with no terms; a profile stored with
 // terms that were lost is still refused.

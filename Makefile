@@ -4,8 +4,9 @@ SAN_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
-.PHONY: all deps build demo check check-sanitize fuzz reliability clean
+.PHONY: all deps build demo check check-sanitize fuzz reliability install clean
 
 all: build
 
@@ -41,6 +42,10 @@ reliability: build
 	@bash scripts/reliability $(BUILD)
 	@bash scripts/install-deps --fuzz
 	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
+# The program, the shipped analyser and the manual page under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -12,10 +12,15 @@
 #include "driver/options.h"
 #include "driver/param.h"
 #include "driver/utils.h"
+#include "eval/polling.h"
 #include "eval/testing.h"
 #include "intake/analyser.h"
 #include "intake/collection.h"
+#include "learn/rocchio.h"
+#include "learn/sbc.h"
+#include "learn/winnow.h"
 #include "model/classtab.h"
+#include "select/selection.h"
 #include "store/database.h"
 #include "text/rcparser.h"
 
@@ -26,6 +31,7 @@ const char *const terms_file_name = "terms.dat";
 const char *const classes_file_name = "classes";
 const char *const class_profile_name = "class";
 const char *const class_profile_extension = ".cpf";
+const char *const class_weights_extension = ".cpw";
 
 // Baseline of the resource report: the moment of the previous report.
 time_t p_time = 0;
@@ -35,6 +41,9 @@ namespace {
 
 const char *const log_file_name = "mivo.log";
 const char *const scores_file_name = "scores.dat";
+
+// Whether this run trained class profiles from its own training documents.
+bool trained = false;
 
 void read_resource_file() {
   std::string name = resource_file_name();
@@ -55,11 +64,26 @@ void take_baseline() {
   times(&time_buf);
 }
 
+bool loads_stored_classes() {
+  return param.gen.incremental() || options.skip_train();
+}
+
+// A stored model was trained, and its documents scored, on the selected terms
+// alone, and the root's profile holds exactly those terms. Documents loaded
+// to be scored by the stored profiles are pruned alike, so that SBC, which
+// counts every term of a document, scores them as the training run did.
+void select_stored_terms() {
+  if (class_table.empty()) return;
+  for (const auto &entry : class_table.get_data(0).profile.features)
+    selected_terms.insert(entry.first);
+}
+
 void open_data_directory() {
   database.initialise(param.gen.get_data_directory());
   // The stored classes are wanted when this run adds to them or does not
   // train its own.
-  database.read(param.gen.incremental() || options.skip_train());
+  database.read(loads_stored_classes());
+  if (options.skip_train()) select_stored_terms();
   report_resources();
 }
 
@@ -88,8 +112,37 @@ void test_and_poll() {
   database.sync();
   if (options.poll()) {
     check_class_profiles();
+    classify_documents(param.gen.get_input_directory().c_str());
     // Documents profiled while polling become durable with their vocabulary.
     database.sync();
+  }
+}
+
+// Without testing the class profiles are stored; but a table that this run
+// neither trained nor loaded (its lists named no training document) must not
+// replace a trained model stored earlier.
+void save_untested() {
+  bool loaded = database.get_have_data() && loads_stored_classes();
+  bool own = trained && class_table.have_training_docs();
+  if (own || loaded || !database.have_class_table()) {
+    database.write(true);
+    return;
+  }
+  log_formatted_results(1, "no class profiles trained or loaded: keeping those stored in `%s'",
+                        param.gen.get_data_directory().c_str());
+}
+
+void run_learner() {
+  switch (param.gen.get_algorithm()) {
+    case Winnow:
+      train_winnow();
+      break;
+    case Rocchio:
+      train_rocchio();
+      break;
+    case SBC:
+      train_sbc();
+      break;
   }
 }
 
@@ -99,6 +152,8 @@ void train() {
   report_resources();
   open_output_file(score_ofs, scores_file_name);
   score_ofs << "****TRAIN" << std::endl;
+  run_learner();
+  trained = true;
   report_resources();
 }
 
@@ -193,7 +248,7 @@ int run_mivo(int argc, const char **argv) {
 
   score_ofs << "****TEST" << std::endl;
   if (options.skip_test())
-    database.write(true);
+    save_untested();
   else
     test_and_poll();
 

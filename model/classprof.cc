@@ -2,17 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "driver/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 
 namespace {
-
-// What an SBC score is multiplied by for a term the class never saw.
-const double unknown_term_factor = 0.01;
 
 // Winnow's counters are signed in memory but never negative in a file.
 bool read_counter(std::istream &is, int32_t *value) {
@@ -23,6 +24,19 @@ bool read_counter(std::istream &is, int32_t *value) {
     return false;
   }
   *value = static_cast<int32_t>(number);
+  return true;
+}
+
+// strtod rather than the stream's own conversion, which refuses "inf".
+bool read_double(std::istream &is, double *value) {
+  std::string word;
+  if (!(is >> word)) return false;
+  char *end = nullptr;
+  *value = strtod(word.c_str(), &end);
+  if (end == word.c_str() || *end != '\0') {
+    is.setstate(std::ios::failbit);
+    return false;
+  }
   return true;
 }
 
@@ -89,11 +103,11 @@ void ClassProfile::set_init_winnow_weights(double positive, double negative) {
 double ClassProfile::predict_score(const DocProfile &doc) const {
   AlgorithmType algorithm = param.gen.get_algorithm();
   bool negative = algorithm == Winnow && param.win.get_negative_weights();
-  double score = algorithm == SBC ? 1.0 : 0.0;
+  double score = 0.0;
   for (const Feature &feature : doc.get_features()) {
     const FeatureInfo *info = get_feature(feature.term);
     if (algorithm == SBC) {
-      score *= info ? info->weight : unknown_term_factor;
+      score += std::log(info ? info->weight : sbc_unknown_term_weight);
     } else if (info) {
       double weight = negative ? info->weight - info->negative_weight : info->weight;
       score += weight * feature.strength;
@@ -147,4 +161,40 @@ bool ClassProfile::read(std::istream &is, uint64_t *sum_freq) {
     if (!features.emplace(term, info).second) return false;
   }
   return only_blanks_left(is);
+}
+
+bool ClassProfile::write_weights(std::ostream &os) const {
+  std::vector<uint32_t> terms;
+  terms.reserve(features.size());
+  for (const auto &entry : features) terms.push_back(entry.first);
+  std::sort(terms.begin(), terms.end());
+  os.unsetf(std::ios::floatfield);
+  os.precision(std::numeric_limits<double>::max_digits10);
+  os << terms.size() << '\t' << theta << '\n';
+  for (uint32_t term : terms) {
+    const FeatureInfo &info = features.at(term);
+    os << term << '\t' << info.weight << '\t' << info.negative_weight << '\n';
+    if (!os) return false;
+  }
+  return os.good();
+}
+
+bool ClassProfile::read_weights(std::istream &is) {
+  uint32_t count;
+  double stored_theta;
+  if (!read_unsigned(is, &count) || !read_double(is, &stored_theta)) return false;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint32_t term;
+    double weight, negative_weight;
+    if (!read_unsigned(is, &term) || !read_double(is, &weight) ||
+        !read_double(is, &negative_weight))
+      return false;
+    FeatureInfo *info = get_feature(term);
+    if (info == nullptr) return false;
+    info->weight = weight;
+    info->negative_weight = negative_weight;
+  }
+  if (!only_blanks_left(is)) return false;
+  theta = stored_theta;
+  return true;
 }

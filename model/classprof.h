@@ -45,8 +45,9 @@ class ClassProfile {
   double get_init_negative_weight() const { return init_negative_weight; }
 
   // Score of the document for this class under the training algorithm in
-  // force: summed weighted strengths (Winnow, Rocchio) or a product of term
-  // weights, 0.01 for an unknown term (SBC).
+  // force: summed weighted strengths (Winnow, Rocchio), or for SBC the sum of
+  // the logarithms of the term weights, sbc_unknown_term_weight standing in
+  // for an unknown term (a product would underflow on long documents).
   double predict_score(const DocProfile &doc) const;
 
   // Adds the strength of every term to the sum_strength of class class_id.
@@ -58,6 +59,15 @@ class ClassProfile {
   // Reads a profile file into this empty profile; false on any damage.
   bool read(std::istream &is, uint64_t *sum_freq);
 
+  // The weights file kept beside the profile file: theta, then each term's
+  // weight and negative weight, at full precision, so that a stored profile
+  // scores as the trained one did. Text: "count<TAB>theta", then one
+  // "term<TAB>weight<TAB>negative_weight" line per term, in term order.
+  bool write_weights(std::ostream &os) const;
+  // Sets theta and the weights of terms already read from the profile file;
+  // false on any damage or on a term the profile does not hold.
+  bool read_weights(std::istream &is);
+
   FeatureMap features;
 
  private:
@@ -65,6 +75,9 @@ class ClassProfile {
   double init_weight;
   double init_negative_weight;
 };
+
+// The weight SBC gives a term that a class does not know.
+const double sbc_unknown_term_weight = 0.01;
 
 // Upper bound on the number of buckets a sizing hint may reserve.
 const unsigned long max_size_hint = 1UL << 20;

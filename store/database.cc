@@ -171,14 +171,9 @@ void DataBase::read(bool with_classes) {
   if (have_data) {
     log_results(1, "reading profiles...");
     atom_table.read();
-    // The first save creates atoms.dat, then terms.dat; a run killed between
-    // the two leaves no terms, and no durable profile can name one yet (which
-    // check_stored_profiles makes sure of).
-    if (file_exists(PathName(directory, terms_file_name).get()))
-      term_table.read();
-    else
-      warning("no file `%s': starting with no terms",
-              PathName(directory, terms_file_name).path());
+    // A run stopped between the first writes of the two files leaves atoms
+    // without terms; no durable profile can name a term then.
+    if (file_exists(PathName(directory, terms_file_name).get())) term_table.read();
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
       read_class_table();
@@ -240,22 +235,36 @@ void DataBase::write_class_profiles() {
   for (const auto &entry : class_table) write_class_profile(entry.second);
 }
 
-std::string DataBase::class_profile_path(const ClassData &data) const {
+bool DataBase::have_class_table() const {
+  return file_exists(PathName(directory, classes_file_name).get());
+}
+
+std::string DataBase::class_profile_path(const ClassData &data,
+                                         const char *extension) const {
   char name[class_profile_name_size];
   get_class_profile_name(name, sizeof name, data);
-  return PathName(directory, name, class_profile_extension).get();
+  return PathName(directory, name, extension).get();
 }
 
 void DataBase::read_class_profile(ClassData &data) {
-  read_file(class_profile_path(data), [&data](std::istream &is) {
-    return data.profile.read(is, &data.sum_freq);
+  read_file(class_profile_path(data, class_profile_extension),
+            [&data](std::istream &is) {
+              return data.profile.read(is, &data.sum_freq);
+            });
+  std::string weights = class_profile_path(data, class_weights_extension);
+  if (!file_exists(weights)) return;
+  read_file(weights, [&data](std::istream &is) {
+    return data.profile.read_weights(is);
   });
 }
 
 void DataBase::write_class_profile(const ClassData &data) {
-  replace_file(class_profile_path(data), [&data](std::ostream &os) {
-    return data.profile.write(os, data.sum_freq);
-  });
+  replace_file(class_profile_path(data, class_weights_extension),
+               [&data](std::ostream &os) { return data.profile.write_weights(os); });
+  replace_file(class_profile_path(data, class_profile_extension),
+               [&data](std::ostream &os) {
+                 return data.profile.write(os, data.sum_freq);
+               });
 }
 
 // The new text goes to a temporary file beside the old one, which is renamed

@@ -50,6 +50,8 @@ class DataBase {
   // Every class profile, in class-table order.
   void read_class_profiles();
   void write_class_profiles();
+  // A profile file with the weights file beside it; the weights file is
+  // read when present (profiles stored before it existed have none).
   void read_class_profile(ClassData &data);
   void write_class_profile(const ClassData &data);
   // Logs (at level 0) and removes the file; ends the run when that fails.
@@ -80,6 +82,8 @@ class DataBase {
 
   // Whether the data directory held results of earlier runs at initialise.
   bool get_have_data() const { return have_data; }
+  // Whether a class table is stored in the data directory.
+  bool have_class_table() const;
 
  private:
   // The directory for system calls: the working directory has the empty name.
@@ -91,7 +95,7 @@ class DataBase {
                     const std::function<bool(std::ostream &)> &fill);
   void save_vocabulary();
   void check_stored_profiles() const;
-  std::string class_profile_path(const ClassData &data) const;
+  std::string class_profile_path(const ClassData &data, const char *extension) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
 
   bool have_data;

@@ -4,13 +4,7 @@
 # Usage: cli_test.sh <mivo binary> <source dir>
 set -u
 mivo="$1"
-passed=0
-failed=0
-
-check() {  # check <description> <command...>: the command must succeed
-  local what="$1"; shift
-  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAIL: $what"; fi
-}
+. "$2/tests/data/checks.sh"
 
 run() {  # run <args...>: sets out (stdout+stderr) and status
   out=$("$mivo" "$@" 2>&1)
@@ -164,5 +158,4 @@ run -xl ex
 check "-xl run with stored classes" [ "$status" -eq 0 ]
 check "-xl writes no scores" [ ! -e scores.dat ]
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary cli_test

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -58,11 +59,14 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
     uint32_t cars = class_table.enter_on_full_name("vehicles/cars", 0);
     class_table.get_data(cars).sum_freq = 3;
     class_table.get_profile(cars).features[0].term_freq = 3;
+    class_table.get_profile(cars).features[0].weight = 0.1 + 0.2;
     database.sync();
     database.write(true);
   }));
   EXPECT_EQ("car\nred\nfast\n", file_text("reuse/atoms.dat"));
   EXPECT_TRUE(file_exists("reuse/class2.cpf"));
+  // A profile stored without weights file still reads.
+  EXPECT_EQ(0, std::remove("reuse/class1.cpw"));
   EXPECT_EQ(0, run_in_child([] {
     database.initialise("reuse");
     EXPECT_TRUE(database.get_have_data());
@@ -71,6 +75,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
     ASSERT_EQ(3u, class_table.size());
     EXPECT_EQ(3u, class_table.get_data(2).sum_freq);
     EXPECT_EQ(3u, class_table.get_profile(2).get_term_freq(0));
+    EXPECT_EQ(0.1 + 0.2, class_table.get_profile(2).get_feature(0)->weight);
 
     EXPECT_TRUE(database.have_document_profile("a"));
     EXPECT_FALSE(database.have_document_profile("c"));

@@ -12,9 +12,9 @@
 namespace {
 
 // news with the sons sport (sons football and tennis) and arts. Under SBC a
-// score is the product of the weights of the document's terms, 0.01 for a
-// term the class does not know: term 1 speaks for football, 2 for tennis,
-// 3 for arts, 1 and 2 half for sport. Every threshold is 0.5.
+// score is the sum of the logarithms of the weights of the document's terms,
+// ln 0.01 for a term the class does not know: term 1 speaks for football, 2
+// for tennis, 3 for arts, 1 and 2 half for sport. Every threshold is ln 0.5.
 class TestPhase : public CollectionTest {
  protected:
   void SetUp() override {
@@ -25,7 +25,7 @@ class TestPhase : public CollectionTest {
     for (const auto &entry : terms) {
       ClassProfile &profile = class_table.get_profile(class_table.enter_on_full_name(entry.first, 0));
       for (uint32_t term : entry.second) profile.features[term].weight = entry.second.size() == 1 ? 0.9 : 0.5;
-      profile.set_theta(0.5);
+      profile.set_theta(std::log(0.5));
     }
     std::filesystem::create_directory("examples");
     const char *argv[] = {"mivo", "examples", nullptr};
@@ -41,8 +41,9 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
   example("t4", "arts", {{9, 1}, {2, 1}}, false);    // nothing above its threshold
   class_table.collect_examples();
   test();
-  EXPECT_EQ("t1.txt sport:1 arts:0.02\nt2.txt arts:1.8 sport:0.02\n"
-            "t3.txt sport:1 arts:0.02\nt4.txt sport:0.01 arts:0.0002\n",
+  // Scaled by a negative threshold t: 1 + (score - t) / -t.
+  EXPECT_EQ("t1.txt sport:1 arts:-4.6439\nt2.txt arts:1.848 sport:-4.6439\n"
+            "t3.txt sport:1 arts:-4.6439\nt4.txt sport:-5.6439 arts:-11.288\n",
             read_file("examples/rank0.dat"));
   std::string log = read_file("testing.log");
   for (const char *line :
@@ -75,7 +76,7 @@ TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
     Ranks scored, chosen;
     for (const auto &score : scores) scored.enter(&data(score.first), score.second);
     scored.sortGF();
-    DocProfile doc;  // football 1.8 and tennis 0.02 when sport is descended into
+    DocProfile doc;  // football 1.848 and tennis -4.6439 when sport is descended into
     doc.enter_term(1, 1);
     bool significant = classify_document(&class_table.get_data(0), doc, scored, chosen);
     std::string names = significant ? "+" : "-";
@@ -89,6 +90,7 @@ TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
   EXPECT_EQ("-arts ", classify({{"arts", 1.0}, {"film", NAN}}));
   EXPECT_EQ("+arts football ", classify({{"arts", 4}, {"film", 1.5}, {"sport", 1}}));
   param.gen.set_scaling(false);  // each class's own threshold: arts 0.5, film 5
+  data("arts").profile.set_theta(0.5);
   data("film").profile.set_theta(5);
   EXPECT_EQ("-", classify({{"arts", 0.3}, {"film", 4}}));
 }
@@ -109,12 +111,13 @@ TEST(Scoring, EachAlgorithmsRule) {
   data.profile.features[2] = FeatureInfo{0, 4, 0.0, 3.0, 1.0, 0, 0};  // idf 0
   DocProfile doc;
   param.gen.set_algorithm(SBC);
-  EXPECT_EQ(1.0, data.profile.predict_score(doc));
+  EXPECT_EQ(0.0, data.profile.predict_score(doc));
   doc.enter_term(1, 3);
   doc.enter_term(7, 1);
   doc.enter_term(2, 1);
   doc.set_class_document_strengths(0);
-  EXPECT_DOUBLE_EQ(2.0 * 0.01 * 3.0, data.profile.predict_score(doc));
+  EXPECT_DOUBLE_EQ(std::log(2.0) + std::log(0.01) + std::log(3.0),
+                   data.profile.predict_score(doc));
   param.gen.set_algorithm(Winnow);
   EXPECT_DOUBLE_EQ(1.5 * 3 * std::log(4.0), data.profile.predict_score(doc));
   param.win.set_negative_weights(false);

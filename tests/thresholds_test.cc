@@ -26,8 +26,8 @@ TEST(ScoreTable, BreakEvenOnTheBucketGrid) {
   EXPECT_NEAR(4.0 / 3, threshold({2.0, NAN}, {0.0, 2.0, NAN}), 1e-12);
 }
 
-// SBC scores are products of term weights, so hand-set weights give the
-// cached training documents known scores.
+// SBC scores are sums of the logarithms of term weights, so hand-set weights
+// give the cached training documents known scores.
 TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
   param.gen.set_algorithm(SBC);
   ClassData &a = example("a1", "a", {{1, 1}});
@@ -45,10 +45,12 @@ TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
   std::streambuf *old = std::cerr.rdbuf(screen.rdbuf());
   set_leaf_thresholds();
   std::cerr.rdbuf(old);
-  // a: positives 2, 4 against 0.01, 0.01; the crossing at 2/3 of bucket 0.
-  EXPECT_DOUBLE_EQ(0.01 + 2.0 / 3 * (4 - 0.01) / 2, a.profile.get_theta());
-  // b: positive 3 against 0.0001, 0.01 and 3 (c1 shares b's term).
-  EXPECT_DOUBLE_EQ(0.0001 + 0.75 * (3 - 0.0001), b.profile.get_theta());
+  // a: positives ln 2, ln 4 against ln 0.01 twice; the crossing at the top
+  // of bucket 0.
+  const double ln2 = std::log(2.0), ln3 = std::log(3.0), unknown = std::log(0.01);
+  EXPECT_DOUBLE_EQ(unknown + (2 * ln2 - unknown) / 2, a.profile.get_theta());
+  // b: positive ln 3 against 2 ln 0.01, ln 0.01 and ln 3 (c1 shares b's term).
+  EXPECT_DOUBLE_EQ(2 * unknown + 0.75 * (ln3 - 2 * unknown), b.profile.get_theta());
   EXPECT_EQ(0.25, data("c").profile.get_theta());  // not a leaf
   EXPECT_EQ(1.0, data("lonely").profile.get_theta());
   EXPECT_NE(std::string::npos, screen.str().find("WARNING: class `lonely'"));

@@ -1,0 +1,32 @@
+// What the three learners share: which classes get their sons trained, the
+// document strengths relative to such a father, the closing threshold step,
+// and the classification of one document from the root down.
+#ifndef MIVO_LEARN_TRAINING_H
+#define MIVO_LEARN_TRAINING_H
+
+#include <string>
+
+#include "eval/ranks.h"
+
+struct ClassData;
+
+// A class with sons and training documents: its sons are trained against it.
+bool is_father(const ClassData &data);
+
+// Logs "training <algorithm> on `<father>' with <n> documents: <m> active terms."
+void log_training(const char *algorithm, const ClassData &father);
+
+// Loads every training document of the father, in name order, and sets its
+// strengths relative to the father (adding them into the father's profile);
+// progress in tenths is logged as "<label> on <father> ..% complete".
+void set_training_strengths(ClassData &father, const char *label);
+
+// Thresholds for every leaf from the scores of the cached training
+// documents, then the cache is released.
+void finish_training();
+
+// Ranks the document's classes from the root down into ranks (best first,
+// trimmed to the chosen ones); true when the decision is significant.
+bool classify_from_root(const std::string &name, Ranks &ranks);
+
+#endif  // MIVO_LEARN_TRAINING_H

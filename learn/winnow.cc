@@ -1,0 +1,174 @@
+#include "learn/winnow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "driver/eventlog.h"
+#include "driver/param.h"
+#include "learn/training.h"
+#include "model/classtab.h"
+#include "model/docprof.h"
+#include "store/database.h"
+
+namespace {
+
+const double initial_weight = 2.0;
+const double initial_negative_weight = 1.0;
+// The average document strength assumed where a father's own gives nothing
+// to divide by.
+const double fallback_average_strength = 10000.0;
+
+// One training document of a pass.
+struct Example {
+  std::string name;
+  std::vector<ClassData *> classes;
+};
+
+struct PassCounts {
+  int promotions = 0;
+  int demotions = 0;
+};
+
+// A weight times a factor that stays a finite, non-zero number: after very
+// many updates it would otherwise reach inf (and scores NaN, which stop all
+// updates) or 0 (from which no promotion brings it back).
+double scaled(double weight, double factor) {
+  double result = weight * factor;
+  if (std::isinf(result))
+    return std::copysign(std::numeric_limits<double>::max(), result);
+  if (weight != 0.0 && factor != 0.0 && std::fabs(result) < std::numeric_limits<double>::min())
+    return std::copysign(std::numeric_limits<double>::min(), result);
+  return result;
+}
+
+void scale_profile(ClassProfile &profile, const DocProfile &doc, double factor,
+                   double negative_factor) {
+  for (const Feature &feature : doc.get_features()) {
+    FeatureInfo *info = profile.get_feature(feature.term);
+    if (info == nullptr) continue;
+    info->weight = scaled(info->weight, factor);
+    info->negative_weight = scaled(info->negative_weight, negative_factor);
+  }
+}
+
+double average_document_strength(const ClassData &father) {
+  if (father.num_docs == 0) return fallback_average_strength;
+  double average = father.sum_strength / father.num_docs;
+  // A single training document gives every term the strength ln(1/1) = 0.
+  return average == 0.0 ? fallback_average_strength : average;
+}
+
+// The father's training documents in name order, shuffled by the run's one
+// unseeded lrand48 stream, so that every run trains alike.
+std::vector<Example> make_example_order(const ClassData &father) {
+  std::vector<Example> order;
+  for (const auto &entry : father.examples.train)
+    order.push_back(Example{entry.first, entry.second});
+  for (size_t i = 1; i < order.size(); ++i)
+    std::swap(order[i], order[static_cast<unsigned long>(lrand48()) % (i + 1)]);
+  return order;
+}
+
+void winnow_pass(const ClassData &father, PassCounts &counts) {
+  for (const Example &example : make_example_order(father)) {
+    DocProfile *doc = database.get_document_profile(example.name);
+    log_formatted(4, "training document `%s'", example.name.c_str());
+    int update = winnow_update_sons(father.sons, *doc, example.classes);
+    if (update > 0) ++counts.promotions;
+    if (update < 0) ++counts.demotions;
+  }
+}
+
+}  // namespace
+
+void promote_profile(ClassProfile &profile, const DocProfile &doc) {
+  scale_profile(profile, doc, param.win.get_alpha(), param.win.get_beta());
+}
+
+void demote_profile(ClassProfile &profile, const DocProfile &doc) {
+  scale_profile(profile, doc, param.win.get_beta(), param.win.get_alpha());
+}
+
+void count_updates(ClassProfile &profile, const DocProfile &doc, bool promotion) {
+  for (const Feature &feature : doc.get_features()) {
+    FeatureInfo *info = profile.get_feature(feature.term);
+    if (info == nullptr) continue;
+    ++(promotion ? info->promotions : info->demotions);
+  }
+}
+
+int winnow_update_sons(const std::vector<ClassData *> &sons, const DocProfile &doc,
+                       const std::vector<ClassData *> &classes) {
+  int result = 0;
+  for (ClassData *son : sons) {
+    double score = son->profile.predict_score(doc);
+    bool member = std::find(classes.begin(), classes.end(), son) != classes.end();
+    // Both comparisons are inclusive; a NaN score satisfies neither.
+    if (!member && score >= param.win.get_theta_minus()) {
+      demote_profile(son->profile, doc);
+      count_updates(son->profile, doc, false);
+      result = -1;
+    }
+    if (member && score <= param.win.get_theta_plus()) {
+      promote_profile(son->profile, doc);
+      count_updates(son->profile, doc, true);
+      result = +1;
+    }
+  }
+  return result;
+}
+
+void init_winnow_weights(ClassData &data) {
+  mivo_assert(data.father != 0);
+  double positive = initial_weight;
+  double negative = initial_negative_weight;
+  if (param.gen.get_normalize() != normalize_linear) {
+    double average = average_document_strength(*data.father);
+    positive /= average;
+    negative /= average;
+  }
+  data.profile.set_init_winnow_weights(positive, negative);
+  for (auto &entry : data.profile.features) {
+    entry.second.weight = positive;
+    entry.second.negative_weight = negative;
+  }
+}
+
+unsigned int train_winnow_class(ClassData &father) {
+  set_training_strengths(father, "Winnow Initialization");
+  father.profile.sum_term_strength(father.id);
+  for (ClassData *son : father.sons) init_winnow_weights(*son);
+  unsigned int passes = 0;
+  while (passes < param.win.get_max_iters()) {
+    PassCounts counts;
+    ++passes;
+    winnow_pass(father, counts);
+    log_formatted_results(3, "iteration %d: %d promotions, %d demotions",
+                          static_cast<int>(passes), counts.promotions, counts.demotions);
+    if (counts.promotions == 0 && counts.demotions == 0) break;
+  }
+  return passes;
+}
+
+void train_winnow() {
+  for (auto &entry : class_table) {
+    ClassData &father = entry.second;
+    if (!is_father(father)) continue;
+    log_training("winnow", father);
+    unsigned int passes = train_winnow_class(father);
+    log_formatted(1, "trained %d iterations", static_cast<int>(passes));
+  }
+  finish_training();
+}
+
+bool predict_winnow(const std::string &name, Ranks &ranks) {
+  bool significant = classify_from_root(name, ranks);
+  // With maxranks 0 nothing is chosen.
+  const char *chosen =
+      ranks.empty() ? "none" : class_table.get_name(ranks[0].class_data->id).c_str();
+  log_formatted(4, "classified document `%s' in class `%s' (%s)", name.c_str(), chosen,
+                significant ? "significant" : "not significant");
+  return significant;
+}

@@ -1,0 +1,38 @@
+#include "learn/rocchio.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/collection_fixture.h"
+
+namespace {
+
+// The father news knows term 1 with strength 5.0 and term 2 with 3.0; its
+// son sport holds 2.0 of term 1, none of term 2, and 2.0 of term 3, which
+// the father lacks. Beta 16 and gamma 4 are the defaults.
+TEST_F(CollectionTest, RocchioWeighsOwnDocumentsAgainstTheOthers) {
+  ClassData &father = class_table.get_data(0);
+  father.profile.features[1].strength = 5.0;
+  father.profile.features[2].strength = 3.0;
+  ClassData &son = class_table.get_data(class_table.enter_on_full_name("sport", 0));
+  son.num_docs = 4;
+  son.num_other_docs = 6;
+  son.profile.features[1].strength = 2.0;
+  son.profile.features[2].strength = 0.0;
+  son.profile.features[3].strength = 2.0;
+  auto weight = [&](uint32_t term) {
+    rocchio_set_weights(father);
+    return son.profile.features[term].weight;
+  };
+  EXPECT_DOUBLE_EQ(16 * 2.0 / 4 - 4 * 3.0 / 6, weight(1));
+  EXPECT_EQ(0.0, weight(2));  // -2.0 without negative weights
+  EXPECT_DOUBLE_EQ(16 * 2.0 / 4, weight(3));
+  param.roc.set_negative_weights(true);
+  EXPECT_DOUBLE_EQ(-4 * 3.0 / 6, weight(2));
+  son.num_other_docs = 0;
+  EXPECT_DOUBLE_EQ(16 * 2.0 / 4, weight(1));
+  son.num_docs = 0;  // no average of its own: no division by zero
+  son.num_other_docs = 6;
+  EXPECT_DOUBLE_EQ(-4 * 3.0 / 6, weight(1));
+}
+
+}  // namespace

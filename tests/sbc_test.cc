@@ -1,0 +1,33 @@
+#include "learn/sbc.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/collection_fixture.h"
+
+namespace {
+
+TEST_F(CollectionTest, SBCWeighsProbabilitiesAndScoresTheirLogarithms) {
+  param.gen.set_algorithm(SBC);
+  ClassData &sport = class_table.get_data(class_table.enter_on_full_name("sport", 0));
+  ClassData &arts = class_table.get_data(class_table.enter_on_full_name("arts", 0));
+  sport.sum_freq = 100;
+  sport.profile.features[1].term_freq = 4;
+  sport.profile.features[2].term_freq = 1;
+  arts.profile.features[3].term_freq = 0;  // no occurrences left after pruning
+  sbc_set_weights(class_table.get_data(0));
+  EXPECT_DOUBLE_EQ(0.05, sport.profile.features[1].weight);
+  EXPECT_DOUBLE_EQ(0.02, sport.profile.features[2].weight);
+  EXPECT_EQ(0.01, arts.profile.features[3].weight);
+
+  DocProfile doc;
+  EXPECT_EQ(0.0, sport.profile.predict_score(doc));
+  for (uint32_t term : {1, 2, 9}) doc.enter_term(term, 1);
+  EXPECT_DOUBLE_EQ(std::log(0.05 * 0.02 * 0.01), sport.profile.predict_score(doc));
+  // A product would be 0.0 for both classes here.
+  for (int i = 0; i < 400; ++i) doc.enter_term(1, 1);
+  EXPECT_GT(sport.profile.predict_score(doc), arts.profile.predict_score(doc));
+}
+
+}  // namespace

@@ -1,10 +1,12 @@
 # Set-up and build entry points; CMake does the real work in build/.
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
-.PHONY: all deps build demo check check-sanitize install clean
+.PHONY: all deps build demo check check-sanitize fuzz reliability install clean
 
 all: build
 
@@ -32,9 +34,21 @@ check-sanitize: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Every reader of outside input under libFuzzer, FUZZ_SECONDS each.
+fuzz:
+	@bash scripts/install-deps --fuzz
+	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
+# The long trials: kills, full disks, damaged data directories, bad input,
+# concurrent runs, then the fuzz targets; prints the figures of each.
+reliability: build
+	@bash scripts/reliability $(BUILD)
+	@bash scripts/install-deps --fuzz
+	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
 # The program, the shipped analyser and the manual page under PREFIX.
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -125,7 +125,9 @@ void Analyser::stop_analyser_process() {
 
 std::string Analyser::process(const std::string &name) {
   std::string path = PathName(documents_directory, name, ".txt").get();
-  if (!file_exists(path)) {
+  // The analyser answers a document it cannot read with nothing, and that
+  // empty profile would be stored for good: a directory is refused here.
+  if (!file_exists(path) || is_directory(path)) {
     error("Cannot open file \"%s\" for analysing stage", path.c_str());
     myabort();
   }

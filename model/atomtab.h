@@ -56,6 +56,7 @@ class AtomTable : private std::map<std::string, unsigned long> {
   unsigned long size() const { return next_id; }
 
   void set_file(const std::string &name) { file.set_name(name); }
+  const std::string &get_file_name() const { return file.get_name(); }
   // Loads the file into this empty table; ends the run on a damaged file.
   void read();
   // Appends the atoms entered since the last read or write.

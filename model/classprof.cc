@@ -121,15 +121,30 @@ void ClassProfile::sum_term_strength(uint32_t class_id) const {
   for (const auto &entry : features) data.sum_strength += entry.second.strength;
 }
 
+namespace {
+
+// In term order, so that the same profile always gives the same file: the
+// hash order would follow the history of the map (how it was sized and
+// filled), and a rerun after a crash must store what an uninterrupted run did.
+std::vector<uint32_t> sorted_terms(const FeatureMap &features) {
+  std::vector<uint32_t> terms;
+  terms.reserve(features.size());
+  for (const auto &entry : features) terms.push_back(entry.first);
+  std::sort(terms.begin(), terms.end());
+  return terms;
+}
+
+}  // namespace
+
 bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
   os.unsetf(std::ios::floatfield);
   os.precision(6);
   os << features.size() << '\t' << sum_freq << '\t' << theta << '\n';
   if (!os) return false;
   AlgorithmType algorithm = param.gen.get_algorithm();
-  for (const auto &entry : features) {
-    const FeatureInfo &info = entry.second;
-    os << entry.first << '\t' << info.term_freq << '\t' << info.doc_freq << '\t';
+  for (uint32_t term : sorted_terms(features)) {
+    const FeatureInfo &info = features.at(term);
+    os << term << '\t' << info.term_freq << '\t' << info.doc_freq << '\t';
     if (algorithm == Winnow)
       os << info.promotions << '\t' << info.demotions << '\t';
     else if (algorithm == Rocchio)
@@ -164,10 +179,7 @@ bool ClassProfile::read(std::istream &is, uint64_t *sum_freq) {
 }
 
 bool ClassProfile::write_weights(std::ostream &os) const {
-  std::vector<uint32_t> terms;
-  terms.reserve(features.size());
-  for (const auto &entry : features) terms.push_back(entry.first);
-  std::sort(terms.begin(), terms.end());
+  std::vector<uint32_t> terms = sorted_terms(features);
   os.unsetf(std::ios::floatfield);
   os.precision(std::numeric_limits<double>::max_digits10);
   os << terms.size() << '\t' << theta << '\n';

@@ -111,9 +111,13 @@ void TermTable::read() {
   mivo_assert(head_map.empty() && term_vec.empty());
   file.read_lines([this](const std::string &line) {
     unsigned long fields[4];
-    if (!parse_term_line(line, fields) || fields[2] != next_id ||
-        !is_known_atom(fields[0], false) || !is_known_atom(fields[1], true))
+    if (!parse_term_line(line, fields) || fields[2] != next_id) return false;
+    if (!is_known_atom(fields[0], false) || !is_known_atom(fields[1], true)) {
+      // Most likely atoms.dat lost lines: name it beside terms.dat.
+      error("term %lu names an atom beyond the %lu of `%s'", next_id,
+            atom_table.size(), atom_table.get_file_name().c_str());
       return false;
+    }
     create_term(fields[0], fields[1], EmptyTerm);
     return true;
   });

@@ -197,10 +197,11 @@ void DataBase::check_stored_profiles() const {
     fetch_profile(name, profile);
     for (const Feature &feature : profile.get_features()) {
       if (feature.term < durable_terms) continue;
+      // Either file may be the damaged one; name both.
       error("format error in profile store of `%s': document \"%s\" names "
-            "term %lu of only %lu",
+            "term %lu of only %lu in `%s'",
             directory.c_str(), name, static_cast<unsigned long>(feature.term),
-            durable_terms);
+            durable_terms, PathName(directory, terms_file_name).path());
       g_list_free(names);
       stop_with_error();
     }
@@ -340,6 +341,8 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
   if (!built) {
     error("could not build profile from stored data for document \"%s\"",
           name.c_str());
+    // The index or a repository is damaged: say which store.
+    report_file_error(PathName(directory, profile_store_name).get(), format_failure);
     stop_with_error();
   }
 }

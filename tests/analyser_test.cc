@@ -98,6 +98,10 @@ TEST_F(AnalyserTest, WithoutACommandTheDocumentIsReadAsItIs) {
   EXPECT_EQ(text, analyser.process("doc"));
   EXPECT_RUN_ENDS(analyser.process("missing"),
                   "Cannot open file \"plain/missing.txt\" for analysing stage");
+  check_directory_exists("plain/folder.txt");
+  analyser.initialise(stand_in("echo"));
+  EXPECT_RUN_ENDS(analyser.process("folder"),
+                  "Cannot open file \"plain/folder.txt\" for analysing stage");
 }
 
 }  // namespace

@@ -48,6 +48,21 @@ TEST_F(ClassProfileFile, FieldsDependOnTheAlgorithm) {
   EXPECT_FALSE(read(written(profile, Winnow), SBC, &back));
 }
 
+// However the map was sized and filled, the same profile gives the same file.
+TEST_F(ClassProfileFile, TermsAreWrittenInTermOrder) {
+  ClassProfile ascending, descending;
+  descending.extend(100000);
+  for (uint32_t term = 0; term < 300; ++term) {
+    ascending.features[term * 7].term_freq = term + 1;
+    descending.features[(299 - term) * 7].term_freq = 300 - term;
+  }
+  for (AlgorithmType a : {Winnow, Rocchio, SBC}) {
+    std::string text = written(ascending, a);
+    EXPECT_EQ(text, written(descending, a));
+    EXPECT_EQ(0u, text.find("300\t42\t1\n0\t1\t0\t"));
+  }
+}
+
 TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   const std::string header = "2\t42\t1\n1\t1\t1\t0\t0\t\n";
   const char *damaged[] = {

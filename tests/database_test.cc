@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
@@ -109,7 +110,59 @@ TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
       },
       testing::ExitedWithCode(1),
       "format error in profile store of `beyond': document \"orphan\" names "
-      "term 7 of only 0");
+      "term 7 of only 0 in `beyond/terms.dat'");
+}
+
+// A blob of the wrong size means a damaged index or repository: the error
+// names the document and the store.
+TEST(DataBaseTest, AStoredBlobThatIsNoProfileNamesTheStore) {
+  fresh_directory("blob");
+  FileStore *store = filestore_open("blob/profile-store");
+  filestore_put_file(store, "bad", "abc", 3);
+  filestore_close(store);
+  EXPECT_EXIT(
+      {
+        database.initialise("blob");
+        database.read(false);
+      },
+      testing::ExitedWithCode(1),
+      "could not build profile from stored data for document \"bad\"(.|\n)*"
+      "format error in file `blob/profile-store'");
+}
+
+// A first run killed between creating atoms.dat and terms.dat leaves a
+// directory that the next run opens with no terms; a profile stored with
+// terms that were lost is still refused.
+TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
+  fresh_directory("torn");
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("torn");
+    database.read(false);
+    DocProfile profile = profile_of({"car", "red"});
+    database.enter_document_profile("a", &profile);
+    database.sync();
+  }));
+  ASSERT_EQ(0, unlink("torn/terms.dat"));
+  ASSERT_EQ(0, system("rm -f torn/profile-store.*"));
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("torn");
+    database.read(false);
+    EXPECT_EQ(2UL, atom_table.size());
+    EXPECT_EQ(0UL, term_table.size());
+    DocProfile profile = profile_of({"car", "red"});
+    database.enter_document_profile("a", &profile);
+    database.sync();
+  }));
+  EXPECT_EQ("car\nred\n", file_text("torn/atoms.dat"));
+  std::string terms = file_text("torn/terms.dat");
+  EXPECT_EQ(2, std::count(terms.begin(), terms.end(), '\n'));
+  ASSERT_EQ(0, unlink("torn/terms.dat"));
+  EXPECT_EXIT(
+      {
+        database.initialise("torn");
+        database.read(false);
+      },
+      testing::ExitedWithCode(1), "document \"a\" names term 0 of only 0");
 }
 
 // An abort after profiles were stored still saves their vocabulary and keeps
@@ -249,17 +302,6 @@ TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
       }
     })) << "round " << round;
   }
-}
-
-// A run stopped between the first writes of atoms.dat and terms.dat.
-TEST(DataBaseTest, AtomsWithoutTermsFileOpen) {
-  fresh_directory("halfway");
-  std::ofstream("halfway/atoms.dat") << "car\n";
-  EXPECT_EQ(0, run_in_child([] {
-    database.initialise("halfway");
-    database.read(false);
-    EXPECT_EQ(0UL, term_table.size());
-  }));
 }
 
 }  // namespace

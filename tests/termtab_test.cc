@@ -92,6 +92,12 @@ TEST_F(TermTableTest, DamagedFilesEndTheRun) {
                 "format error in file `terms.dat'")
         << damaged;
   }
+  // A cut atoms.dat shows as terms that name unknown atoms: both files named.
+  atom_table.set_file("atoms.dat");
+  std::ofstream("terms.dat") << "1 2 0 4294967295\n7 200 1 4294967295\n";
+  EXPECT_EXIT(reload(), [](int s) { return WIFEXITED(s) && WEXITSTATUS(s) != 0; },
+              "term 1 names an atom beyond the 200 of `atoms.dat'(.|\n)*"
+              "format error in file `terms.dat'");
 }
 
 }  // namespace

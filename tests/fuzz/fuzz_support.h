@@ -1,0 +1,68 @@
+// Shared by the fuzz targets. A reader that finds damage ends the run through
+// myabort; the fuzz build links myabort to run_ended instead, which throws, so
+// that one process can try input after input. Any other way out of a target
+// (a crash, an assertion, a sanitizer report) is a fault.
+#ifndef MIVO_TESTS_FUZZ_FUZZ_SUPPORT_H
+#define MIVO_TESTS_FUZZ_FUZZ_SUPPORT_H
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+struct RunEnded {};
+
+// What calls of myabort reach once the linker wraps it (-Wl,--wrap=_Z7myabortv).
+// Each target is one file, so this definition is made once per program.
+extern "C" [[noreturn]] void __wrap__Z7myabortv() { throw RunEnded(); }
+
+// Runs the reader; true when it returned, false when it ended the run.
+template <typename Reader>
+bool survives(Reader reader) {
+  try {
+    reader();
+    return true;
+  } catch (const RunEnded &) {
+    return false;
+  }
+}
+
+// The path of name in a fresh directory of this process's own, made on first
+// use, so that the files a target writes never meet another's or the user's.
+// The working directory stays: libFuzzer's corpus paths are relative to it.
+inline std::string scratch(const std::string &name) {
+  static std::string directory;
+  if (directory.empty()) {
+    std::string pattern =
+        std::string(getenv("TMPDIR") ? getenv("TMPDIR") : P_tmpdir) + "/mivo-fuzz-XXXXXX";
+    if (mkdtemp(&pattern[0]) == nullptr) {
+      perror("fuzz scratch directory");
+      abort();
+    }
+    directory = pattern;
+  }
+  return directory + "/" + name;
+}
+
+inline void write_bytes(const std::string &path, const uint8_t *data, size_t size) {
+  std::ofstream os(path, std::ios::binary | std::ios::trunc);
+  os.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
+}
+
+inline std::string as_string(const uint8_t *data, size_t size) {
+  return std::string(reinterpret_cast<const char *>(data), size);
+}
+
+// Stops the target at once: a fault that the sanitizers do not see.
+inline void expect(bool condition, const char *what) {
+  if (!condition) {
+    fprintf(stderr, "fuzz check failed: %s\n", what);
+    abort();
+  }
+}
+
+#endif  // MIVO_TESTS_FUZZ_FUZZ_SUPPORT_H

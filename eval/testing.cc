@@ -1,6 +1,7 @@
 #include "eval/testing.h"
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "driver/eventlog.h"
@@ -15,6 +16,22 @@
 namespace {
 
 const unsigned int output_name_size = 1024;
+
+// Flat scoring tables of every class by id while the test phase runs: the
+// weights no longer change, and every test document is scored by nearly
+// every class. Empty otherwise, and predict scores from the profiles.
+std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
+
+void freeze_weights() {
+  frozen_tables.clear();
+  for (uint32_t id = 0; id < class_table.size(); ++id)
+    frozen_tables.emplace_back(new ScoringTable(class_table.get_profile(id)));
+}
+
+WeightType score_of(const ClassData &data, const DocProfile &doc) {
+  if (data.id < frozen_tables.size()) return frozen_tables[data.id]->predict_score(doc);
+  return data.profile.predict_score(doc);
+}
 
 // Scores arrive scaled when scaling is on, so 1.0 stands for every threshold.
 WeightType threshold_of(const ClassData &data) {
@@ -92,7 +109,7 @@ WeightType scale_score(WeightType score, WeightType theta) {
 void predict(const ClassData &class_data_P, DocProfile &doc, Ranks &ranks) {
   doc.set_class_document_strengths(class_data_P.id);
   for (ClassData *son : class_data_P.sons) {
-    WeightType score = son->profile.predict_score(doc);
+    WeightType score = score_of(*son, doc);
     if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
     ranks.enter(son, score);
   }
@@ -167,7 +184,9 @@ void test() {
   log_formatted_results(1, "testing %s on `%s' with %d documents...",
                         algorithm.str().c_str(), class_table.get_name(0).c_str(),
                         static_cast<int>(root.examples.test.size()));
+  freeze_weights();
   bool written = test_classifier(root, out);
+  frozen_tables.clear();
   out.close();
   if (!written || out.fail()) abandon_output(temporary);
 

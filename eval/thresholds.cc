@@ -11,39 +11,54 @@
 
 namespace {
 
-typedef std::multiset<WeightType> Scores;
-
-// How many scores lie below bound.
-unsigned long count_below(const Scores &scores, WeightType bound) {
-  return std::distance(scores.begin(), scores.lower_bound(bound));
+// How many scores lie below bound; the scores are sorted.
+unsigned long count_below(const std::vector<WeightType> &scores, WeightType bound) {
+  return std::distance(scores.begin(),
+                       std::lower_bound(scores.begin(), scores.end(), bound));
 }
 
 }  // namespace
 
 void ScoreTable::enter(WeightType score, bool positive) {
   if (!std::isfinite(score)) return;
-  (positive ? pos : neg).insert(score);
+  (positive ? pos : neg).push_back(score);
+  sorted = false;
 }
 
 void ScoreTable::tabulate_scores(const ClassData &data) {
+  ScoringTable table(data.profile);
+  // The cache and the members are both in name order: one walk through the
+  // members finds each document's.
   const ExampList &members = data.examples.train;
+  auto member = members.begin();
   for (auto it = database.get_docprof_table_begin();
        it != database.get_docprof_table_end(); ++it) {
-    WeightType score = data.profile.predict_score(*it->second);
-    enter(score, members.count(it->first) != 0);
+    while (member != members.end() && member->first < it->first) ++member;
+    bool positive = member != members.end() && member->first == it->first;
+    enter(table.predict_score(*it->second), positive);
   }
+}
+
+// Stable, so that equal scores keep their order of entry, as in a multiset:
+// -0.0 and 0.0 compare equal, yet the least score is the one reported.
+void ScoreTable::sort() {
+  if (sorted) return;
+  std::stable_sort(pos.begin(), pos.end());
+  std::stable_sort(neg.begin(), neg.end());
+  sorted = true;
 }
 
 // A grid of n equal buckets from the least to the greatest score, n being
 // the number of positives. A(i) counts the positives below boundary i, B(i)
 // the negatives at or above it; A grows and B shrinks with i, so bisection
 // finds the bucket where they cross and interpolation places the crossing.
-WeightType ScoreTable::determine_threshhold() const {
+WeightType ScoreTable::determine_threshhold() {
   mivo_assert(pos.size());
   mivo_assert(neg.size());
+  sort();
   unsigned long n = pos.size();
-  WeightType min = std::min(*pos.begin(), *neg.begin());
-  WeightType max = std::max(*pos.rbegin(), *neg.rbegin());
+  WeightType min = std::min(pos.front(), neg.front());
+  WeightType max = std::max(pos.back(), neg.back());
   WeightType width = (max - min) / n;
   if (width == 0.0) return min;
   // The top boundary is max itself, not min + n x width, which rounding can

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/eventlog.h"
 #include "driver/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -100,18 +101,82 @@ void ClassProfile::set_init_winnow_weights(double positive, double negative) {
   init_negative_weight = negative;
 }
 
+namespace {
+
+// What a known term adds to a score, before the document's strength for
+// Winnow and Rocchio: the same expression for hashed and tabled scoring, so
+// that both give the same bits.
+double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative) {
+  if (algorithm == SBC) return std::log(info.weight);
+  return negative ? info.weight - info.negative_weight : info.weight;
+}
+
+bool uses_negative_weights(AlgorithmType algorithm) {
+  return algorithm == Winnow && param.win.get_negative_weights();
+}
+
+}  // namespace
+
 double ClassProfile::predict_score(const DocProfile &doc) const {
   AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = algorithm == Winnow && param.win.get_negative_weights();
+  bool negative = uses_negative_weights(algorithm);
+  double unknown = std::log(sbc_unknown_term_weight);
   double score = 0.0;
   for (const Feature &feature : doc.get_features()) {
     const FeatureInfo *info = get_feature(feature.term);
-    if (algorithm == SBC) {
-      score += std::log(info ? info->weight : sbc_unknown_term_weight);
-    } else if (info) {
-      double weight = negative ? info->weight - info->negative_weight : info->weight;
-      score += weight * feature.strength;
-    }
+    if (algorithm == SBC)
+      score += info ? term_factor(*info, algorithm, negative) : unknown;
+    else if (info)
+      score += term_factor(*info, algorithm, negative) * feature.strength;
+  }
+  return score;
+}
+
+namespace {
+
+// No term id: the term table never gives it out.
+const uint32_t free_slot = 0xffffffffU;
+
+uint32_t slot_of(uint32_t term, uint32_t mask) {
+  // Fibonacci hashing spreads neighbouring ids over the table.
+  return static_cast<uint32_t>((term * 0x9e3779b97f4a7c15ULL) >> 32) & mask;
+}
+
+}  // namespace
+
+ScoringTable::ScoringTable(const ClassProfile &profile) {
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  bool negative = uses_negative_weights(algorithm);
+  sbc = algorithm == SBC;
+  size_t size = 16;
+  // At most half full, so that a term the profile lacks ends its probe soon.
+  while (size < 2 * profile.features.size()) size *= 2;
+  slots.assign(size, Slot{free_slot, 0.0});
+  mask = static_cast<uint32_t>(size - 1);
+  for (const auto &entry : profile.features) {
+    mivo_assert(entry.first != free_slot);
+    uint32_t i = slot_of(entry.first, mask);
+    while (slots[i].term != free_slot) i = (i + 1) & mask;
+    slots[i] = Slot{entry.first, term_factor(entry.second, algorithm, negative)};
+  }
+}
+
+const ScoringTable::Slot *ScoringTable::find(uint32_t term) const {
+  for (uint32_t i = slot_of(term, mask);; i = (i + 1) & mask) {
+    if (slots[i].term == term) return &slots[i];
+    if (slots[i].term == free_slot) return nullptr;
+  }
+}
+
+double ScoringTable::predict_score(const DocProfile &doc) const {
+  double unknown = std::log(sbc_unknown_term_weight);
+  double score = 0.0;
+  for (const Feature &feature : doc.get_features()) {
+    const Slot *slot = find(feature.term);
+    if (sbc)
+      score += slot ? slot->factor : unknown;
+    else if (slot)
+      score += slot->factor * feature.strength;
   }
   return score;
 }

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <sstream>
 
 #include "driver/param.h"
+#include "model/docprof.h"
 
 namespace {
 
@@ -66,6 +69,33 @@ TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   EXPECT_FALSE(read("4000000000\t42\t1\n1\t1\t1\t\n", SBC, &huge));
   huge.extend(20000000);
   EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
+}
+
+// The flat table must give the very bits of the hashed profile, for every
+// learner: known and unknown terms, zero and negative weights, -0.0 included.
+TEST(ScoringTable, ScoresAsTheProfileDoes) {
+  std::mt19937 random(3);
+  ClassProfile profile;
+  for (uint32_t term = 0; term < 400; term += 1 + random() % 3) {
+    FeatureInfo &info = profile.features[term * 7919u];
+    info.weight = (random() % 5) * 0.37;
+    info.negative_weight = (random() % 5) * 0.41;
+  }
+  DocProfile doc;
+  for (int i = 0; i < 300; ++i) doc.enter_term((random() % 500) * 7919u, 1);
+  // Strengths as training leaves them, without a class table to set them.
+  std::vector<Feature> &features = const_cast<std::vector<Feature> &>(doc.get_features());
+  for (Feature &feature : features) feature.strength = (random() % 7) / 3.0 - 0.5;
+  features[0].strength = -0.0;
+  for (AlgorithmType algorithm : {Winnow, Rocchio, SBC})
+    for (bool negative : {true, false}) {
+      param.gen.set_algorithm(algorithm);
+      param.win.set_negative_weights(negative);
+      ScoringTable table(profile);
+      double expected = profile.predict_score(doc), got = table.predict_score(doc);
+      EXPECT_EQ(0, memcmp(&expected, &got, sizeof got)) << algorithm << " " << negative;
+    }
+  param = Param();
 }
 
 }  // namespace

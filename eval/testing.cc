@@ -17,23 +17,32 @@ namespace {
 
 const unsigned int output_name_size = 1024;
 
-// Flat scoring tables of every class by id while the test phase runs: the
-// weights no longer change, and every test document is scored by nearly
-// every class. Empty otherwise, and predict scores from the profiles.
+// While the test phase runs the weights no longer change, and every test
+// document is scored by nearly every class: each class with sons has a flat
+// table that scores a document for all the sons at once (by class id; null
+// for leaves). Empty otherwise, and predict scores from the profiles.
 std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
 
 void freeze_weights() {
   frozen_tables.clear();
-  for (uint32_t id = 0; id < class_table.size(); ++id)
-    frozen_tables.emplace_back(new ScoringTable(class_table.get_profile(id)));
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    const ClassData &data = class_table.get_data(id);
+    std::vector<const ClassProfile *> profiles;
+    for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
+    frozen_tables.emplace_back(profiles.empty() ? nullptr : new ScoringTable(profiles));
+  }
 }
 
-WeightType score_of(const ClassData &data, const DocProfile &doc) {
-  if (data.id < frozen_tables.size()) return frozen_tables[data.id]->predict_score(doc);
-  return data.profile.predict_score(doc);
+// The scores of the document for every son of the class, in order of sons.
+void score_sons(const ClassData &data, const DocProfile &doc, std::vector<WeightType> &scores) {
+  if (data.id < frozen_tables.size() && frozen_tables[data.id]) {
+    frozen_tables[data.id]->predict_scores(doc, scores);
+    return;
+  }
+  scores.clear();
+  for (const ClassData *son : data.sons) scores.push_back(son->profile.predict_score(doc));
 }
 
-// Scores arrive scaled when scaling is on, so 1.0 stands for every threshold.
 WeightType threshold_of(const ClassData &data) {
   return param.gen.scaling() ? 1.0 : data.profile.get_theta();
 }
@@ -108,8 +117,11 @@ WeightType scale_score(WeightType score, WeightType theta) {
 
 void predict(const ClassData &class_data_P, DocProfile &doc, Ranks &ranks) {
   doc.set_class_document_strengths(class_data_P.id);
-  for (ClassData *son : class_data_P.sons) {
-    WeightType score = score_of(*son, doc);
+  std::vector<WeightType> scores;
+  score_sons(class_data_P, doc, scores);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    ClassData *son = class_data_P.sons[i];
+    WeightType score = scores[i];
     if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
     ranks.enter(son, score);
   }

@@ -25,17 +25,26 @@ void ScoreTable::enter(WeightType score, bool positive) {
   sorted = false;
 }
 
-void ScoreTable::tabulate_scores(const ClassData &data) {
-  ScoringTable table(data.profile);
-  // The cache and the members are both in name order: one walk through the
-  // members finds each document's.
-  const ExampList &members = data.examples.train;
-  auto member = members.begin();
+void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
+                                 std::vector<ScoreTable> &tables) {
+  std::vector<const ClassProfile *> profiles;
+  for (const ClassData *data : classes) profiles.push_back(&data->profile);
+  ScoringTable scoring(profiles);
+  tables.assign(classes.size(), ScoreTable());
+  // The cache and each class's members are all in name order: one walk
+  // through the members of each class finds a document's.
+  std::vector<ExampList::const_iterator> members;
+  for (const ClassData *data : classes) members.push_back(data->examples.train.begin());
+  std::vector<WeightType> scores;
   for (auto it = database.get_docprof_table_begin();
        it != database.get_docprof_table_end(); ++it) {
-    while (member != members.end() && member->first < it->first) ++member;
-    bool positive = member != members.end() && member->first == it->first;
-    enter(table.predict_score(*it->second), positive);
+    scoring.predict_scores(*it->second, scores);
+    for (size_t i = 0; i < classes.size(); ++i) {
+      const ExampList &train = classes[i]->examples.train;
+      while (members[i] != train.end() && members[i]->first < it->first) ++members[i];
+      bool positive = members[i] != train.end() && members[i]->first == it->first;
+      tables[i].enter(scores[i], positive);
+    }
   }
 }
 
@@ -82,9 +91,9 @@ WeightType ScoreTable::determine_threshhold() {
   return min + (lo + d1 / (d1 + d2)) * width;
 }
 
-void set_threshold(ClassData &data) {
-  ScoreTable table;
-  table.tabulate_scores(data);
+namespace {
+
+void apply_threshold(ClassData &data, ScoreTable &table) {
   const char *name = class_table.get_name(data.id).c_str();
   if (!table.has_both()) {
     warning("class `%s' has no positive or no negative training scores, "
@@ -95,7 +104,29 @@ void set_threshold(ClassData &data) {
   log_formatted_results(2, "Class %s threshhold %f", name, data.profile.get_theta());
 }
 
+// Thresholds for the classes, scored together and set in the order given.
+void set_thresholds(const std::vector<ClassData *> &classes) {
+  std::vector<ScoreTable> tables;
+  ScoreTable::tabulate_scores(classes, tables);
+  for (size_t i = 0; i < classes.size(); ++i) apply_threshold(*classes[i], tables[i]);
+}
+
+}  // namespace
+
+void set_threshold(ClassData &data) { set_thresholds({&data}); }
+
+// Leaves of one father follow each other in key order: each such group is
+// scored in one walk through the cache.
 void set_leaf_thresholds() {
-  for (auto &entry : class_table)
-    if (entry.second.sons.empty()) set_threshold(entry.second);
+  std::vector<ClassData *> group;
+  for (auto &entry : class_table) {
+    ClassData &data = entry.second;
+    if (!data.sons.empty()) continue;
+    if (!group.empty() && group.back()->father != data.father) {
+      set_thresholds(group);
+      group.clear();
+    }
+    group.push_back(&data);
+  }
+  if (!group.empty()) set_thresholds(group);
 }

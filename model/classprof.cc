@@ -144,41 +144,57 @@ uint32_t slot_of(uint32_t term, uint32_t mask) {
 
 }  // namespace
 
-ScoringTable::ScoringTable(const ClassProfile &profile) {
+ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles)
+    : width(profiles.size()) {
   AlgorithmType algorithm = param.gen.get_algorithm();
   bool negative = uses_negative_weights(algorithm);
   sbc = algorithm == SBC;
+  size_t terms = 0;
+  for (const ClassProfile *profile : profiles) terms += profile->features.size();
   size_t size = 16;
-  // At most half full, so that a term the profile lacks ends its probe soon.
-  while (size < 2 * profile.features.size()) size *= 2;
-  slots.assign(size, Slot{free_slot, 0.0});
+  while (size < 2 * terms) size *= 2;
+  slots.assign(size, Slot{free_slot, 0});
   mask = static_cast<uint32_t>(size - 1);
-  for (const auto &entry : profile.features) {
-    mivo_assert(entry.first != free_slot);
-    uint32_t i = slot_of(entry.first, mask);
-    while (slots[i].term != free_slot) i = (i + 1) & mask;
-    slots[i] = Slot{entry.first, term_factor(entry.second, algorithm, negative)};
+  for (size_t i = 0; i < width; ++i) {
+    for (const auto &entry : profiles[i]->features) {
+      mivo_assert(entry.first != free_slot);
+      uint32_t at = slot_of(entry.first, mask);
+      while (slots[at].term != free_slot && slots[at].term != entry.first) at = (at + 1) & mask;
+      if (slots[at].term == free_slot) {
+        slots[at] = Slot{entry.first, static_cast<uint32_t>(known.size() / width)};
+        factor.resize(known.size() + width, 0.0);
+        known.resize(known.size() + width, 0);
+      }
+      size_t cell = slots[at].row * width + i;
+      factor[cell] = term_factor(entry.second, algorithm, negative);
+      known[cell] = 1;
+    }
   }
 }
 
-const ScoringTable::Slot *ScoringTable::find(uint32_t term) const {
-  for (uint32_t i = slot_of(term, mask);; i = (i + 1) & mask) {
-    if (slots[i].term == term) return &slots[i];
-    if (slots[i].term == free_slot) return nullptr;
+long ScoringTable::find(uint32_t term) const {
+  for (uint32_t at = slot_of(term, mask);; at = (at + 1) & mask) {
+    if (slots[at].term == term) return slots[at].row;
+    if (slots[at].term == free_slot) return -1;
   }
 }
 
-double ScoringTable::predict_score(const DocProfile &doc) const {
+void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
   double unknown = std::log(sbc_unknown_term_weight);
-  double score = 0.0;
+  scores.assign(width, 0.0);
   for (const Feature &feature : doc.get_features()) {
-    const Slot *slot = find(feature.term);
-    if (sbc)
-      score += slot ? slot->factor : unknown;
-    else if (slot)
-      score += slot->factor * feature.strength;
+    long row = find(feature.term);
+    if (row < 0 && !sbc) continue;
+    const double *factors = row < 0 ? nullptr : &factor[row * width];
+    const uint8_t *knowns = row < 0 ? nullptr : &known[row * width];
+    for (size_t i = 0; i < width; ++i) {
+      bool is_known = knowns != nullptr && knowns[i];
+      if (sbc)
+        scores[i] += is_known ? factors[i] : unknown;
+      else if (is_known)
+        scores[i] += factors[i] * feature.strength;
+    }
   }
-  return score;
 }
 
 void ClassProfile::sum_term_strength(uint32_t class_id) const {

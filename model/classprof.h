@@ -77,26 +77,31 @@ class ClassProfile {
   double init_negative_weight;
 };
 
-// A class profile's factor per term in a flat open-addressing table: scores
-// exactly as ClassProfile::predict_score, with one probe into contiguous
-// memory per term instead of a walk through a hash chain, for scoring many
-// documents against a profile whose weights no longer change.
+// The factors per term of several class profiles (the sons of one class, as
+// a rule) in one flat open-addressing table: one probe into contiguous
+// memory per term of a document scores it for all of them, exactly as
+// ClassProfile::predict_score does each. For scoring many documents against
+// profiles whose weights no longer change.
 class ScoringTable {
  public:
-  // Takes the profile's weights under the training algorithm in force.
-  explicit ScoringTable(const ClassProfile &profile);
-  double predict_score(const DocProfile &doc) const;
+  // Takes the profiles' weights under the training algorithm in force.
+  explicit ScoringTable(const std::vector<const ClassProfile *> &profiles);
+  // scores[i] becomes the score of the document for profiles[i].
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
 
  private:
   struct Slot {
     uint32_t term;
-    double factor;
+    uint32_t row;  // into factor and known, one entry a profile
   };
-  // The slot of the term, or null when the profile does not hold it.
-  const Slot *find(uint32_t term) const;
+  // The row of the term, or -1 when no profile holds it.
+  long find(uint32_t term) const;
 
-  std::vector<Slot> slots;  // a power of two, never full
+  size_t width;  // the number of profiles
+  std::vector<Slot> slots;  // a power of two, at most half full
   uint32_t mask;
+  std::vector<double> factor;
+  std::vector<uint8_t> known;
   bool sbc;
 };
 

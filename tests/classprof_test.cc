@@ -71,16 +71,18 @@ TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
 }
 
-// The flat table must give the very bits of the hashed profile, for every
-// learner: known and unknown terms, zero and negative weights, -0.0 included.
-TEST(ScoringTable, ScoresAsTheProfileDoes) {
+// The flat table must give, for each of several profiles, the very bits of
+// the hashed profile, for every learner: terms known to some profiles only,
+// unknown terms, zero and negative weights, a strength of -0.0.
+TEST(ScoringTable, ScoresAsEachProfileDoes) {
   std::mt19937 random(3);
-  ClassProfile profile;
-  for (uint32_t term = 0; term < 400; term += 1 + random() % 3) {
-    FeatureInfo &info = profile.features[term * 7919u];
-    info.weight = (random() % 5) * 0.37;
-    info.negative_weight = (random() % 5) * 0.41;
-  }
+  std::vector<ClassProfile> profiles(3);
+  for (ClassProfile &profile : profiles)
+    for (uint32_t term = 0; term < 400; term += 1 + random() % 3) {
+      FeatureInfo &info = profile.features[term * 7919u];
+      info.weight = (random() % 5) * 0.37;
+      info.negative_weight = (random() % 5) * 0.41;
+    }
   DocProfile doc;
   for (int i = 0; i < 300; ++i) doc.enter_term((random() % 500) * 7919u, 1);
   // Strengths as training leaves them, without a class table to set them.
@@ -91,9 +93,15 @@ TEST(ScoringTable, ScoresAsTheProfileDoes) {
     for (bool negative : {true, false}) {
       param.gen.set_algorithm(algorithm);
       param.win.set_negative_weights(negative);
-      ScoringTable table(profile);
-      double expected = profile.predict_score(doc), got = table.predict_score(doc);
-      EXPECT_EQ(0, memcmp(&expected, &got, sizeof got)) << algorithm << " " << negative;
+      ScoringTable table({&profiles[0], &profiles[1], &profiles[2]});
+      std::vector<double> scores;
+      table.predict_scores(doc, scores);
+      ASSERT_EQ(3u, scores.size());
+      for (int i = 0; i < 3; ++i) {
+        double expected = profiles[i].predict_score(doc);
+        EXPECT_EQ(0, memcmp(&expected, &scores[i], sizeof expected))
+            << algorithm << " " << negative << " " << i;
+      }
     }
   param = Param();
 }

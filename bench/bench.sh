@@ -63,11 +63,18 @@ table() {
   data=$(du -sm "$dir/data" | cut -f1)
   printf '%s run, %d documents: wall %s, peak %d MB, data directory %d MB\n' \
     "$label" "$n" "$wall" "$peak" "$data"
+  # Documents each phase handles: all, the training ones, the test ones or
+  # those polled.
+  local train test poll
+  train=$(wc -l < "$dir/corpus/train")
+  test=$(wc -l < "$dir/corpus/test")
+  poll=$(find "$source/input/in" -name '*.txt' | wc -l)
   grep '^memory: ' "$dir/$label/mivo.log" | sed 's/.*real:\([0-9]*\), user:\([0-9]*\), system:\([0-9]*\)/\1 \2 \3/' |
-    awk -v n="$n" -v names="${phases[*]}" '
-      BEGIN { split(names, name, " "); printf "  %-12s %8s %8s %8s %12s\n", "phase", "real s", "user s", "sys s", "docs/s" }
+    awk -v names="${phases[*]}" -v docs="0 0 $n $n $train $train $train $test $poll" '
+      BEGIN { split(names, name, " "); split(docs, count, " ")
+              printf "  %-12s %8s %8s %8s %12s\n", "phase", "real s", "user s", "sys s", "docs/s" }
       { label = name[NR] != "" ? name[NR] : "line " NR
-        rate = $1 > 0 ? sprintf("%.0f", n / $1) : "-"
+        rate = $1 > 0 && count[NR] > 0 ? sprintf("%.0f", count[NR] / $1) : "-"
         printf "  %-12s %8d %8d %8d %12s\n", label, $1, $2, $3, rate
         if (NR >= 3) total += $1 }
       END { printf "  %-12s %8d\n", "total", total }'

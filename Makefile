@@ -2,11 +2,13 @@
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+BENCH_BUILD ?= build-bench
+BENCH_SIZES ?= 10000 100000 300000
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
 PREFIX ?= /usr/local
 
-.PHONY: all deps build demo check check-sanitize fuzz reliability install clean
+.PHONY: all deps build demo check check-sanitize fuzz reliability bench install clean
 
 all: build
 
@@ -45,6 +47,14 @@ reliability: build
 	@bash scripts/reliability $(BUILD)
 	@bash scripts/install-deps --fuzz
 	@bash scripts/fuzz $(FUZZ_SECONDS) $(FUZZ_BUILD)
+
+# The benchmark in Release: generated corpora of BENCH_SIZES documents (cached
+# in BENCH_BUILD/bench), a first and a second run each, checked against the
+# results kept from the first benchmark of each size.
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target mivo gencorpus
+	bash bench/bench.sh $(BENCH_BUILD) $(BENCH_SIZES)
 
 # The program, the shipped analyser and the manual page under PREFIX.
 install: build

@@ -115,6 +115,7 @@ void test_and_poll() {
     classify_documents(param.gen.get_input_directory().c_str());
     // Documents profiled while polling become durable with their vocabulary.
     database.sync();
+    report_resources();
   }
 }
 

@@ -1,6 +1,7 @@
 #include "eval/testing.h"
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "driver/eventlog.h"
@@ -16,7 +17,32 @@ namespace {
 
 const unsigned int output_name_size = 1024;
 
-// Scores arrive scaled when scaling is on, so 1.0 stands for every threshold.
+// While the test phase runs the weights no longer change, and every test
+// document is scored by nearly every class: each class with sons has a flat
+// table that scores a document for all the sons at once (by class id; null
+// for leaves). Empty otherwise, and predict scores from the profiles.
+std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
+
+void freeze_weights() {
+  frozen_tables.clear();
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    const ClassData &data = class_table.get_data(id);
+    std::vector<const ClassProfile *> profiles;
+    for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
+    frozen_tables.emplace_back(profiles.empty() ? nullptr : new ScoringTable(profiles));
+  }
+}
+
+// The scores of the document for every son of the class, in order of sons.
+void score_sons(const ClassData &data, const DocProfile &doc, std::vector<WeightType> &scores) {
+  if (data.id < frozen_tables.size() && frozen_tables[data.id]) {
+    frozen_tables[data.id]->predict_scores(doc, scores);
+    return;
+  }
+  scores.clear();
+  for (const ClassData *son : data.sons) scores.push_back(son->profile.predict_score(doc));
+}
+
 WeightType threshold_of(const ClassData &data) {
   return param.gen.scaling() ? 1.0 : data.profile.get_theta();
 }
@@ -91,8 +117,11 @@ WeightType scale_score(WeightType score, WeightType theta) {
 
 void predict(const ClassData &class_data_P, DocProfile &doc, Ranks &ranks) {
   doc.set_class_document_strengths(class_data_P.id);
-  for (ClassData *son : class_data_P.sons) {
-    WeightType score = son->profile.predict_score(doc);
+  std::vector<WeightType> scores;
+  score_sons(class_data_P, doc, scores);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    ClassData *son = class_data_P.sons[i];
+    WeightType score = scores[i];
     if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
     ranks.enter(son, score);
   }
@@ -167,7 +196,9 @@ void test() {
   log_formatted_results(1, "testing %s on `%s' with %d documents...",
                         algorithm.str().c_str(), class_table.get_name(0).c_str(),
                         static_cast<int>(root.examples.test.size()));
+  freeze_weights();
   bool written = test_classifier(root, out);
+  frozen_tables.clear();
   out.close();
   if (!written || out.fail()) abandon_output(temporary);
 

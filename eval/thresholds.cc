@@ -11,39 +11,63 @@
 
 namespace {
 
-typedef std::multiset<WeightType> Scores;
-
-// How many scores lie below bound.
-unsigned long count_below(const Scores &scores, WeightType bound) {
-  return std::distance(scores.begin(), scores.lower_bound(bound));
+// How many scores lie below bound; the scores are sorted.
+unsigned long count_below(const std::vector<WeightType> &scores, WeightType bound) {
+  return std::distance(scores.begin(),
+                       std::lower_bound(scores.begin(), scores.end(), bound));
 }
 
 }  // namespace
 
 void ScoreTable::enter(WeightType score, bool positive) {
   if (!std::isfinite(score)) return;
-  (positive ? pos : neg).insert(score);
+  (positive ? pos : neg).push_back(score);
+  sorted = false;
 }
 
-void ScoreTable::tabulate_scores(const ClassData &data) {
-  const ExampList &members = data.examples.train;
+void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
+                                 std::vector<ScoreTable> &tables) {
+  std::vector<const ClassProfile *> profiles;
+  for (const ClassData *data : classes) profiles.push_back(&data->profile);
+  ScoringTable scoring(profiles);
+  tables.assign(classes.size(), ScoreTable());
+  // The cache and each class's members are all in name order: one walk
+  // through the members of each class finds a document's.
+  std::vector<ExampList::const_iterator> members;
+  for (const ClassData *data : classes) members.push_back(data->examples.train.begin());
+  std::vector<WeightType> scores;
   for (auto it = database.get_docprof_table_begin();
        it != database.get_docprof_table_end(); ++it) {
-    WeightType score = data.profile.predict_score(*it->second);
-    enter(score, members.count(it->first) != 0);
+    scoring.predict_scores(*it->second, scores);
+    for (size_t i = 0; i < classes.size(); ++i) {
+      const ExampList &train = classes[i]->examples.train;
+      while (members[i] != train.end() && members[i]->first < it->first) ++members[i];
+      bool positive = members[i] != train.end() && members[i]->first == it->first;
+      tables[i].enter(scores[i], positive);
+    }
   }
+}
+
+// Stable, so that equal scores keep their order of entry, as in a multiset:
+// -0.0 and 0.0 compare equal, yet the least score is the one reported.
+void ScoreTable::sort() {
+  if (sorted) return;
+  std::stable_sort(pos.begin(), pos.end());
+  std::stable_sort(neg.begin(), neg.end());
+  sorted = true;
 }
 
 // A grid of n equal buckets from the least to the greatest score, n being
 // the number of positives. A(i) counts the positives below boundary i, B(i)
 // the negatives at or above it; A grows and B shrinks with i, so bisection
 // finds the bucket where they cross and interpolation places the crossing.
-WeightType ScoreTable::determine_threshhold() const {
+WeightType ScoreTable::determine_threshhold() {
   mivo_assert(pos.size());
   mivo_assert(neg.size());
+  sort();
   unsigned long n = pos.size();
-  WeightType min = std::min(*pos.begin(), *neg.begin());
-  WeightType max = std::max(*pos.rbegin(), *neg.rbegin());
+  WeightType min = std::min(pos.front(), neg.front());
+  WeightType max = std::max(pos.back(), neg.back());
   WeightType width = (max - min) / n;
   if (width == 0.0) return min;
   // The top boundary is max itself, not min + n x width, which rounding can
@@ -67,9 +91,9 @@ WeightType ScoreTable::determine_threshhold() const {
   return min + (lo + d1 / (d1 + d2)) * width;
 }
 
-void set_threshold(ClassData &data) {
-  ScoreTable table;
-  table.tabulate_scores(data);
+namespace {
+
+void apply_threshold(ClassData &data, ScoreTable &table) {
   const char *name = class_table.get_name(data.id).c_str();
   if (!table.has_both()) {
     warning("class `%s' has no positive or no negative training scores, "
@@ -80,7 +104,29 @@ void set_threshold(ClassData &data) {
   log_formatted_results(2, "Class %s threshhold %f", name, data.profile.get_theta());
 }
 
+// Thresholds for the classes, scored together and set in the order given.
+void set_thresholds(const std::vector<ClassData *> &classes) {
+  std::vector<ScoreTable> tables;
+  ScoreTable::tabulate_scores(classes, tables);
+  for (size_t i = 0; i < classes.size(); ++i) apply_threshold(*classes[i], tables[i]);
+}
+
+}  // namespace
+
+void set_threshold(ClassData &data) { set_thresholds({&data}); }
+
+// Leaves of one father follow each other in key order: each such group is
+// scored in one walk through the cache.
 void set_leaf_thresholds() {
-  for (auto &entry : class_table)
-    if (entry.second.sons.empty()) set_threshold(entry.second);
+  std::vector<ClassData *> group;
+  for (auto &entry : class_table) {
+    ClassData &data = entry.second;
+    if (!data.sons.empty()) continue;
+    if (!group.empty() && group.back()->father != data.father) {
+      set_thresholds(group);
+      group.clear();
+    }
+    group.push_back(&data);
+  }
+  if (!group.empty()) set_thresholds(group);
 }

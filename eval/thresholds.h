@@ -4,7 +4,7 @@
 #ifndef MIVO_EVAL_THRESHOLDS_H
 #define MIVO_EVAL_THRESHOLDS_H
 
-#include <set>
+#include <vector>
 
 #include "eval/ranks.h"
 
@@ -12,20 +12,26 @@ struct ClassData;
 
 class ScoreTable {
  public:
-  // Scores every cached document profile with the class's profile: the
-  // class's training documents are positive, all others negative.
-  void tabulate_scores(const ClassData &data);
+  // Scores every cached document profile with each class's profile into the
+  // class's table: its training documents are positive, all others negative.
+  static void tabulate_scores(const std::vector<ClassData *> &classes,
+                              std::vector<ScoreTable> &tables);
   // Adds one score; a score that is not a finite number is left out.
   void enter(WeightType score, bool positive);
 
   // The break-even score; both sets must hold a score.
-  WeightType determine_threshhold() const;
+  WeightType determine_threshhold();
 
   bool has_both() const { return !pos.empty() && !neg.empty(); }
 
  private:
-  std::multiset<WeightType> pos;
-  std::multiset<WeightType> neg;
+  void sort();
+
+  // Kept in order of entry, sorted once all are in: a class scores every
+  // cached document, too many for a tree.
+  std::vector<WeightType> pos;
+  std::vector<WeightType> neg;
+  bool sorted = true;
 };
 
 // Gives the class the threshold of its training scores and logs it; a class

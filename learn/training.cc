@@ -1,5 +1,6 @@
 #include "learn/training.h"
 
+#include "driver/driver.h"
 #include "driver/eventlog.h"
 #include "eval/polling.h"
 #include "eval/testing.h"
@@ -34,6 +35,9 @@ void set_training_strengths(ClassData &father, const char *label) {
 }
 
 void finish_training() {
+  // The threshold step gets a resource line of its own, so that its cost
+  // shows apart from the learner's.
+  report_resources();
   // The thresholds score the training documents still in the cache.
   set_leaf_thresholds();
   database.release_all_profiles();

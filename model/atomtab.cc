@@ -110,13 +110,13 @@ void VocabularyFile::format_error() const {
 }
 
 bool AtomTable::sizes_agree() const {
-  return std::map<std::string, unsigned long>::size() == next_id &&
+  return std::unordered_map<std::string, unsigned long>::size() == next_id &&
          index.size() == next_id;
 }
 
 unsigned long AtomTable::add(const std::string &str) {
   mivo_assert(next_id != EmptyAtom);
-  index.push_back(emplace(str, next_id).first);
+  index.push_back(&emplace(str, next_id).first->first);
   ++next_id;
   mivo_assert(sizes_agree());
   return next_id - 1;
@@ -127,20 +127,20 @@ unsigned long AtomTable::enter(const std::string &str) {
   // later id by one.
   mivo_assert(!str.empty() && str.find('\n') == std::string::npos);
   mivo_assert(sizes_agree());
-  const_iterator found = std::map<std::string, unsigned long>::find(str);
+  const_iterator found = std::unordered_map<std::string, unsigned long>::find(str);
   if (found != end()) return found->second;
   return add(str);
 }
 
 bool AtomTable::find(const std::string &str, unsigned long &id) const {
-  const_iterator found = std::map<std::string, unsigned long>::find(str);
+  const_iterator found = std::unordered_map<std::string, unsigned long>::find(str);
   id = found != end() ? found->second : EmptyAtom;
   return found != end();
 }
 
 const std::string &AtomTable::text(unsigned long id) const {
   mivo_assert(id < index.size());
-  return index[id]->first;
+  return *index[id];
 }
 
 void AtomTable::read() {

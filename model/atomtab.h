@@ -6,7 +6,7 @@
 #define MIVO_MODEL_ATOMTAB_H
 
 #include <functional>
-#include <map>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -42,7 +42,9 @@ class VocabularyFile {
   unsigned long bytes = 0;
 };
 
-class AtomTable : private std::map<std::string, unsigned long> {
+// Hashed rather than ordered: every word of every document is looked up here,
+// and nothing needs the atoms in text order.
+class AtomTable : private std::unordered_map<std::string, unsigned long> {
  public:
   AtomTable() : next_id(0) {}
   AtomTable(const AtomTable &) = delete;
@@ -66,7 +68,7 @@ class AtomTable : private std::map<std::string, unsigned long> {
   unsigned long add(const std::string &str);
   bool sizes_agree() const;
 
-  std::vector<const_iterator> index;
+  std::vector<const std::string *> index;  // by id; elements never move
   unsigned long next_id;
   VocabularyFile file;
 };

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/eventlog.h"
 #include "driver/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -100,20 +101,100 @@ void ClassProfile::set_init_winnow_weights(double positive, double negative) {
   init_negative_weight = negative;
 }
 
+namespace {
+
+// What a known term adds to a score, before the document's strength for
+// Winnow and Rocchio: the same expression for hashed and tabled scoring, so
+// that both give the same bits.
+double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative) {
+  if (algorithm == SBC) return std::log(info.weight);
+  return negative ? info.weight - info.negative_weight : info.weight;
+}
+
+bool uses_negative_weights(AlgorithmType algorithm) {
+  return algorithm == Winnow && param.win.get_negative_weights();
+}
+
+}  // namespace
+
 double ClassProfile::predict_score(const DocProfile &doc) const {
   AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = algorithm == Winnow && param.win.get_negative_weights();
+  bool negative = uses_negative_weights(algorithm);
+  double unknown = std::log(sbc_unknown_term_weight);
   double score = 0.0;
   for (const Feature &feature : doc.get_features()) {
     const FeatureInfo *info = get_feature(feature.term);
-    if (algorithm == SBC) {
-      score += std::log(info ? info->weight : sbc_unknown_term_weight);
-    } else if (info) {
-      double weight = negative ? info->weight - info->negative_weight : info->weight;
-      score += weight * feature.strength;
-    }
+    if (algorithm == SBC)
+      score += info ? term_factor(*info, algorithm, negative) : unknown;
+    else if (info)
+      score += term_factor(*info, algorithm, negative) * feature.strength;
   }
   return score;
+}
+
+namespace {
+
+// No term id: the term table never gives it out.
+const uint32_t free_slot = 0xffffffffU;
+
+uint32_t slot_of(uint32_t term, uint32_t mask) {
+  // Fibonacci hashing spreads neighbouring ids over the table.
+  return static_cast<uint32_t>((term * 0x9e3779b97f4a7c15ULL) >> 32) & mask;
+}
+
+}  // namespace
+
+ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles)
+    : width(profiles.size()) {
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  bool negative = uses_negative_weights(algorithm);
+  sbc = algorithm == SBC;
+  size_t terms = 0;
+  for (const ClassProfile *profile : profiles) terms += profile->features.size();
+  size_t size = 16;
+  while (size < 2 * terms) size *= 2;
+  slots.assign(size, Slot{free_slot, 0});
+  mask = static_cast<uint32_t>(size - 1);
+  for (size_t i = 0; i < width; ++i) {
+    for (const auto &entry : profiles[i]->features) {
+      mivo_assert(entry.first != free_slot);
+      uint32_t at = slot_of(entry.first, mask);
+      while (slots[at].term != free_slot && slots[at].term != entry.first) at = (at + 1) & mask;
+      if (slots[at].term == free_slot) {
+        slots[at] = Slot{entry.first, static_cast<uint32_t>(known.size() / width)};
+        factor.resize(known.size() + width, 0.0);
+        known.resize(known.size() + width, 0);
+      }
+      size_t cell = slots[at].row * width + i;
+      factor[cell] = term_factor(entry.second, algorithm, negative);
+      known[cell] = 1;
+    }
+  }
+}
+
+long ScoringTable::find(uint32_t term) const {
+  for (uint32_t at = slot_of(term, mask);; at = (at + 1) & mask) {
+    if (slots[at].term == term) return slots[at].row;
+    if (slots[at].term == free_slot) return -1;
+  }
+}
+
+void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+  double unknown = std::log(sbc_unknown_term_weight);
+  scores.assign(width, 0.0);
+  for (const Feature &feature : doc.get_features()) {
+    long row = find(feature.term);
+    if (row < 0 && !sbc) continue;
+    const double *factors = row < 0 ? nullptr : &factor[row * width];
+    const uint8_t *knowns = row < 0 ? nullptr : &known[row * width];
+    for (size_t i = 0; i < width; ++i) {
+      bool is_known = knowns != nullptr && knowns[i];
+      if (sbc)
+        scores[i] += is_known ? factors[i] : unknown;
+      else if (is_known)
+        scores[i] += factors[i] * feature.strength;
+    }
+  }
 }
 
 void ClassProfile::sum_term_strength(uint32_t class_id) const {

@@ -96,8 +96,12 @@ void DocProfile::set_class_document_strengths(uint32_t class_id) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   double total = 0.0;
+  // One lookup per term serves both passes.
+  std::vector<FeatureInfo *> infos;
+  infos.reserve(features.size());
   for (Feature &feature : features) {
-    uint32_t doc_freq = data.profile.get_doc_freq(feature.term);
+    infos.push_back(data.profile.get_feature(feature.term));
+    uint32_t doc_freq = infos.back() ? infos.back()->doc_freq : 0;
     feature.strength = raw_strength(feature.freq, mode) *
                        inverse_doc_freq(data.num_docs, doc_freq);
     total += normalize == normalize_vector ? feature.strength * feature.strength
@@ -108,10 +112,9 @@ void DocProfile::set_class_document_strengths(uint32_t class_id) {
   // stay so rather than become 0/0.
   bool divide = (normalize == normalize_linear || normalize == normalize_vector) &&
                 total != 0.0;
-  for (Feature &feature : features) {
-    if (divide) feature.strength /= total;
-    FeatureInfo *info = data.profile.get_feature(feature.term);
-    if (info != nullptr) info->strength += feature.strength;
+  for (size_t i = 0; i < features.size(); ++i) {
+    if (divide) features[i].strength /= total;
+    if (infos[i] != nullptr) infos[i]->strength += features[i].strength;
   }
 }
 

@@ -43,53 +43,35 @@ unsigned long TermTable::create_term(unsigned long head, unsigned long mod,
   return next_id - 1;
 }
 
+const TermTable::Chain *TermTable::chain_of(unsigned long head) const {
+  if (head >= chains.size() || chains[head].empty()) return nullptr;
+  return &chains[head];
+}
+
 unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
   mivo_assert(head != EmptyAtom);
-  auto first = head_map.find(head);
-  if (first == head_map.end()) {
-    unsigned long id = create_term(head, mod, EmptyTerm);
-    head_map.emplace(head, id);
-    return id;
-  }
-  // Links are set by id after create_term: it may move every Term.
-  unsigned long previous = EmptyTerm;
-  for (unsigned long current = first->second;;) {
-    const Term &term = term_vec[current];
-    mivo_assert(term.head == head);
-    if (mod == term.mod) return term.id;
-    if (mod < term.mod) {
-      unsigned long id = create_term(head, mod, current);
-      if (previous == EmptyTerm)
-        first->second = id;
-      else
-        term_vec[previous].next = id;
-      return id;
-    }
-    if (term.next == EmptyTerm) {
-      unsigned long id = create_term(head, mod, EmptyTerm);
-      term_vec[current].next = id;
-      return id;
-    }
-    previous = current;
-    current = term.next;
-  }
+  if (head >= chains.size()) chains.resize(head + 1);
+  Chain &chain = chains[head];
+  auto place = std::lower_bound(chain.begin(), chain.end(), mod, by_mod);
+  if (place != chain.end() && place->mod == mod) return place->id;
+  // The linked chain, which terms.dat records, gets the new term at the same
+  // place: before the next greater modifier, behind the next smaller one.
+  unsigned long next = place == chain.end() ? EmptyTerm : place->id;
+  unsigned long id = create_term(head, mod, next);
+  if (place != chain.begin()) term_vec[(place - 1)->id].next = id;
+  chain.insert(place, Link{static_cast<uint32_t>(mod), static_cast<uint32_t>(id)});
+  return id;
 }
 
 bool TermTable::find(unsigned long head, unsigned long mod,
                      unsigned long &id) const {
   mivo_assert(head != EmptyAtom);
-  auto first = head_map.find(head);
-  if (first == head_map.end()) return false;
-  for (unsigned long current = first->second; current != EmptyTerm;) {
-    const Term &term = term_vec[current];
-    if (mod < term.mod) return false;
-    if (mod == term.mod) {
-      id = term.id;
-      return true;
-    }
-    current = term.next;
-  }
-  return false;
+  const Chain *chain = chain_of(head);
+  if (chain == nullptr) return false;
+  auto place = std::lower_bound(chain->begin(), chain->end(), mod, by_mod);
+  if (place == chain->end() || place->mod != mod) return false;
+  id = place->id;
+  return true;
 }
 
 TermTable::Term &TermTable::get_term(unsigned long id) {
@@ -108,7 +90,7 @@ bool TermTable::is_known_atom(unsigned long atom, bool may_be_empty) const {
 
 void TermTable::read() {
   mivo_assert(!file.get_name().empty());
-  mivo_assert(head_map.empty() && term_vec.empty());
+  mivo_assert(chains.empty() && term_vec.empty());
   file.read_lines([this](const std::string &line) {
     unsigned long fields[4];
     if (!parse_term_line(line, fields) || fields[2] != next_id) return false;
@@ -140,9 +122,10 @@ bool TermTable::relink_chains() {
     if (previous != nullptr && previous->head == term.head) {
       if (previous->mod == term.mod) return false;
       term_vec[previous->id].next = id;
-    } else {
-      head_map.emplace_hint(head_map.end(), term.head, id);
     }
+    if (term.head >= chains.size()) chains.resize(term.head + 1);
+    chains[term.head].push_back(
+        Link{static_cast<uint32_t>(term.mod), static_cast<uint32_t>(id)});
     term.next = EmptyTerm;
     previous = &term;
   }
@@ -156,7 +139,8 @@ void TermTable::write() {
 }
 
 void TermTable::print(std::ostream &os) const {
-  for (const auto &entry : head_map) print(os, term_vec[entry.second]);
+  for (const Chain &chain : chains)
+    if (!chain.empty()) print(os, term_vec[chain.front().id]);
 }
 
 void TermTable::print(std::ostream &os, const Term &term) const {

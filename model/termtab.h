@@ -5,7 +5,7 @@
 #ifndef MIVO_MODEL_TERMTAB_H
 #define MIVO_MODEL_TERMTAB_H
 
-#include <map>
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -55,7 +55,19 @@ class TermTable {
   bool is_known_atom(unsigned long atom, bool may_be_empty) const;
   bool relink_chains();
 
-  std::map<unsigned long, unsigned long> head_map;
+  // A chain as a sorted array beside the linked one, so that a lookup is a
+  // binary search in contiguous memory rather than a walk through the terms
+  // of a frequent head, which may be thousands long.
+  struct Link {
+    uint32_t mod;
+    uint32_t id;
+  };
+  typedef std::vector<Link> Chain;
+  static bool by_mod(const Link &link, unsigned long mod) { return link.mod < mod; }
+  // The chain of head, or null when the head has no term.
+  const Chain *chain_of(unsigned long head) const;
+
+  std::vector<Chain> chains;  // by head atom id
   std::vector<Term> term_vec;
   unsigned long next_id;
   VocabularyFile file;

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <string>
+#include <map>
+#include <vector>
 
 #include "driver/eventlog.h"
 #include "model/classtab.h"
@@ -68,29 +70,57 @@ void select_class_terms(const ClassData &data, unsigned long vocabulary,
   }
 }
 
-void ClassTable::update_one_class_data(ClassData &data) {
+namespace {
+
+// Counts the class's documents and its sons' others.
+void prepare_class_data(ClassData &data) {
   uint32_t num_docs = static_cast<uint32_t>(data.examples.train.size());
   for (ClassData *son : data.sons) {
     uint32_t son_docs = static_cast<uint32_t>(son->examples.train.size());
     son->num_other_docs = son_docs < num_docs ? num_docs - son_docs : 0;
   }
   data.num_docs = num_docs;
-  data.profile.extend(term_table.size());
+  // The sizing hint decides the order of a profile's terms, and a father's
+  // document strengths are summed in that order: fathers keep it so that
+  // results do not change. Leaves, most of the classes, need no order and
+  // would otherwise reserve far more buckets than they ever fill.
+  if (!data.sons.empty()) data.profile.extend(term_table.size());
+}
+
+void log_collected(uint32_t id) {
+  log_formatted_results(2, "Collected statistics for <%s>",
+                        class_table.get_name(id).c_str());
+}
+
+}  // namespace
+
+void ClassTable::update_one_class_data(ClassData &data) {
+  prepare_class_data(data);
   for (const auto &entry : data.examples.train) {
     DocProfile doc;
     database.peek_document_profile(entry.first, doc);
     doc.get_statistics(data);
   }
-  log_formatted_results(2, "Collected statistics for <%s>",
-                        get_name(data.id).c_str());
+  log_collected(data.id);
 }
 
+// Each stored profile is read once and counted into every class that has the
+// document as a training example. Documents go in name order, so every class
+// takes its own in the order, and its profile grows as, class by class.
 void ClassTable::update_all_class_data() {
-  unsigned long vocabulary = 0;
+  std::map<std::string, std::vector<ClassData *>> classes_of;
   for (uint32_t id = 0; id < size(); ++id) {
-    update_one_class_data(get_data(id));
-    if (id == 0) vocabulary = get_data(0).profile.features.size();
+    ClassData &data = get_data(id);
+    prepare_class_data(data);
+    for (const auto &entry : data.examples.train) classes_of[entry.first].push_back(&data);
   }
+  for (const auto &entry : classes_of) {
+    DocProfile doc;
+    database.peek_document_profile(entry.first, doc);
+    for (ClassData *data : entry.second) doc.get_statistics(*data);
+  }
+  for (uint32_t id = 0; id < size(); ++id) log_collected(id);
+  unsigned long vocabulary = empty() ? 0 : get_data(0).profile.features.size();
   for (uint32_t id = 0; id < size(); ++id)
     select_class_terms(get_data(id), vocabulary, selected_terms);
   remove_terms(selected_terms);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
 #include <sstream>
 
 #include "driver/param.h"
+#include "model/docprof.h"
 
 namespace {
 
@@ -81,6 +84,41 @@ TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   EXPECT_FALSE(read("4000000000\t42\t1\n1\t1\t1\t\n", SBC, &huge));
   huge.extend(20000000);
   EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
+}
+
+// The flat table must give, for each of several profiles, the very bits of
+// the hashed profile, for every learner: terms known to some profiles only,
+// unknown terms, zero and negative weights, a strength of -0.0.
+TEST(ScoringTable, ScoresAsEachProfileDoes) {
+  std::mt19937 random(3);
+  std::vector<ClassProfile> profiles(3);
+  for (ClassProfile &profile : profiles)
+    for (uint32_t term = 0; term < 400; term += 1 + random() % 3) {
+      FeatureInfo &info = profile.features[term * 7919u];
+      info.weight = (random() % 5) * 0.37;
+      info.negative_weight = (random() % 5) * 0.41;
+    }
+  DocProfile doc;
+  for (int i = 0; i < 300; ++i) doc.enter_term((random() % 500) * 7919u, 1);
+  // Strengths as training leaves them, without a class table to set them.
+  std::vector<Feature> &features = const_cast<std::vector<Feature> &>(doc.get_features());
+  for (Feature &feature : features) feature.strength = (random() % 7) / 3.0 - 0.5;
+  features[0].strength = -0.0;
+  for (AlgorithmType algorithm : {Winnow, Rocchio, SBC})
+    for (bool negative : {true, false}) {
+      param.gen.set_algorithm(algorithm);
+      param.win.set_negative_weights(negative);
+      ScoringTable table({&profiles[0], &profiles[1], &profiles[2]});
+      std::vector<double> scores;
+      table.predict_scores(doc, scores);
+      ASSERT_EQ(3u, scores.size());
+      for (int i = 0; i < 3; ++i) {
+        double expected = profiles[i].predict_score(doc);
+        EXPECT_EQ(0, memcmp(&expected, &scores[i], sizeof expected))
+            << algorithm << " " << negative << " " << i;
+      }
+    }
+  param = Param();
 }
 
 }  // namespace

@@ -74,4 +74,31 @@ TEST_F(CollectionTest, GatherSelectAndPrune) {
   EXPECT_EQ(1u, database.get_document_profile("a1")->get_features().size());
 }
 
+// One read of each profile for all its classes gathers what a read per
+// class did: documents in two classes, in a leaf and its father, a class
+// without documents.
+TEST_F(CollectionTest, OnePassGathersWhatEachClassGathersAlone) {
+  example("a1", "a/x", {{1, 5}, {2, 5}});
+  example("a1", "b", {{1, 5}, {2, 5}});
+  example("a2", "a/y", {{1, 10}, {3, 1}});
+  example("b1", "b", {{3, 2}, {4, 1}});
+  example("t1", "c", {{4, 2}}, false);
+  class_table.collect_examples();
+  param.gen.set_selectivity(0.0);
+  class_table.update_all_class_data();
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    const ClassData &all = class_table.get_data(id);
+    ClassData alone(id);
+    alone.examples = all.examples;
+    class_table.update_one_class_data(alone);
+    EXPECT_EQ(alone.num_docs, all.num_docs) << id;
+    EXPECT_EQ(alone.sum_freq, all.sum_freq) << id;
+    ASSERT_EQ(alone.profile.features.size(), all.profile.features.size()) << id;
+    for (const auto &entry : alone.profile.features) {
+      EXPECT_EQ(entry.second.term_freq, all.profile.get_term_freq(entry.first));
+      EXPECT_EQ(entry.second.doc_freq, all.profile.get_doc_freq(entry.first));
+    }
+  }
+}
+
 }  // namespace

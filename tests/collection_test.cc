@@ -17,8 +17,6 @@
 
 namespace {
 
-bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
-
 class CollectionTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {

@@ -1,7 +1,6 @@
 #include "driver/eventlog.h"
 
 #include <cerrno>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -9,15 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "driver/options.h"
+#include "tests/child_run.h"
 
 namespace {
-
-std::string read_file(const char *name) {
-  std::ifstream in(name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void set_verbosity(const char *flag) {
   options = Options();
@@ -55,7 +48,7 @@ TEST(EventLog, HeaderThenEntriesAccordingToVerbosity) {
           log_results(2, "level two result");
           screen = clog_capture.get();
         }
-        std::string file = read_file("verbosity.log");
+        std::string file = file_text("verbosity.log");
         bool ok = screen == "level one log\n" &&
                   file.find("this is MIVO version: 1.4\n\n") != std::string::npos &&
                   file.find("level zero log") == std::string::npos &&
@@ -78,7 +71,7 @@ TEST(EventLog, WarningsAndErrorsCarryPrefixes) {
         error("broken %d", 7);
         report_file_error(static_cast<const char *>(nullptr), read_failure);
         report_file_error(std::string("f.dat"), format_failure);
-        std::string file = read_file("prefixes.log");
+        std::string file = file_text("prefixes.log");
         bool ok = file.find("\nWARNING: careful with `x'\nERROR: broken 7\n"
                             "ERROR: read error\n"
                             "ERROR: format error in file `f.dat'\n") !=
@@ -96,7 +89,7 @@ TEST(EventLog, LongMessagesAreCutAt1023Characters) {
         std::string huge(5000, 'y');
         error("%s", huge.c_str());
         log_formatted_results(0, "%s%s", huge.c_str(), "tail");
-        std::string file = read_file("long.log");
+        std::string file = file_text("long.log");
         std::string cut(1023, 'y');
         bool ok = file.find("ERROR: " + cut + "\n") != std::string::npos &&
                   file.find("\n" + cut + "\n") != std::string::npos &&
@@ -114,7 +107,7 @@ TEST(EventLog, AbortExitsWithErrno) {
         myabort();
       },
       testing::ExitedWithCode(2), "^aborting\\.\\.\\. \\(errno = 2\\)\n$");
-  EXPECT_EQ(read_file("abort.log").find("ERROR: aborting... (errno = 2)\n") !=
+  EXPECT_EQ(file_text("abort.log").find("ERROR: aborting... (errno = 2)\n") !=
                 std::string::npos,
             true);
 
@@ -125,7 +118,7 @@ TEST(EventLog, AbortExitsWithErrno) {
         myabort();
       },
       testing::ExitedWithCode(1), "^aborting\\.\\.\\.\n$");
-  std::string file = read_file("abort0.log");
+  std::string file = file_text("abort0.log");
   EXPECT_NE(file.find("\naborting...\n"), std::string::npos);
   EXPECT_EQ(file.find("ERROR"), std::string::npos);
 }

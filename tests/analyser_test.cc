@@ -1,19 +1,12 @@
 #include "intake/analyser.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include "driver/param.h"
 #include "driver/utils.h"
+#include "tests/child_run.h"
 
 namespace {
-
-bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
 
 // A hang must fail, not block: the alarm's default action ends the process.
 // Death-test children do not inherit the alarm, so they arm their own.

@@ -1,7 +1,5 @@
 #include "model/atomtab.h"
 
-#include <sys/wait.h>
-
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -10,16 +8,9 @@
 
 #include "driver/options.h"
 #include "driver/utils.h"
+#include "tests/child_run.h"
 
 namespace {
-
-bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
-
-std::string file_text(const std::string &path) {
-  std::stringstream text;
-  text << std::ifstream(path).rdbuf();
-  return text.str();
-}
 
 // Level-1 results reach the screen with -v: the growth lines are checked there.
 TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {

@@ -3,13 +3,16 @@
 #ifndef MIVO_TESTS_CHILD_RUN_H
 #define MIVO_TESTS_CHILD_RUN_H
 
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -31,6 +34,9 @@ inline int run_in_child(const std::function<void()> &body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// For EXPECT_EXIT: the run ended with an error status.
+inline bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
+
 inline std::string file_text(const std::string &path) {
   std::stringstream text;
   text << std::ifstream(path).rdbuf();
@@ -41,6 +47,36 @@ inline std::string file_text(const std::string &path) {
 inline void fresh_directory(const std::string &name) {
   std::string command = "rm -rf '" + name + "' && mkdir '" + name + "'";
   if (system(command.c_str()) != 0) ADD_FAILURE() << command;
+}
+
+// Runs writer in a child that reports each step it finishes to report_done,
+// kills it after a random pause of up to 20 ms and returns the last step
+// reported, or none when there was none.
+inline int64_t kill_after_random_pause(std::mt19937 &random, int64_t none,
+                                       const std::function<void(int)> &writer) {
+  int done[2];
+  if (pipe(done) != 0) {
+    ADD_FAILURE() << "pipe";
+    return none;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(done[0]);
+    writer(done[1]);
+    _exit(2);
+  }
+  close(done[1]);
+  usleep(random() % 20000);
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  int64_t step, last = none;
+  while (read(done[0], &step, sizeof step) == sizeof step) last = step;
+  close(done[0]);
+  return last;
+}
+
+inline void report_done(int fd, int64_t step) {
+  if (write(fd, &step, sizeof step) != sizeof step) _exit(2);
 }
 
 #endif  // MIVO_TESTS_CHILD_RUN_H

@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +17,7 @@
 #include "model/classtab.h"
 #include "select/selection.h"
 #include "store/database.h"
+#include "tests/child_run.h"
 
 class CollectionTest : public ::testing::Test {
  protected:
@@ -52,12 +52,6 @@ class CollectionTest : public ::testing::Test {
     ClassData *found = nullptr;
     EXPECT_TRUE(class_table.extract_full_name(full_name, &found)) << full_name;
     return *found;
-  }
-  static std::string read_file(const std::string &name) {
-    std::ifstream in(name);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
 };
 

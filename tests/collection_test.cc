@@ -17,8 +17,6 @@
 
 namespace {
 
-bool failed_run(int status) { return WIFEXITED(status) && WEXITSTATUS(status) != 0; }
-
 class CollectionTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -134,16 +132,14 @@ TEST_F(CollectionTest, BadExamplesEndTheRun) {
   fresh_directory("nofiles");
   EXPECT_EXIT(collect_all_documents("nofiles"), failed_run,
               "ERROR: cannot find directory `nofiles/files'");
-  make_examples("tab", "a.txt\tc1\n");
-  EXPECT_EXIT(collect_all_documents("tab"), failed_run,
-              "ERROR: format error in file `tab/train'");
-  make_examples("blank", "a.txt c1\n\n");
-  EXPECT_EXIT(collect_all_documents("blank"), failed_run,
-              "ERROR: format error in file `blank/train'");
-  param.gen.set_multiclass(false);
-  make_examples("single", "a.txt c1 c2\n");
-  EXPECT_EXIT(collect_all_documents("single"), failed_run,
-              "ERROR: format error in file `single/train'");
+  // A tab between fields, an empty line, two classes without multiclass.
+  const char *lists[][2] = {{"tab", "a.txt\tc1\n"}, {"blank", "a.txt c1\n\n"}, {"single", "a.txt c1 c2\n"}};
+  for (const auto &list : lists) {
+    param.gen.set_multiclass(std::string(list[0]) != "single");
+    make_examples(list[0], list[1]);
+    EXPECT_EXIT(collect_all_documents(list[0]), failed_run,
+                std::string("ERROR: format error in file `") + list[0] + "/train'");
+  }
 }
 
 }  // namespace

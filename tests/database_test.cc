@@ -1,14 +1,10 @@
 #include "store/database.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <vector>
 
@@ -213,36 +209,6 @@ TEST(DataBaseTest, AFailedClassFileWriteKeepsThePreviousVersion) {
               "error writing file `full/class0.cpf'");
   EXPECT_EQ("0\t0\t1\n", file_text("full/class0.cpf"));
   EXPECT_FALSE(file_exists("full/class0.cpf.tmp"));
-}
-
-// Runs writer in a child that reports each step it finishes to report_done,
-// kills it after a random pause of up to 20 ms and returns the last step
-// reported, or none when there was none.
-int64_t kill_after_random_pause(std::mt19937 &random, int64_t none,
-                                const std::function<void(int)> &writer) {
-  int done[2];
-  if (pipe(done) != 0) {
-    ADD_FAILURE() << "pipe";
-    return none;
-  }
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(done[0]);
-    writer(done[1]);
-    _exit(2);
-  }
-  close(done[1]);
-  usleep(random() % 20000);
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  int64_t step, last = none;
-  while (read(done[0], &step, sizeof step) == sizeof step) last = step;
-  close(done[0]);
-  return last;
-}
-
-void report_done(int fd, int64_t step) {
-  if (write(fd, &step, sizeof step) != sizeof step) _exit(2);
 }
 
 // After each kill the file must hold a complete version, the last one

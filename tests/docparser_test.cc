@@ -21,12 +21,6 @@ std::string pairs_of(const Doc &doc) {
   return out;
 }
 
-std::string parse(const std::string &text, int expected_errors = 0) {
-  Doc doc;
-  EXPECT_EQ(parse_document(text, "doc", true, doc), expected_errors) << text;
-  return pairs_of(doc);
-}
-
 class DocParserTest : public testing::Test {
  protected:
   // Fixed ids for the words that most cases use, so that Doc order (by id)
@@ -37,48 +31,39 @@ class DocParserTest : public testing::Test {
   }
 };
 
-TEST_F(DocParserTest, TopLevelWordsAreSingleTermsWithoutPhrases) {
-  EXPECT_EQ(parse(""), "");
-  EXPECT_EQ(parse("car car red"), "2:car/- 1:red/-");
-  EXPECT_EQ(parse("\"car\" ] | , x"), "1:car/- 1:x/-");
-}
-
 TEST_F(DocParserTest, FramesCrossHeadsWithModifierGroups) {
-  EXPECT_EQ(parse("[ car , red | fast ]"), "1:car/red 1:car/fast");
-  EXPECT_EQ(parse("[ car | auto , red ]"), "1:car/red 1:auto/red");
-  EXPECT_EQ(parse("[ car ]"), "1:car/-");
-  EXPECT_EQ(parse("[ car , ]"), "");
-  EXPECT_EQ(parse("[ car , | red ]"), "1:car/red");
-  // Consecutive words form one phrase.
-  EXPECT_EQ(parse("[ sports car , fast red ]"), "1:sports car/fast red");
-}
-
-TEST_F(DocParserTest, InnerBracketFramesMultiplyPhrases) {
-  EXPECT_EQ(parse("[ [ sports | racing ] car , red ]"),
-            "1:sports/- 1:racing/- 1:sports car/red 1:racing car/red");
-  EXPECT_EQ(parse("[ red [ sports | racing ] car ]"),
-            "1:sports/- 1:racing/- 1:red sports car/- 1:red racing car/-");
-  // Modifiers may be built from frames too.
-  EXPECT_EQ(parse("[ car , [ fast | red ] ]"),
-            "1:car/red 1:car/fast 1:red/- 1:fast/-");
-}
-
-TEST_F(DocParserTest, BraceFramesHandNothingOn) {
-  EXPECT_EQ(parse("[ { sports } car , red ]"), "1:sports/-");
-  EXPECT_EQ(parse("{ car , red }"), "1:car/red");
-}
-
-TEST_F(DocParserTest, ErrorsAreCountedOnceAndParsingGoesOn) {
-  EXPECT_EQ(parse("[ , red ] car", 1), "1:car/-");
-  EXPECT_EQ(parse("[ car , red", 1), "1:car/red");
-  // After the first error the frame is skipped to its bracket, quietly.
-  EXPECT_EQ(parse("[ | | , red ] [ , x ] fast", 2), "1:fast/-");
-  // A wrong closing bracket is skipped at the top level.
-  EXPECT_EQ(parse("{ car , red ] fast", 1), "1:car/red 1:fast/-");
-}
-
-TEST_F(DocParserTest, EmptyStringsEnterNothing) {
-  EXPECT_EQ(parse("\"\" [ \"\" , red ] [ car , \"\" ]"), "");
+  const struct { const char *text; int errors; const char *pairs; } cases[] = {
+      // Top-level words are single terms, stray punctuation is skipped.
+      {"", 0, ""},
+      {"car car red", 0, "2:car/- 1:red/-"},
+      {"\"car\" ] | , x", 0, "1:car/- 1:x/-"},
+      {"[ car , red | fast ]", 0, "1:car/red 1:car/fast"},
+      {"[ car | auto , red ]", 0, "1:car/red 1:auto/red"},
+      {"[ car ]", 0, "1:car/-"},
+      {"[ car , ]", 0, ""},
+      {"[ car , | red ]", 0, "1:car/red"},
+      {"[ sports car , fast red ]", 0, "1:sports car/fast red"},  // one phrase
+      // Inner bracket frames multiply phrases, in heads and in modifiers.
+      {"[ [ sports | racing ] car , red ]", 0,
+       "1:sports/- 1:racing/- 1:sports car/red 1:racing car/red"},
+      {"[ red [ sports | racing ] car ]", 0,
+       "1:sports/- 1:racing/- 1:red sports car/- 1:red racing car/-"},
+      {"[ car , [ fast | red ] ]", 0, "1:car/red 1:car/fast 1:red/- 1:fast/-"},
+      // Brace frames hand nothing on.
+      {"[ { sports } car , red ]", 0, "1:sports/-"},
+      {"{ car , red }", 0, "1:car/red"},
+      {"\"\" [ \"\" , red ] [ car , \"\" ]", 0, ""},  // empty strings enter nothing
+      // Errors are counted once per frame and parsing goes on; after the first
+      // the frame is skipped quietly to its bracket.
+      {"[ , red ] car", 1, "1:car/-"},
+      {"[ car , red", 1, "1:car/red"},
+      {"[ | | , red ] [ , x ] fast", 2, "1:fast/-"},
+      {"{ car , red ] fast", 1, "1:car/red 1:fast/-"}};
+  for (const auto &c : cases) {
+    Doc doc;
+    EXPECT_EQ(c.errors, parse_document(c.text, "doc", true, doc)) << c.text;
+    EXPECT_EQ(c.pairs, pairs_of(doc)) << c.text;
+  }
 }
 
 TEST_F(DocParserTest, UnknownWordsWithoutEntering) {

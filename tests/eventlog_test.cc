@@ -1,7 +1,6 @@
 #include "driver/eventlog.h"
 
 #include <cerrno>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -9,15 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "driver/options.h"
+#include "tests/child_run.h"
 
 namespace {
-
-std::string read_file(const char *name) {
-  std::ifstream in(name);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 void set_verbosity(const char *flag) {
   options = Options();
@@ -38,36 +31,28 @@ class Capture {
   std::streambuf *old;
 };
 
+bool has(const std::string &text, const std::string &part) {
+  return text.find(part) != std::string::npos;
+}
+
 // Every check runs in a child process of its own, since the log file is global
-// and opened once per process.
-TEST(EventLog, HeaderThenEntriesAccordingToVerbosity) {
-  EXPECT_EXIT(
-      {
-        event_log.initialize("verbosity.log");
-        set_verbosity("-v");  // logs the banner at level 1
-        std::string screen;
-        {
-          Capture clog_capture(std::clog);
-          log(0, "level zero log");
-          log_results(0, "level zero result");
-          log(1, "level one log");
-          log(2, "level two log");
-          log_results(2, "level two result");
-          screen = clog_capture.get();
-        }
-        std::string file = read_file("verbosity.log");
-        bool ok = screen == "level one log\n" &&
-                  file.find("this is MIVO version: 1.4\n\n") != std::string::npos &&
-                  file.find("level zero log") == std::string::npos &&
-                  file.find("\nlevel zero result\n") != std::string::npos &&
-                  file.find("\nlevel one log\n") != std::string::npos &&
-                  file.find("level two log") == std::string::npos &&
-                  file.find("\nlevel two result\n") != std::string::npos;
-        // ctime's line comes first.
-        ok = ok && file.find('\n') == 24;
-        exit(ok ? 0 : 3);
-      },
-      testing::ExitedWithCode(0), "");
+// and opened once per process. The log's header is checked in cli_test.
+TEST(EventLog, EntriesAccordingToVerbosity) {
+  EXPECT_EQ(0, run_in_child([] {
+    event_log.initialize("verbosity.log");
+    set_verbosity("-v");
+    Capture clog_capture(std::clog);
+    log(0, "level zero log");
+    log_results(0, "level zero result");
+    log(1, "level one log");
+    log(2, "level two log");
+    log_results(2, "level two result");
+    EXPECT_EQ("level one log\n", clog_capture.get());
+    std::string file = file_text("verbosity.log");
+    EXPECT_FALSE(has(file, "level zero log") || has(file, "level two log")) << file;
+    for (const char *line : {"\nlevel zero result\n", "\nlevel one log\n", "\nlevel two result\n"})
+      EXPECT_TRUE(has(file, line)) << line;
+  }));
 }
 
 TEST(EventLog, WarningsAndErrorsCarryPrefixes) {
@@ -78,65 +63,44 @@ TEST(EventLog, WarningsAndErrorsCarryPrefixes) {
         error("broken %d", 7);
         report_file_error(static_cast<const char *>(nullptr), read_failure);
         report_file_error(std::string("f.dat"), format_failure);
-        std::string file = read_file("prefixes.log");
-        bool ok = file.find("\nWARNING: careful with `x'\nERROR: broken 7\n"
-                            "ERROR: read error\n"
-                            "ERROR: format error in file `f.dat'\n") !=
-                  std::string::npos;
-        exit(ok ? 0 : 3);
+        exit(has(file_text("prefixes.log"),
+                 "\nWARNING: careful with `x'\nERROR: broken 7\nERROR: read error\n"
+                 "ERROR: format error in file `f.dat'\n") ? 0 : 3);
       },
       testing::ExitedWithCode(0),
       "WARNING: careful with `x'\nERROR: broken 7\nERROR: read error\n");
 }
 
 TEST(EventLog, LongMessagesAreCutAt1023Characters) {
-  EXPECT_EXIT(
-      {
-        event_log.initialize("long.log");
-        std::string huge(5000, 'y');
-        error("%s", huge.c_str());
-        log_formatted_results(0, "%s%s", huge.c_str(), "tail");
-        std::string file = read_file("long.log");
-        std::string cut(1023, 'y');
-        bool ok = file.find("ERROR: " + cut + "\n") != std::string::npos &&
-                  file.find("\n" + cut + "\n") != std::string::npos &&
-                  file.find(cut + "y") == std::string::npos;
-        exit(ok ? 0 : 3);
-      },
-      testing::ExitedWithCode(0), "");
+  EXPECT_EQ(0, run_in_child([] {
+    event_log.initialize("long.log");
+    std::string huge(5000, 'y'), cut(1023, 'y');
+    error("%s", huge.c_str());
+    log_formatted_results(0, "%s%s", huge.c_str(), "tail");
+    std::string file = file_text("long.log");
+    EXPECT_TRUE(has(file, "ERROR: " + cut + "\n") && has(file, "\n" + cut + "\n"));
+    EXPECT_FALSE(has(file, cut + "y"));
+  }));
 }
 
+// errno is the exit status, or 1 when it is 0 or does not fit in one.
 TEST(EventLog, AbortExitsWithErrno) {
-  EXPECT_EXIT(
-      {
-        event_log.initialize("abort.log");
-        errno = 2;
-        myabort();
-      },
-      testing::ExitedWithCode(2), "^aborting\\.\\.\\. \\(errno = 2\\)\n$");
-  EXPECT_EQ(read_file("abort.log").find("ERROR: aborting... (errno = 2)\n") !=
-                std::string::npos,
-            true);
-
-  EXPECT_EXIT(
-      {
-        event_log.initialize("abort0.log");
-        errno = 0;
-        myabort();
-      },
-      testing::ExitedWithCode(1), "^aborting\\.\\.\\.\n$");
-  std::string file = read_file("abort0.log");
-  EXPECT_NE(file.find("\naborting...\n"), std::string::npos);
-  EXPECT_EQ(file.find("ERROR"), std::string::npos);
-}
-
-TEST(EventLog, ErrnoBeyondAnExitStatusStillFails) {
-  EXPECT_EXIT(
-      {
-        errno = 256;
-        myabort();
-      },
-      testing::ExitedWithCode(1), "aborting\\.\\.\\. \\(errno = 256\\)");
+  const struct { int err, status; const char *screen, *logged; } cases[] = {
+      {2, 2, "^aborting\\.\\.\\. \\(errno = 2\\)\n$", "\nERROR: aborting... (errno = 2)\n"},
+      {0, 1, "^aborting\\.\\.\\.\n$", "\naborting...\n"},
+      {256, 1, "^aborting\\.\\.\\. \\(errno = 256\\)\n$", "\nERROR: aborting... (errno = 256)\n"}};
+  for (const auto &c : cases) {
+    EXPECT_EXIT(
+        {
+          event_log.initialize("abort.log");
+          errno = c.err;
+          myabort();
+        },
+        testing::ExitedWithCode(c.status), c.screen);
+    std::string file = file_text("abort.log");
+    EXPECT_TRUE(has(file, c.logged)) << file;
+    EXPECT_EQ(c.err != 0, has(file, "ERROR")) << file;
+  }
 }
 
 TEST(EventLog, UnopenableLogFileEndsTheRun) {

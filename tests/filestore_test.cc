@@ -1,29 +1,22 @@
 #include "store/filestore.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "tests/child_run.h"
 
 namespace fsys = std::filesystem;
 using ::testing::ExitedWithCode;
 using Records = std::map<std::string, std::string>;
 
 namespace {
-
-std::string slurp(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 void spill(const std::string &path, const std::string &bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -94,7 +87,7 @@ TEST_F(FileStoreTest, RecordsSurviveCloseAndReopen) {
   filestore_close(fs);
 
   // Nodes in post-order of the name tree; the put times are taken as found.
-  std::string index = slurp(base + ".idx");
+  std::string index = file_text(base + ".idx");
   ASSERT_EQ(50u, index.size());
   guint32 times[2];
   memcpy(&times[0], &index[26], 4);
@@ -103,7 +96,7 @@ TEST_F(FileStoreTest, RecordsSurviveCloseAndReopen) {
   Index expected;
   expected.word(1).word(2).node("empty", 0, 5, 0, times[0]).node("doc", 0, 5, 6, times[1]);
   EXPECT_EQ(expected.bytes, index);
-  EXPECT_EQ("firstsecond", slurp(base + ".000"));
+  EXPECT_EQ("firstsecond", file_text(base + ".000"));
   for (const char *suffix : {".idx", ".000"})
     EXPECT_EQ(0640u, unsigned(fsys::status(base + suffix).permissions()));
   EXPECT_EQ((Records{{"doc", "second"}, {"empty", ""}}), contents(base));
@@ -152,17 +145,11 @@ TEST_F(FileStoreTest, DamagedIndexesStopTheRunCleanly) {
   }
   for (size_t i = 0; i < damaged.size(); ++i) {
     spill(base + ".idx", damaged[i]);
-    fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0) {
+    int code = run_in_child([&] {
       if (freopen("/dev/null", "w", stderr) == nullptr) _exit(2);
       alarm(10);
       filestore_close(filestore_open(base.c_str()));
-      _exit(0);
-    }
-    int status;
-    waitpid(pid, &status, 0);
-    int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    });
     ASSERT_TRUE(code == 1 || (code == 0 && i >= known)) << i;
   }
   spill(base + ".idx", damaged[3]);
@@ -227,24 +214,15 @@ TEST_F(FileStoreTest, KilledWriterLosesNoSyncedRecord) {
   std::mt19937 rng(42);
   unsigned int synced = 0;
   for (int round = 0; round < 200; ++round) {
-    int pipe_fds[2];
-    ASSERT_EQ(0, pipe(pipe_fds));
-    pid_t pid = fork();
-    if (pid == 0) {
+    synced = kill_after_random_pause(rng, synced, [&](int fd) {
       FileStore *fs = filestore_open(base.c_str());
       for (unsigned int k = synced + 1;; ++k) {
         put(fs, record_name(k), record_data(k));
         if (k % 4 != 0) continue;
-        filestore_sync(fs);  // then tells the test how many puts are synced
-        if (write(pipe_fds[1], &k, sizeof k) != sizeof k) _exit(2);
+        filestore_sync(fs);
+        report_done(fd, k);
       }
-    }
-    close(pipe_fds[1]);
-    usleep(rng() % 20000);
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    while (read(pipe_fds[0], &synced, sizeof synced) == sizeof synced) continue;
-    close(pipe_fds[0]);
+    });
     // The kill may come after a sync and before it was told.
     Records found = contents(base);
     if (found != state_after(synced)) synced += 4;

@@ -5,22 +5,13 @@
 set -u
 mivo="$1"
 rc_data="$2/tests/data/rc"
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+. "$2/tests/data/checks.sh"
 
 # Runs mivo with the given arguments; its status goes to $status, its
 # standard error to the file err.
 run() {
   "$mivo" "$@" >out 2>err
   status=$?
-}
-
-expect_status() {
-  [ "$status" -eq "$1" ] || { fail "$2: exit status $status, expected $1"; cat err; }
 }
 
 # The parameter settings as logged: from "[General]" to the blank line that
@@ -41,29 +32,25 @@ cp "$rc_data"/*.rc .
 # stops. The name is completed with ".rc" unless it has it already.
 for name in errors errors.rc; do
   run -r "$name" examples
-  expect_status 1 "-r $name"
-  { cat "$rc_data/errors.expected"; echo "aborting..."; } | diff - err ||
-    fail "-r $name: messages differ"
-  grep -q "^ERROR: file errors.rc: line 22: before \`<EOF>'" mivo.log ||
-    fail "-r $name: the errors are not in mivo.log"
-  tail -n 1 mivo.log | grep -qx "aborting..." || fail "-r $name: no aborting in mivo.log"
+  check "-r $name status" [ "$status" -eq 1 ]
+  check "-r $name messages" diff <(cat "$rc_data/errors.expected"; echo "aborting...") err
+  check "-r $name errors in mivo.log" grep -q "^ERROR: file errors.rc: line 22: before \`<EOF>'" mivo.log
+  check "-r $name aborting in mivo.log" grep -qx "aborting..." <(tail -n 1 mivo.log)
 done
 
 # A named file that does not exist ends the run.
 run -r missing examples
-[ "$status" -ne 0 ] || fail "-r missing: exit status 0"
-grep -q "^ERROR: cannot open file \`missing.rc' for reading$" err ||
-  fail "-r missing: no open error"
+check "-r missing status" [ "$status" -ne 0 ]
+check "-r missing error" grep -qx "ERROR: cannot open file \`missing.rc' for reading" err
 
 # Without -r, mivo.rc is read when it exists and is optional otherwise.
 run -vv examples
-expect_status 0 "no mivo.rc"
-grep -qx "no resource file available, using default parameters" mivo.log ||
-  fail "no mivo.rc: not logged"
+check "no mivo.rc status" [ "$status" -eq 0 ]
+check "no mivo.rc logged" grep -qx "no resource file available, using default parameters" mivo.log
 cp errors.rc mivo.rc
 run examples
-expect_status 1 "faulty mivo.rc"
-grep -q "^ERROR: file mivo.rc: line 1: " err || fail "faulty mivo.rc: not read"
+check "faulty mivo.rc status" [ "$status" -eq 1 ]
+check "faulty mivo.rc read" grep -q "^ERROR: file mivo.rc: line 1: " err
 rm mivo.rc
 
 # A good file changes exactly what it names. The log shows the section of the
@@ -91,11 +78,10 @@ check_good_run() {
   local algorithm="$1" section="$2"
   shift 2
   run -vvv -xt "$@" -r good examples
-  expect_status 0 "$algorithm run"
-  grep -qx "reading parameters from file \`good.rc'" mivo.log ||
-    fail "$algorithm run: reading not logged"
-  printf '%s\n\n%s\n\n' "${general_section/ALGORITHM/$algorithm}" "$section" |
-    diff - <(logged_parameters) || fail "$algorithm run: logged parameters differ"
+  check "$algorithm run status" [ "$status" -eq 0 ]
+  check "$algorithm run reading logged" grep -qx "reading parameters from file \`good.rc'" mivo.log
+  check "$algorithm run logged parameters" diff <(printf '%s\n\n%s\n\n' \
+    "${general_section/ALGORITHM/$algorithm}" "$section") <(logged_parameters)
 }
 
 check_good_run Rocchio '[Rocchio]
@@ -113,8 +99,4 @@ check_good_run SBC '[SBC]
 Laplace           off
 MaxSignif         10000' -a S
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all resource-file checks passed"
+summary rcfile_test

@@ -44,8 +44,8 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
   // Scaled by a negative threshold t: 1 + (score - t) / -t.
   EXPECT_EQ("t1.txt sport:1 arts:-4.6439\nt2.txt arts:1.848 sport:-4.6439\n"
             "t3.txt sport:1 arts:-4.6439\nt4.txt sport:-5.6439 arts:-11.288\n",
-            read_file("examples/rank0.dat"));
-  std::string log = read_file("testing.log");
+            file_text("examples/rank0.dat"));
+  std::string log = file_text("testing.log");
   for (const char *line :
        {"testing SBC on `news' with 4 documents...\n",
         "renaming output file to `examples/rank0.dat'\n",

@@ -39,18 +39,12 @@ TEST(Extensions, NameEqualToExtensionHasNone) {
 }
 
 TEST(LastDir, TakesTheComponentAfterTheLastInnerSlash) {
+  const char *cases[][2] = {{"a/b", "b"}, {"a/b/", "b/"}, {"abc", "abc"}, {"/", "/"}, {"", ""}};
   char out[1100];
-  get_last_dir(out, "a/b", sizeof out);
-  EXPECT_STREQ(out, "b");
-  get_last_dir(out, "a/b/", sizeof out);
-  EXPECT_STREQ(out, "b/");
-  get_last_dir(out, "abc", sizeof out);
-  EXPECT_STREQ(out, "abc");
-  get_last_dir(out, "/", sizeof out);
-  EXPECT_STREQ(out, "/");
-  get_last_dir(out, "", sizeof out);
-  EXPECT_STREQ(out, "");
-
+  for (const auto &c : cases) {
+    get_last_dir(out, c[0], sizeof out);
+    EXPECT_STREQ(out, c[1]) << c[0];
+  }
   char cwd[1100];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
   get_last_dir(out, ".", sizeof out);
@@ -62,30 +56,19 @@ TEST(LastDir, TakesTheComponentAfterTheLastInnerSlash) {
 }
 
 TEST(SplitString, SplitsAtTheFirstRunOfSeparators) {
-  char first[32], rest[32];
-  EXPECT_TRUE(split_string("doc.txt  c1 c2", ' ', first, rest, sizeof first));
-  EXPECT_STREQ(first, "doc.txt");
-  EXPECT_STREQ(rest, "c1 c2");
-
-  EXPECT_FALSE(split_string("doc.txt", ' ', first, rest, sizeof first));
-  EXPECT_STREQ(first, "doc.txt");
-  EXPECT_STREQ(rest, "");
-
-  EXPECT_FALSE(split_string("", ' ', first, rest, sizeof first));
-  EXPECT_STREQ(first, "");
-  EXPECT_STREQ(rest, "");
-
-  // Trailing separators alone leave nothing to return.
-  EXPECT_FALSE(split_string("doc   ", ' ', first, rest, sizeof first));
-  EXPECT_STREQ(first, "doc");
-  // A tab is no blank.
-  EXPECT_FALSE(split_string("doc\tc1", ' ', first, rest, sizeof first));
-  EXPECT_STREQ(first, "doc\tc1");
-
-  char f[4], r[4];
-  EXPECT_TRUE(split_string("abcdef ghijkl", ' ', f, r, sizeof f));
-  EXPECT_STREQ(f, "abc");
-  EXPECT_STREQ(r, "ghi");
+  struct { const char *src; size_t size; bool split; const char *first, *rest; } cases[] = {
+      {"doc.txt  c1 c2", 32, true, "doc.txt", "c1 c2"},
+      {"doc.txt", 32, false, "doc.txt", ""},
+      {"", 32, false, "", ""},
+      {"doc   ", 32, false, "doc", ""},       // trailing separators alone
+      {"doc\tc1", 32, false, "doc\tc1", ""},  // a tab is no blank
+      {"abcdef ghijkl", 4, true, "abc", "ghi"}};
+  for (const auto &c : cases) {
+    std::string first(c.size, 'x'), rest(c.size, 'x');
+    EXPECT_EQ(c.split, split_string(c.src, ' ', &first[0], &rest[0], c.size)) << c.src;
+    EXPECT_STREQ(first.c_str(), c.first) << c.src;
+    EXPECT_STREQ(rest.c_str(), c.rest) << c.src;
+  }
 }
 
 TEST(Copies, NeverWritePastTheLimit) {
@@ -109,28 +92,23 @@ TEST(Copies, NeverWritePastTheLimit) {
 }
 
 TEST(ReadString, StopsAtQuoteNewlineOrSize) {
+  struct { const char *input; bool read; const char *text; } cases[] = {
+      {"   \"a\\\"b\" tail", true, "a\\\"b"},
+      {"\"ab\ncd\"", false, nullptr},
+      {"\"abc", false, nullptr},
+      {"\"1234567\"", true, "1234567"},
+      {"\"12345678\"", false, nullptr}};
   char buf[8];
-  std::istringstream good("   \"a\\\"b\" tail");
-  EXPECT_TRUE(read_string(buf, sizeof buf, good));
-  EXPECT_STREQ(buf, "a\\\"b");
-
+  for (const auto &c : cases) {
+    buf[0] = '\0';
+    std::istringstream is(c.input);
+    EXPECT_EQ(c.read, read_string(buf, sizeof buf, is)) << c.input;
+    if (c.read) EXPECT_STREQ(buf, c.text);
+    else EXPECT_LT(strlen(buf), sizeof buf) << c.input;
+  }
   std::istringstream no_quote("abc");
   EXPECT_FALSE(read_string(buf, sizeof buf, no_quote));
   EXPECT_EQ(no_quote.peek(), 'a');
-
-  std::istringstream newline("\"ab\ncd\"");
-  EXPECT_FALSE(read_string(buf, sizeof buf, newline));
-
-  std::istringstream unterminated("\"abc");
-  EXPECT_FALSE(read_string(buf, sizeof buf, unterminated));
-
-  std::istringstream exact("\"1234567\"");
-  EXPECT_TRUE(read_string(buf, sizeof buf, exact));
-  EXPECT_STREQ(buf, "1234567");
-
-  std::istringstream too_long("\"12345678\"");
-  EXPECT_FALSE(read_string(buf, sizeof buf, too_long));
-  EXPECT_LT(strlen(buf), sizeof buf);
 
   std::istringstream chars("  x y");
   EXPECT_TRUE(read_char('x', chars));

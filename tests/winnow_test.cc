@@ -80,7 +80,7 @@ TEST_F(WinnowTest, PassesUntilNothingChanges) {
   param.win.set_max_iters(0);
   EXPECT_EQ(0u, train_winnow_class(class_table.get_data(0)));
   EXPECT_EQ(2.0, feature("sport", 1).weight);
-  std::string log = read_file("winnow.log");
+  std::string log = file_text("winnow.log");
   for (const char *line : {"training winnow on `news' with 25 documents: 2 active terms.\n",
                            "Winnow Initialization on <news> 120% complete\n",
                            "iteration 1: 2 promotions, 0 demotions\n",

@@ -64,8 +64,11 @@ void take_baseline() {
   times(&time_buf);
 }
 
+// -xl needs the stored class table; an incremental run over a data directory
+// whose earlier runs stored none yet starts a new one.
 bool loads_stored_classes() {
-  return param.gen.incremental() || options.skip_train();
+  if (options.skip_train()) return true;
+  return param.gen.incremental() && database.have_class_table();
 }
 
 // A stored model was trained, and its documents scored, on the selected terms

@@ -152,6 +152,10 @@ rm -rf data
 run ex
 check "training run" [ "$status" -eq 0 ]
 check "scores markers" [ "$(cat scores.dat)" == $'****TRAIN\n****TEST' ]
+# The default run stored no class table: an incremental run starts a new one.
+printf '[General]\nIncremental on\n' > incremental.rc
+run -r incremental ex
+check "incremental run without a stored class table" [ "$status" -eq 0 ]
 run -xt ex
 rm -f scores.dat
 run -xl ex

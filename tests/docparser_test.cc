@@ -1,5 +1,6 @@
 #include "text/docparser.h"
 
+#include <iostream>
 #include <sstream>
 #include <string>
 
@@ -95,6 +96,18 @@ TEST_F(DocParserTest, DeepNestingIsAnErrorNotACrash) {
   Doc doc;
   EXPECT_EQ(parse_document(text, "doc", true, doc), 1);
   EXPECT_EQ(doc.count(ProtoTerm(enter_atom("red"), EmptyAtom)), 1u);
+}
+
+TEST_F(DocParserTest, ErrorsNameDocumentLineAndLookAhead) {
+  std::stringstream captured;
+  std::streambuf *old = std::cerr.rdbuf(captured.rdbuf());
+  Doc doc;
+  parse_document("car\n[ , red ]\n{ car , red ] [ car", "d1", true, doc);
+  std::cerr.rdbuf(old);
+  EXPECT_EQ(captured.str(),
+            "ERROR: file d1: line 2: before `,': parse error: head expected\n"
+            "ERROR: file d1: line 3: before `]': parse error: `}' expected\n"
+            "ERROR: file d1: line 3: before `<EOF>': parse error: `]' expected\n");
 }
 
 TEST_F(DocParserTest, WriteListsCountsAndPrintedPairs) {

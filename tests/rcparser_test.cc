@@ -36,24 +36,28 @@ TEST(RcParserTest, FilesWithoutSettingsChangeNothing) {
 }
 
 TEST(RcParserTest, NamedValues) {
-  Outcome outcome = parse(
-      "[General] training sbc termselection none strength bool "
-      "normalize linear");
-  EXPECT_EQ(SBC, outcome.param.gen.get_algorithm());
-  EXPECT_EQ(NoTermSel, outcome.param.gen.get_term_sel());
-  EXPECT_EQ(5u, outcome.param.gen.get_strength_mode());
-  EXPECT_EQ(2u, outcome.param.gen.get_normalize());
-  outcome = parse(
-      "[General] training Rocchio training WINNOW termselection docfreq "
-      "strength sqrt normalize vector");
-  EXPECT_EQ(Winnow, outcome.param.gen.get_algorithm());
-  EXPECT_EQ(DocumentFrequency, outcome.param.gen.get_term_sel());
-  EXPECT_EQ(6u, outcome.param.gen.get_strength_mode());
-  EXPECT_EQ(3u, outcome.param.gen.get_normalize());
-  outcome = parse("[General] termselection termfreq normalize cosine normalize off");
-  EXPECT_EQ(TermFrequency, outcome.param.gen.get_term_sel());
-  EXPECT_EQ(1u, outcome.param.gen.get_normalize());
-  EXPECT_EQ(0u, outcome.errors);
+  struct Case {
+    const char *text;
+    AlgorithmType algorithm;
+    TermSelType term_sel;
+    unsigned int strength, normalize;
+  } cases[] = {
+      {"training sbc termselection none strength bool normalize linear", SBC,
+       NoTermSel, 5, 2},
+      {"training Rocchio training WINNOW termselection docfreq strength sqrt "
+       "normalize vector",
+       Winnow, DocumentFrequency, 6, 3},
+      {"termselection termfreq normalize cosine normalize off", Winnow,
+       TermFrequency, 4, 1},
+  };
+  for (const Case &c : cases) {
+    Outcome outcome = parse(std::string("[General] ") + c.text);
+    EXPECT_EQ(0u, outcome.errors) << c.text;
+    EXPECT_EQ(c.algorithm, outcome.param.gen.get_algorithm()) << c.text;
+    EXPECT_EQ(c.term_sel, outcome.param.gen.get_term_sel()) << c.text;
+    EXPECT_EQ(c.strength, outcome.param.gen.get_strength_mode()) << c.text;
+    EXPECT_EQ(c.normalize, outcome.param.gen.get_normalize()) << c.text;
+  }
 }
 
 TEST(RcParserTest, NumbersAndRationals) {

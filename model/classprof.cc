@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/eventlog.h"
@@ -197,11 +198,6 @@ void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &sc
   }
 }
 
-void ClassProfile::sum_term_strength(uint32_t class_id) const {
-  ClassData &data = class_table.get_data(class_id);
-  for (const auto &entry : features) data.sum_strength += entry.second.strength;
-}
-
 namespace {
 
 // In term order, so that the same profile always gives the same file: the
@@ -216,6 +212,16 @@ std::vector<uint32_t> sorted_terms(const FeatureMap &features) {
 }
 
 }  // namespace
+
+// In term order, so that the sum does not depend on how the map was filled.
+void ClassProfile::sum_term_strength(uint32_t class_id) const {
+  std::vector<std::pair<uint32_t, double>> strengths;
+  strengths.reserve(features.size());
+  for (const auto &entry : features) strengths.emplace_back(entry.first, entry.second.strength);
+  std::sort(strengths.begin(), strengths.end());
+  ClassData &data = class_table.get_data(class_id);
+  for (const auto &entry : strengths) data.sum_strength += entry.second;
+}
 
 bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
   os.unsetf(std::ios::floatfield);

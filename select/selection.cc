@@ -1,5 +1,6 @@
 #include "select/selection.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <map>
@@ -80,16 +81,145 @@ void prepare_class_data(ClassData &data) {
     son->num_other_docs = son_docs < num_docs ? num_docs - son_docs : 0;
   }
   data.num_docs = num_docs;
-  // The sizing hint decides the order of a profile's terms, and a father's
-  // document strengths are summed in that order: fathers keep it so that
-  // results do not change. Leaves, most of the classes, need no order and
-  // would otherwise reserve far more buckets than they ever fill.
-  if (!data.sons.empty()) data.profile.extend(term_table.size());
 }
 
 void log_collected(uint32_t id) {
   log_formatted_results(2, "Collected statistics for <%s>",
                         class_table.get_name(id).c_str());
+}
+
+// The gathered counts and statistics of one class, in arrays indexed by term
+// id and reused from class to class: only the terms the class touched are
+// visited and reset. Holding one class at a time keeps the memory of this
+// step at the size of the vocabulary; the statistics of every class at once
+// grew with the collection times the depth of the hierarchy.
+class Gathering {
+ public:
+  explicit Gathering(size_t terms) : counts(terms) {}
+
+  // What DocProfile::get_statistics adds to a class's maps.
+  void add(const DocProfile &doc) {
+    for (const Feature &feature : doc.get_features()) {
+      if (feature.term >= counts.size()) counts.resize(feature.term + 1);
+      Count &count = counts[feature.term];
+      if (count.doc_freq == 0) touched.push_back(feature.term);
+      count.term_freq += feature.freq;
+      count.doc_freq += 1;
+      uint32_t frequency = per_mille(feature.freq, doc.get_sum_freq());
+      count.statistics.sum += frequency;
+      count.statistics.sum_sq += frequency * frequency;
+    }
+  }
+  const std::vector<uint32_t> &get_touched() const { return touched; }
+  // The term's record in the class profile as gathering would leave it: the
+  // stored counts, if any, plus the gathered ones.
+  FeatureInfo get_feature(const ClassProfile &profile, uint32_t term) const {
+    const FeatureInfo *stored = profile.get_feature(term);
+    FeatureInfo info = stored != nullptr ? *stored : FeatureInfo();
+    info.term_freq += counts[term].term_freq;
+    info.doc_freq += counts[term].doc_freq;
+    return info;
+  }
+  const StatisticalInfo &get_statistics(uint32_t term) const {
+    return counts[term].statistics;
+  }
+  void clear() {
+    for (uint32_t term : touched) counts[term] = Count();
+    touched.clear();
+  }
+
+ private:
+  struct Count {
+    uint32_t term_freq = 0;
+    uint32_t doc_freq = 0;
+    StatisticalInfo statistics;
+  };
+  std::vector<Count> counts;
+  std::vector<uint32_t> touched;
+};
+
+// Gathers the class's training documents; adds their occurrences to sum_freq.
+void gather_class(ClassData &data, Gathering &gathering) {
+  for (const auto &entry : data.examples.train) {
+    DocProfile doc;
+    database.peek_document_profile(entry.first, doc);
+    gathering.add(doc);
+    data.sum_freq += doc.get_sum_freq();
+  }
+  log_collected(data.id);
+}
+
+// Marks the gathered terms that the class selects.
+void select_gathered_terms(const ClassData &data, const Gathering &gathering,
+                           unsigned long vocabulary, std::vector<uint8_t> &selected) {
+  ClassSummary summary{static_cast<double>(data.num_docs),
+                       static_cast<double>(data.sum_freq),
+                       static_cast<double>(class_table.size()),
+                       static_cast<double>(vocabulary)};
+  TermSelType method = param.gen.get_term_sel();
+  double selectivity = param.gen.get_selectivity();
+  for (uint32_t term : gathering.get_touched()) {
+    if (term >= selected.size()) selected.resize(term + 1);
+    if (is_term_selected(method, selectivity, summary,
+                         gathering.get_feature(data.profile, term),
+                         gathering.get_statistics(term)))
+      selected[term] = 1;
+  }
+}
+
+// The distinct terms of the root's profile once its documents are gathered.
+unsigned long count_vocabulary(const ClassData &root, const Gathering &gathering) {
+  unsigned long vocabulary = root.profile.features.size();
+  for (uint32_t term : gathering.get_touched())
+    if (root.profile.get_feature(term) == nullptr) ++vocabulary;
+  return vocabulary;
+}
+
+// Takes a gathered term that no class selected off the class: its
+// occurrences in this document and, the first time, the record a stored
+// profile may hold for it.
+void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
+  data.sum_freq -= std::min<uint64_t>(feature.freq, data.sum_freq);
+  if (!had_terms) return;
+  FeatureMap::iterator it = data.profile.features.find(feature.term);
+  if (it == data.profile.features.end()) return;
+  data.sum_freq -= std::min<uint64_t>(it->second.term_freq, data.sum_freq);
+  data.profile.features.erase(it);
+}
+
+// Counts the document's selected terms into the class profile, with their
+// Winnow counters reset, and drops the others.
+void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &selected,
+                          ClassData &data, bool had_terms) {
+  for (const Feature &feature : doc.get_features()) {
+    if (feature.term >= selected.size() || !selected[feature.term]) {
+      drop_term(data, feature, had_terms);
+      continue;
+    }
+    FeatureInfo &info = data.profile.features[feature.term];
+    info.term_freq += feature.freq;
+    info.doc_freq += 1;
+    info.promotions = 0;
+    info.demotions = 0;
+  }
+}
+
+// The profiles hold the selected terms only: each stored profile is read once
+// for all the classes that have it as a training example.
+void count_selected_terms(const std::vector<uint8_t> &selected) {
+  std::vector<bool> had_terms(class_table.size());
+  std::map<std::string, std::vector<ClassData *>> classes_of;
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    ClassData &data = class_table.get_data(id);
+    had_terms[id] = !data.profile.features.empty();
+    for (const auto &entry : data.examples.train) classes_of[entry.first].push_back(&data);
+  }
+  for (const auto &entry : classes_of) {
+    DocProfile doc;
+    database.peek_document_profile(entry.first, doc);
+    for (ClassData *data : entry.second)
+      count_selected_terms(doc, selected, *data, had_terms[data->id]);
+  }
 }
 
 }  // namespace
@@ -104,24 +234,23 @@ void ClassTable::update_one_class_data(ClassData &data) {
   log_collected(data.id);
 }
 
-// Each stored profile is read once and counted into every class that has the
-// document as a training example. Documents go in name order, so every class
-// takes its own in the order, and its profile grows as, class by class.
+// Two passes: each class in turn gathers its statistics and marks the terms
+// it selects, then the profiles count the selected terms alone. The result is
+// what gathering every class, selecting and pruning gives, without holding
+// the statistics and every gathered term of all classes at once.
 void ClassTable::update_all_class_data() {
-  std::map<std::string, std::vector<ClassData *>> classes_of;
+  std::vector<uint8_t> selected(term_table.size());
+  Gathering gathering(term_table.size());
+  unsigned long vocabulary = 0;
   for (uint32_t id = 0; id < size(); ++id) {
     ClassData &data = get_data(id);
     prepare_class_data(data);
-    for (const auto &entry : data.examples.train) classes_of[entry.first].push_back(&data);
+    gather_class(data, gathering);
+    if (id == 0) vocabulary = count_vocabulary(data, gathering);
+    select_gathered_terms(data, gathering, vocabulary, selected);
+    gathering.clear();
   }
-  for (const auto &entry : classes_of) {
-    DocProfile doc;
-    database.peek_document_profile(entry.first, doc);
-    for (ClassData *data : entry.second) doc.get_statistics(*data);
-  }
-  for (uint32_t id = 0; id < size(); ++id) log_collected(id);
-  unsigned long vocabulary = empty() ? 0 : get_data(0).profile.features.size();
-  for (uint32_t id = 0; id < size(); ++id)
-    select_class_terms(get_data(id), vocabulary, selected_terms);
-  remove_terms(selected_terms);
+  count_selected_terms(selected);
+  for (unsigned long term = 0; term < selected.size(); ++term)
+    if (selected[term]) selected_terms.insert(selected_terms.end(), term);
 }

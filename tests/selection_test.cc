@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <sstream>
+
 #include "model/classtab.h"
 #include "tests/collection_fixture.h"
 
@@ -97,6 +100,67 @@ TEST_F(CollectionTest, OnePassGathersWhatEachClassGathersAlone) {
     for (const auto &entry : alone.profile.features) {
       EXPECT_EQ(entry.second.term_freq, all.profile.get_term_freq(entry.first));
       EXPECT_EQ(entry.second.doc_freq, all.profile.get_doc_freq(entry.first));
+    }
+  }
+}
+
+// The whole step gives what gathering every class alone, selecting and
+// pruning gives, under each method and with a term that a stored profile
+// already holds (an incremental run): the same selection, counts and sums.
+TEST_F(CollectionTest, WholeStepMatchesGatherSelectPrune) {
+  const std::pair<TermSelType, double> methods[] = {
+      {Uncertainty, 1.2}, {TermFrequency, 0.5}, {DocumentFrequency, 0.6},
+      {TfIdf, 0.5}, {InformationGain, 0.2}};
+  for (const auto &method : methods) {
+    SCOPED_TRACE(method.first);
+    TearDown();
+    SetUp();
+    example("a1", "a/x", {{1, 5}, {2, 5}, {5, 1}});
+    example("a1", "b", {{1, 5}, {2, 5}, {5, 1}});
+    example("a2", "a/y", {{1, 10}, {3, 1}});
+    example("a3", "a/y", {{1, 2}, {3, 7}, {6, 1}});
+    example("a4", "a/x", {{1, 3}, {2, 2}});
+    example("b1", "b", {{3, 2}, {4, 1}});
+    class_table.collect_examples();
+    for (ClassData *data : {&class_table.get_data(0), &data("a"), &data("b")}) {
+      data->sum_freq = 40;
+      data->profile.features[5].term_freq = 30;  // from an earlier run
+      data->profile.features[9].term_freq = 10;  // not gathered now
+    }
+    param.gen.set_term_sel(method.first);
+    param.gen.set_selectivity(method.second);
+
+    ClassTable reference;
+    std::set<unsigned long> reference_terms;
+    for (uint32_t id = 0; id < class_table.size(); ++id) {
+      std::ostringstream name;
+      class_table.print_full_name(name, id);
+      uint32_t copy = id == 0 ? reference.enter_class("news", 0)
+                              : reference.enter_on_full_name(name.str(), 0);
+      ASSERT_EQ(id, copy);
+      ClassData &data = reference.get_data(id), &original = class_table.get_data(id);
+      data.examples = original.examples;
+      data.sum_freq = original.sum_freq;
+      data.profile.features = original.profile.features;
+    }
+    for (uint32_t id = 0; id < class_table.size(); ++id)
+      reference.update_one_class_data(reference.get_data(id));
+    unsigned long vocabulary = reference.get_data(0).profile.features.size();
+    for (uint32_t id = 0; id < class_table.size(); ++id)
+      select_class_terms(reference.get_data(id), vocabulary, reference_terms);
+    reference.remove_terms(reference_terms);
+
+    class_table.update_all_class_data();
+    EXPECT_EQ(reference_terms, selected_terms);
+    for (uint32_t id = 0; id < class_table.size(); ++id) {
+      const ClassData &expected = reference.get_data(id), &got = class_table.get_data(id);
+      EXPECT_EQ(expected.sum_freq, got.sum_freq) << id;
+      EXPECT_EQ(expected.num_other_docs, got.num_other_docs) << id;
+      ASSERT_EQ(expected.profile.features.size(), got.profile.features.size()) << id;
+      for (const auto &entry : expected.profile.features) {
+        EXPECT_EQ(entry.second.term_freq, got.profile.get_term_freq(entry.first)) << id;
+        EXPECT_EQ(entry.second.doc_freq, got.profile.get_doc_freq(entry.first)) << id;
+      }
     }
   }
 }

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <limits>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "driver/eventlog.h"
@@ -73,6 +72,104 @@ bool only_blanks_left(std::istream &is) {
   return is.peek() == EOF;
 }
 
+namespace {
+
+// No term id: the term table never gives it out.
+const uint32_t free_slot = 0xffffffffU;
+
+uint32_t slot_of(uint32_t term, uint32_t mask) {
+  // Fibonacci hashing spreads neighbouring ids over the table.
+  return static_cast<uint32_t>((term * 0x9e3779b97f4a7c15ULL) >> 32) & mask;
+}
+
+}  // namespace
+
+void FeatureMap::clear() {
+  records.clear();
+  index.clear();
+  mask = 0;
+}
+
+void FeatureMap::reserve(size_t n) {
+  records.reserve(n);
+  size_t capacity = 16;
+  while (capacity * 3 < n * 4) capacity *= 2;
+  if (capacity > index.size()) grow(capacity);
+}
+
+size_t FeatureMap::probe(uint32_t term) const {
+  size_t at = slot_of(term, static_cast<uint32_t>(mask));
+  while (index[at].term != free_slot && index[at].term != term) at = (at + 1) & mask;
+  return at;
+}
+
+FeatureMap::iterator FeatureMap::find(uint32_t term) {
+  if (index.empty() || term == free_slot) return end();
+  const Slot &slot = index[probe(term)];
+  return slot.term == free_slot ? end() : records.begin() + slot.position;
+}
+
+FeatureMap::const_iterator FeatureMap::find(uint32_t term) const {
+  if (index.empty() || term == free_slot) return end();
+  const Slot &slot = index[probe(term)];
+  return slot.term == free_slot ? end() : records.begin() + slot.position;
+}
+
+FeatureInfo &FeatureMap::operator[](uint32_t term) {
+  mivo_assert(term != free_slot);
+  iterator it = find(term);
+  if (it != end()) return it->second;
+  insert(term, FeatureInfo());
+  return records.back().second;
+}
+
+bool FeatureMap::insert(uint32_t term, const FeatureInfo &info) {
+  if (term == free_slot) return false;
+  if ((records.size() + 1) * 4 > index.size() * 3) grow(std::max<size_t>(16, 2 * index.size()));
+  size_t at = probe(term);
+  if (index[at].term != free_slot) return false;
+  index[at] = Slot{term, static_cast<uint32_t>(records.size())};
+  records.emplace_back(term, info);
+  return true;
+}
+
+void FeatureMap::grow(size_t capacity) {
+  mivo_assert(capacity <= (size_t{1} << 32));
+  index.assign(capacity, Slot{free_slot, 0});
+  mask = capacity - 1;
+  for (size_t i = 0; i < records.size(); ++i)
+    index[probe(records[i].first)] = Slot{records[i].first, static_cast<uint32_t>(i)};
+}
+
+size_t FeatureMap::erase(uint32_t term) {
+  if (index.empty() || term == free_slot) return 0;
+  size_t at = probe(term);
+  if (index[at].term == free_slot) return 0;
+  uint32_t position = index[at].position;
+  remove_slot(at);
+  if (position + 1 != records.size()) {
+    records[position] = records.back();
+    index[probe(records[position].first)].position = position;
+  }
+  records.pop_back();
+  return 1;
+}
+
+// Backward-shift deletion: later members of the probe run move up into the
+// gap unless that would put them before their home slot, so that no lookup
+// stops early at a free slot.
+void FeatureMap::remove_slot(size_t at) {
+  size_t gap = at;
+  for (size_t next = (gap + 1) & mask; index[next].term != free_slot; next = (next + 1) & mask) {
+    size_t home = slot_of(index[next].term, static_cast<uint32_t>(mask));
+    if (((next - home) & mask) >= ((next - gap) & mask)) {
+      index[gap] = index[next];
+      gap = next;
+    }
+  }
+  index[gap] = Slot{free_slot, 0};
+}
+
 FeatureInfo *ClassProfile::get_feature(uint32_t term) {
   FeatureMap::iterator it = features.find(term);
   return it == features.end() ? nullptr : &it->second;
@@ -133,18 +230,6 @@ double ClassProfile::predict_score(const DocProfile &doc) const {
   return score;
 }
 
-namespace {
-
-// No term id: the term table never gives it out.
-const uint32_t free_slot = 0xffffffffU;
-
-uint32_t slot_of(uint32_t term, uint32_t mask) {
-  // Fibonacci hashing spreads neighbouring ids over the table.
-  return static_cast<uint32_t>((term * 0x9e3779b97f4a7c15ULL) >> 32) & mask;
-}
-
-}  // namespace
-
 ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles)
     : width(profiles.size()) {
   AlgorithmType algorithm = param.gen.get_algorithm();
@@ -203,24 +288,24 @@ namespace {
 // In term order, so that the same profile always gives the same file: the
 // hash order would follow the history of the map (how it was sized and
 // filled), and a rerun after a crash must store what an uninterrupted run did.
-std::vector<uint32_t> sorted_terms(const FeatureMap &features) {
-  std::vector<uint32_t> terms;
-  terms.reserve(features.size());
-  for (const auto &entry : features) terms.push_back(entry.first);
-  std::sort(terms.begin(), terms.end());
-  return terms;
+std::vector<const FeatureMap::value_type *> sorted_terms(const FeatureMap &features) {
+  std::vector<const FeatureMap::value_type *> records;
+  records.reserve(features.size());
+  for (const auto &entry : features) records.push_back(&entry);
+  std::sort(records.begin(), records.end(),
+            [](const FeatureMap::value_type *a, const FeatureMap::value_type *b) {
+              return a->first < b->first;
+            });
+  return records;
 }
 
 }  // namespace
 
 // In term order, so that the sum does not depend on how the map was filled.
 void ClassProfile::sum_term_strength(uint32_t class_id) const {
-  std::vector<std::pair<uint32_t, double>> strengths;
-  strengths.reserve(features.size());
-  for (const auto &entry : features) strengths.emplace_back(entry.first, entry.second.strength);
-  std::sort(strengths.begin(), strengths.end());
   ClassData &data = class_table.get_data(class_id);
-  for (const auto &entry : strengths) data.sum_strength += entry.second;
+  for (const FeatureMap::value_type *record : sorted_terms(features))
+    data.sum_strength += record->second.strength;
 }
 
 bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
@@ -229,8 +314,9 @@ bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
   os << features.size() << '\t' << sum_freq << '\t' << theta << '\n';
   if (!os) return false;
   AlgorithmType algorithm = param.gen.get_algorithm();
-  for (uint32_t term : sorted_terms(features)) {
-    const FeatureInfo &info = features.at(term);
+  for (const FeatureMap::value_type *record : sorted_terms(features)) {
+    uint32_t term = record->first;
+    const FeatureInfo &info = record->second;
     os << term << '\t' << info.term_freq << '\t' << info.doc_freq << '\t';
     if (algorithm == Winnow)
       os << info.promotions << '\t' << info.demotions << '\t';
@@ -260,19 +346,19 @@ bool ClassProfile::read(std::istream &is, uint64_t *sum_freq) {
       return false;
     if (algorithm == Rocchio && !(is >> info.weight)) return false;
     // A term listed twice means the file is damaged.
-    if (!features.emplace(term, info).second) return false;
+    if (!features.insert(term, info)) return false;
   }
   return only_blanks_left(is);
 }
 
 bool ClassProfile::write_weights(std::ostream &os) const {
-  std::vector<uint32_t> terms = sorted_terms(features);
+  std::vector<const FeatureMap::value_type *> records = sorted_terms(features);
   os.unsetf(std::ios::floatfield);
   os.precision(std::numeric_limits<double>::max_digits10);
-  os << terms.size() << '\t' << theta << '\n';
-  for (uint32_t term : terms) {
-    const FeatureInfo &info = features.at(term);
-    os << term << '\t' << info.weight << '\t' << info.negative_weight << '\n';
+  os << records.size() << '\t' << theta << '\n';
+  for (const FeatureMap::value_type *record : records) {
+    const FeatureInfo &info = record->second;
+    os << record->first << '\t' << info.weight << '\t' << info.negative_weight << '\n';
     if (!os) return false;
   }
   return os.good();

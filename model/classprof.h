@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class DocProfile;
@@ -23,7 +23,58 @@ struct FeatureInfo {
   int32_t demotions = 0;
 };
 
-typedef std::unordered_map<uint32_t, FeatureInfo> FeatureMap;
+// A profile's terms, keyed by term id: the records lie in one vector, in
+// order of entry, and an open-addressing index of (term, position) pairs with
+// linear probing finds them. A lookup costs a probe into a small array and
+// one record, where a node-based map costs a bucket and a node; learners and
+// tests look up every term of every document in several profiles. Erasing
+// moves the last record into the gap. References and iterators stay valid
+// until the next insertion or erasure.
+class FeatureMap {
+ public:
+  typedef std::pair<uint32_t, FeatureInfo> value_type;
+  typedef std::vector<value_type>::iterator iterator;
+  typedef std::vector<value_type>::const_iterator const_iterator;
+
+  FeatureMap() : mask(0) {}
+
+  size_t size() const { return records.size(); }
+  bool empty() const { return records.empty(); }
+  void clear();
+  // Room for n records without growing the index.
+  void reserve(size_t n);
+  size_t bucket_count() const { return index.size(); }
+
+  iterator find(uint32_t term);
+  const_iterator find(uint32_t term) const;
+  size_t count(uint32_t term) const { return find(term) != end() ? 1 : 0; }
+  // The term's record, a zero-filled one entered if absent.
+  FeatureInfo &operator[](uint32_t term);
+  // Enters the record unless the term is present (or is the reserved id
+  // 0xffffffff); true when entered.
+  bool insert(uint32_t term, const FeatureInfo &info);
+  // 1 when the term was present, 0 otherwise.
+  size_t erase(uint32_t term);
+
+  iterator begin() { return records.begin(); }
+  iterator end() { return records.end(); }
+  const_iterator begin() const { return records.begin(); }
+  const_iterator end() const { return records.end(); }
+
+ private:
+  struct Slot {
+    uint32_t term;
+    uint32_t position;  // into records
+  };
+  // The slot holding the term, or the free slot where it would go.
+  size_t probe(uint32_t term) const;
+  void grow(size_t capacity);
+  void remove_slot(size_t at);
+
+  std::vector<value_type> records;
+  std::vector<Slot> index;  // a power of two, at most three quarters full
+  size_t mask;
+};
 
 class ClassProfile {
  public:

@@ -181,10 +181,10 @@ unsigned long count_vocabulary(const ClassData &root, const Gathering &gathering
 void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
   data.sum_freq -= std::min<uint64_t>(feature.freq, data.sum_freq);
   if (!had_terms) return;
-  FeatureMap::iterator it = data.profile.features.find(feature.term);
-  if (it == data.profile.features.end()) return;
-  data.sum_freq -= std::min<uint64_t>(it->second.term_freq, data.sum_freq);
-  data.profile.features.erase(it);
+  const FeatureInfo *stored = data.profile.get_feature(feature.term);
+  if (stored == nullptr) return;
+  data.sum_freq -= std::min<uint64_t>(stored->term_freq, data.sum_freq);
+  data.profile.features.erase(feature.term);
 }
 
 // Counts the document's selected terms into the class profile, with their

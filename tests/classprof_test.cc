@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <cstring>
 #include <random>
 #include <sstream>
@@ -84,6 +86,29 @@ TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   EXPECT_FALSE(read("4000000000\t42\t1\n1\t1\t1\t\n", SBC, &huge));
   huge.extend(20000000);
   EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
+}
+
+// Random entries and erasures, many of them colliding, leave the map holding
+// exactly what an ordered map holds; the reserved id is never entered.
+TEST(FeatureMap, AgreesWithAnOrderedMap) {
+  std::mt19937 random(5);
+  FeatureMap map;
+  std::map<uint32_t, uint32_t> expected;
+  for (int step = 0; step < 200000; ++step) {
+    uint32_t term = random() % 3000 * 1024;  // few homes, long probe runs
+    if (random() % 3 == 0) {
+      EXPECT_EQ(expected.erase(term), map.erase(term));
+    } else {
+      map[term].term_freq += 1;
+      expected[term] += 1;
+    }
+  }
+  ASSERT_EQ(expected.size(), map.size());
+  for (const auto &entry : map) EXPECT_EQ(expected[entry.first], entry.second.term_freq);
+  for (uint32_t term = 0; term < 3000 * 1024; term += 512)
+    EXPECT_EQ(expected.count(term), map.count(term)) << term;
+  EXPECT_FALSE(map.insert(0xffffffffU, FeatureInfo()));
+  EXPECT_EQ(map.end(), map.find(0xffffffffU));
 }
 
 // The flat table must give, for each of several profiles, the very bits of

@@ -71,11 +71,99 @@ std::vector<Example> make_example_order(const ClassData &father) {
   return order;
 }
 
-void winnow_pass(const ClassData &father, PassCounts &counts) {
+// The records of a father's sons side by side: a term's row points to each
+// son's record, or is null where the son lacks the term. Training changes
+// weights but never which terms a son holds, so the pointers hold for the
+// whole of a father's training, and one probe per term of a document finds
+// the term in every son.
+class SonRecords {
+ public:
+  explicit SonRecords(const std::vector<ClassData *> &sons) : width(sons.size()) {
+    size_t terms = 0;
+    for (const ClassData *son : sons) terms += son->profile.features.size();
+    rows.reserve(terms);
+    for (size_t i = 0; i < width; ++i) {
+      for (auto &entry : sons[i]->profile.features) {
+        uint32_t row = rows.find(entry.first);
+        if (row == TermIndex::absent) {
+          row = static_cast<uint32_t>(rows.size());
+          rows.insert(entry.first, row);
+          records.resize(records.size() + width, nullptr);
+        }
+        records[size_t{row} * width + i] = &entry.second;
+      }
+    }
+  }
+  // For each feature of the document, its row of records, or null.
+  void find_rows(const DocProfile &doc, std::vector<FeatureInfo *const *> &found) const {
+    found.clear();
+    for (const Feature &feature : doc.get_features()) {
+      uint32_t row = rows.find(feature.term);
+      found.push_back(row == TermIndex::absent ? nullptr : &records[size_t{row} * width]);
+    }
+  }
+
+ private:
+  size_t width;
+  TermIndex rows;
+  std::vector<FeatureInfo *> records;
+};
+
+typedef std::vector<FeatureInfo *const *> Rows;
+
+// The score of son i, as ClassProfile::predict_score gives it.
+double son_score(const DocProfile &doc, const Rows &rows, size_t i) {
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  bool negative = uses_negative_weights(algorithm);
+  const std::vector<Feature> &features = doc.get_features();
+  double score = 0.0;
+  for (size_t k = 0; k < features.size(); ++k) {
+    const FeatureInfo *info = rows[k] != nullptr ? rows[k][i] : nullptr;
+    if (info != nullptr) score += term_factor(*info, algorithm, negative) * features[k].strength;
+  }
+  return score;
+}
+
+// Scales son i's weights of the document's terms and counts the update on
+// them, as promote_profile or demote_profile and count_updates do.
+void update_son(const DocProfile &doc, const Rows &rows, size_t i, bool promotion) {
+  double alpha = param.win.get_alpha(), beta = param.win.get_beta();
+  double factor = promotion ? alpha : beta, negative_factor = promotion ? beta : alpha;
+  for (size_t k = 0; k < doc.get_features().size(); ++k) {
+    FeatureInfo *info = rows[k] != nullptr ? rows[k][i] : nullptr;
+    if (info == nullptr) continue;
+    info->weight = scaled(info->weight, factor);
+    info->negative_weight = scaled(info->negative_weight, negative_factor);
+    ++(promotion ? info->promotions : info->demotions);
+  }
+}
+
+int update_sons(const std::vector<ClassData *> &sons, const DocProfile &doc,
+                const std::vector<ClassData *> &classes, const Rows &rows) {
+  int result = 0;
+  for (size_t i = 0; i < sons.size(); ++i) {
+    double score = son_score(doc, rows, i);
+    bool member = std::find(classes.begin(), classes.end(), sons[i]) != classes.end();
+    // Both comparisons are inclusive; a NaN score satisfies neither.
+    if (!member && score >= param.win.get_theta_minus()) {
+      update_son(doc, rows, i, false);
+      result = -1;
+    }
+    if (member && score <= param.win.get_theta_plus()) {
+      update_son(doc, rows, i, true);
+      result = +1;
+    }
+  }
+  return result;
+}
+
+void winnow_pass(const ClassData &father, const SonRecords &records, PassCounts &counts) {
+  Rows rows;
   for (const Example &example : make_example_order(father)) {
     DocProfile *doc = database.get_document_profile(example.name);
     log_formatted(4, "training document `%s'", example.name.c_str());
-    int update = winnow_update_sons(father.sons, *doc, example.classes);
+    records.find_rows(*doc, rows);
+    int update = update_sons(father.sons, *doc, example.classes, rows);
     if (update > 0) ++counts.promotions;
     if (update < 0) ++counts.demotions;
   }
@@ -101,23 +189,10 @@ void count_updates(ClassProfile &profile, const DocProfile &doc, bool promotion)
 
 int winnow_update_sons(const std::vector<ClassData *> &sons, const DocProfile &doc,
                        const std::vector<ClassData *> &classes) {
-  int result = 0;
-  for (ClassData *son : sons) {
-    double score = son->profile.predict_score(doc);
-    bool member = std::find(classes.begin(), classes.end(), son) != classes.end();
-    // Both comparisons are inclusive; a NaN score satisfies neither.
-    if (!member && score >= param.win.get_theta_minus()) {
-      demote_profile(son->profile, doc);
-      count_updates(son->profile, doc, false);
-      result = -1;
-    }
-    if (member && score <= param.win.get_theta_plus()) {
-      promote_profile(son->profile, doc);
-      count_updates(son->profile, doc, true);
-      result = +1;
-    }
-  }
-  return result;
+  SonRecords records(sons);
+  Rows rows;
+  records.find_rows(doc, rows);
+  return update_sons(sons, doc, classes, rows);
 }
 
 void init_winnow_weights(ClassData &data) {
@@ -140,11 +215,12 @@ unsigned int train_winnow_class(ClassData &father) {
   set_training_strengths(father, "Winnow Initialization");
   father.profile.sum_term_strength(father.id);
   for (ClassData *son : father.sons) init_winnow_weights(*son);
+  SonRecords records(father.sons);
   unsigned int passes = 0;
   while (passes < param.win.get_max_iters()) {
     PassCounts counts;
     ++passes;
-    winnow_pass(father, counts);
+    winnow_pass(father, records, counts);
     log_formatted_results(3, "iteration %d: %d promotions, %d demotions",
                           static_cast<int>(passes), counts.promotions, counts.demotions);
     if (counts.promotions == 0 && counts.demotions == 0) break;

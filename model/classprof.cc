@@ -84,35 +84,92 @@ uint32_t slot_of(uint32_t term, uint32_t mask) {
 
 }  // namespace
 
+void TermIndex::clear() {
+  slots.clear();
+  count = 0;
+  mask = 0;
+}
+
+void TermIndex::reserve(size_t n) {
+  size_t capacity = 16;
+  while (capacity * 3 < n * 4) capacity *= 2;
+  if (capacity > slots.size()) grow(capacity);
+}
+
+size_t TermIndex::probe(uint32_t term) const {
+  size_t at = slot_of(term, static_cast<uint32_t>(mask));
+  while (slots[at].term != free_slot && slots[at].term != term) at = (at + 1) & mask;
+  return at;
+}
+
+uint32_t TermIndex::find(uint32_t term) const {
+  if (slots.empty() || term == free_slot) return absent;
+  const Slot &slot = slots[probe(term)];
+  return slot.term == free_slot ? absent : slot.value;
+}
+
+bool TermIndex::insert(uint32_t term, uint32_t value) {
+  if (term == free_slot) return false;
+  if ((count + 1) * 4 > slots.size() * 3) grow(std::max<size_t>(16, 2 * slots.size()));
+  size_t at = probe(term);
+  if (slots[at].term != free_slot) return false;
+  slots[at] = Slot{term, value};
+  ++count;
+  return true;
+}
+
+void TermIndex::set(uint32_t term, uint32_t value) {
+  size_t at = probe(term);
+  mivo_assert(slots[at].term == term);
+  slots[at].value = value;
+}
+
+void TermIndex::grow(size_t capacity) {
+  mivo_assert(capacity <= (size_t{1} << 32));
+  std::vector<Slot> old(capacity, Slot{free_slot, 0});
+  old.swap(slots);
+  mask = capacity - 1;
+  for (const Slot &slot : old)
+    if (slot.term != free_slot) slots[probe(slot.term)] = slot;
+}
+
+// Backward-shift deletion: later members of the probe run move up into the
+// gap unless that would put them before their home slot, so that no lookup
+// stops early at a free slot.
+bool TermIndex::erase(uint32_t term) {
+  if (slots.empty() || term == free_slot) return false;
+  size_t gap = probe(term);
+  if (slots[gap].term == free_slot) return false;
+  for (size_t next = (gap + 1) & mask; slots[next].term != free_slot; next = (next + 1) & mask) {
+    size_t home = slot_of(slots[next].term, static_cast<uint32_t>(mask));
+    if (((next - home) & mask) >= ((next - gap) & mask)) {
+      slots[gap] = slots[next];
+      gap = next;
+    }
+  }
+  slots[gap] = Slot{free_slot, 0};
+  --count;
+  return true;
+}
+
 void FeatureMap::clear() {
   records.clear();
   index.clear();
-  mask = 0;
 }
 
 void FeatureMap::reserve(size_t n) {
   records.reserve(n);
-  size_t capacity = 16;
-  while (capacity * 3 < n * 4) capacity *= 2;
-  if (capacity > index.size()) grow(capacity);
-}
-
-size_t FeatureMap::probe(uint32_t term) const {
-  size_t at = slot_of(term, static_cast<uint32_t>(mask));
-  while (index[at].term != free_slot && index[at].term != term) at = (at + 1) & mask;
-  return at;
+  index.reserve(n);
 }
 
 FeatureMap::iterator FeatureMap::find(uint32_t term) {
-  if (index.empty() || term == free_slot) return end();
-  const Slot &slot = index[probe(term)];
-  return slot.term == free_slot ? end() : records.begin() + slot.position;
+  uint32_t position = index.find(term);
+  return position == TermIndex::absent ? end() : records.begin() + position;
 }
 
 FeatureMap::const_iterator FeatureMap::find(uint32_t term) const {
-  if (index.empty() || term == free_slot) return end();
-  const Slot &slot = index[probe(term)];
-  return slot.term == free_slot ? end() : records.begin() + slot.position;
+  uint32_t position = index.find(term);
+  return position == TermIndex::absent ? end() : records.begin() + position;
 }
 
 FeatureInfo &FeatureMap::operator[](uint32_t term) {
@@ -124,50 +181,21 @@ FeatureInfo &FeatureMap::operator[](uint32_t term) {
 }
 
 bool FeatureMap::insert(uint32_t term, const FeatureInfo &info) {
-  if (term == free_slot) return false;
-  if ((records.size() + 1) * 4 > index.size() * 3) grow(std::max<size_t>(16, 2 * index.size()));
-  size_t at = probe(term);
-  if (index[at].term != free_slot) return false;
-  index[at] = Slot{term, static_cast<uint32_t>(records.size())};
+  if (!index.insert(term, static_cast<uint32_t>(records.size()))) return false;
   records.emplace_back(term, info);
   return true;
 }
 
-void FeatureMap::grow(size_t capacity) {
-  mivo_assert(capacity <= (size_t{1} << 32));
-  index.assign(capacity, Slot{free_slot, 0});
-  mask = capacity - 1;
-  for (size_t i = 0; i < records.size(); ++i)
-    index[probe(records[i].first)] = Slot{records[i].first, static_cast<uint32_t>(i)};
-}
-
 size_t FeatureMap::erase(uint32_t term) {
-  if (index.empty() || term == free_slot) return 0;
-  size_t at = probe(term);
-  if (index[at].term == free_slot) return 0;
-  uint32_t position = index[at].position;
-  remove_slot(at);
+  uint32_t position = index.find(term);
+  if (position == TermIndex::absent) return 0;
+  index.erase(term);
   if (position + 1 != records.size()) {
     records[position] = records.back();
-    index[probe(records[position].first)].position = position;
+    index.set(records[position].first, position);
   }
   records.pop_back();
   return 1;
-}
-
-// Backward-shift deletion: later members of the probe run move up into the
-// gap unless that would put them before their home slot, so that no lookup
-// stops early at a free slot.
-void FeatureMap::remove_slot(size_t at) {
-  size_t gap = at;
-  for (size_t next = (gap + 1) & mask; index[next].term != free_slot; next = (next + 1) & mask) {
-    size_t home = slot_of(index[next].term, static_cast<uint32_t>(mask));
-    if (((next - home) & mask) >= ((next - gap) & mask)) {
-      index[gap] = index[next];
-      gap = next;
-    }
-  }
-  index[gap] = Slot{free_slot, 0};
 }
 
 FeatureInfo *ClassProfile::get_feature(uint32_t term) {
@@ -199,11 +227,6 @@ void ClassProfile::set_init_winnow_weights(double positive, double negative) {
   init_negative_weight = negative;
 }
 
-namespace {
-
-// What a known term adds to a score, before the document's strength for
-// Winnow and Rocchio: the same expression for hashed and tabled scoring, so
-// that both give the same bits.
 double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative) {
   if (algorithm == SBC) return std::log(info.weight);
   return negative ? info.weight - info.negative_weight : info.weight;
@@ -212,8 +235,6 @@ double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negati
 bool uses_negative_weights(AlgorithmType algorithm) {
   return algorithm == Winnow && param.win.get_negative_weights();
 }
-
-}  // namespace
 
 double ClassProfile::predict_score(const DocProfile &doc) const {
   AlgorithmType algorithm = param.gen.get_algorithm();
@@ -237,31 +258,20 @@ ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles)
   sbc = algorithm == SBC;
   size_t terms = 0;
   for (const ClassProfile *profile : profiles) terms += profile->features.size();
-  size_t size = 16;
-  while (size < 2 * terms) size *= 2;
-  slots.assign(size, Slot{free_slot, 0});
-  mask = static_cast<uint32_t>(size - 1);
+  rows.reserve(terms);
   for (size_t i = 0; i < width; ++i) {
     for (const auto &entry : profiles[i]->features) {
-      mivo_assert(entry.first != free_slot);
-      uint32_t at = slot_of(entry.first, mask);
-      while (slots[at].term != free_slot && slots[at].term != entry.first) at = (at + 1) & mask;
-      if (slots[at].term == free_slot) {
-        slots[at] = Slot{entry.first, static_cast<uint32_t>(known.size() / width)};
-        factor.resize(known.size() + width, 0.0);
+      uint32_t row = rows.find(entry.first);
+      if (row == TermIndex::absent) {
+        row = static_cast<uint32_t>(rows.size());
+        rows.insert(entry.first, row);
+        factor.resize(factor.size() + width, 0.0);
         known.resize(known.size() + width, 0);
       }
-      size_t cell = slots[at].row * width + i;
+      size_t cell = row * width + i;
       factor[cell] = term_factor(entry.second, algorithm, negative);
       known[cell] = 1;
     }
-  }
-}
-
-long ScoringTable::find(uint32_t term) const {
-  for (uint32_t at = slot_of(term, mask);; at = (at + 1) & mask) {
-    if (slots[at].term == term) return slots[at].row;
-    if (slots[at].term == free_slot) return -1;
   }
 }
 
@@ -269,10 +279,10 @@ void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &sc
   double unknown = std::log(sbc_unknown_term_weight);
   scores.assign(width, 0.0);
   for (const Feature &feature : doc.get_features()) {
-    long row = find(feature.term);
-    if (row < 0 && !sbc) continue;
-    const double *factors = row < 0 ? nullptr : &factor[row * width];
-    const uint8_t *knowns = row < 0 ? nullptr : &known[row * width];
+    uint32_t row = rows.find(feature.term);
+    if (row == TermIndex::absent && !sbc) continue;
+    const double *factors = row == TermIndex::absent ? nullptr : &factor[size_t{row} * width];
+    const uint8_t *knowns = row == TermIndex::absent ? nullptr : &known[size_t{row} * width];
     for (size_t i = 0; i < width; ++i) {
       bool is_known = knowns != nullptr && knowns[i];
       if (sbc)

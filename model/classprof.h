@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/param.h"
+
 class DocProfile;
 
 // One term of a class profile; every field starts at zero.
@@ -21,6 +23,42 @@ struct FeatureInfo {
   double negative_weight = 0.0;
   int32_t promotions = 0;
   int32_t demotions = 0;
+};
+
+// Term id -> a 32-bit value (a position, a row), in an open-addressing table
+// with linear probing: a lookup is a probe into one small contiguous array.
+// The term id 0xffffffff is reserved: the term table never gives it out.
+class TermIndex {
+ public:
+  static const uint32_t absent = 0xffffffffU;
+
+  TermIndex() : count(0), mask(0) {}
+  size_t size() const { return count; }
+  size_t bucket_count() const { return slots.size(); }
+  void clear();
+  // Room for n terms without growing.
+  void reserve(size_t n);
+  // The term's value, or absent.
+  uint32_t find(uint32_t term) const;
+  // Enters the term unless it is present or reserved; true when entered.
+  bool insert(uint32_t term, uint32_t value);
+  // Changes the value of a present term.
+  void set(uint32_t term, uint32_t value);
+  // True when the term was present.
+  bool erase(uint32_t term);
+
+ private:
+  struct Slot {
+    uint32_t term;
+    uint32_t value;
+  };
+  // The slot holding the term, or the free slot where it would go.
+  size_t probe(uint32_t term) const;
+  void grow(size_t capacity);
+
+  std::vector<Slot> slots;  // a power of two, at most three quarters full
+  size_t count;
+  size_t mask;
 };
 
 // A profile's terms, keyed by term id: the records lie in one vector, in
@@ -36,14 +74,12 @@ class FeatureMap {
   typedef std::vector<value_type>::iterator iterator;
   typedef std::vector<value_type>::const_iterator const_iterator;
 
-  FeatureMap() : mask(0) {}
-
   size_t size() const { return records.size(); }
   bool empty() const { return records.empty(); }
   void clear();
   // Room for n records without growing the index.
   void reserve(size_t n);
-  size_t bucket_count() const { return index.size(); }
+  size_t bucket_count() const { return index.bucket_count(); }
 
   iterator find(uint32_t term);
   const_iterator find(uint32_t term) const;
@@ -62,18 +98,8 @@ class FeatureMap {
   const_iterator end() const { return records.end(); }
 
  private:
-  struct Slot {
-    uint32_t term;
-    uint32_t position;  // into records
-  };
-  // The slot holding the term, or the free slot where it would go.
-  size_t probe(uint32_t term) const;
-  void grow(size_t capacity);
-  void remove_slot(size_t at);
-
   std::vector<value_type> records;
-  std::vector<Slot> index;  // a power of two, at most three quarters full
-  size_t mask;
+  TermIndex index;  // term -> position in records
 };
 
 class ClassProfile {
@@ -141,20 +167,19 @@ class ScoringTable {
   void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
 
  private:
-  struct Slot {
-    uint32_t term;
-    uint32_t row;  // into factor and known, one entry a profile
-  };
-  // The row of the term, or -1 when no profile holds it.
-  long find(uint32_t term) const;
-
   size_t width;  // the number of profiles
-  std::vector<Slot> slots;  // a power of two, at most half full
-  uint32_t mask;
+  TermIndex rows;  // term -> row of factor and known, one entry a profile
   std::vector<double> factor;
   std::vector<uint8_t> known;
   bool sbc;
 };
+
+// What a known term adds to a score, before the document's strength for
+// Winnow and Rocchio: every way of scoring uses this one expression, so that
+// all give the same bits.
+double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative);
+// Whether Winnow's negative weights count under the algorithm.
+bool uses_negative_weights(AlgorithmType algorithm);
 
 // The weight SBC gives a term that a class does not know.
 const double sbc_unknown_term_weight = 0.01;

@@ -26,19 +26,22 @@ std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
 void freeze_weights() {
   frozen_tables.clear();
   for (uint32_t id = 0; id < class_table.size(); ++id) {
-    const ClassData &data = class_table.get_data(id);
+    ClassData &data = class_table.get_data(id);
     std::vector<const ClassProfile *> profiles;
     for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
-    frozen_tables.emplace_back(profiles.empty() ? nullptr : new ScoringTable(profiles));
+    frozen_tables.emplace_back(profiles.empty() ? nullptr
+                                                : new ScoringTable(profiles, &data.profile));
   }
 }
 
-// The scores of the document for every son of the class, in order of sons.
-void score_sons(const ClassData &data, const DocProfile &doc, std::vector<WeightType> &scores) {
+// Sets the document's strengths relative to the class, then scores it for
+// every son of the class, in order of sons.
+void score_sons(const ClassData &data, DocProfile &doc, std::vector<WeightType> &scores) {
   if (data.id < frozen_tables.size() && frozen_tables[data.id]) {
-    frozen_tables[data.id]->predict_scores(doc, scores);
+    frozen_tables[data.id]->predict_scores(data, doc, scores);
     return;
   }
+  doc.set_class_document_strengths(data.id);
   scores.clear();
   for (const ClassData *son : data.sons) scores.push_back(son->profile.predict_score(doc));
 }
@@ -116,7 +119,6 @@ WeightType scale_score(WeightType score, WeightType theta) {
 }
 
 void predict(const ClassData &class_data_P, DocProfile &doc, Ranks &ranks) {
-  doc.set_class_document_strengths(class_data_P.id);
   std::vector<WeightType> scores;
   score_sons(class_data_P, doc, scores);
   for (size_t i = 0; i < scores.size(); ++i) {

@@ -72,18 +72,6 @@ bool only_blanks_left(std::istream &is) {
   return is.peek() == EOF;
 }
 
-namespace {
-
-// No term id: the term table never gives it out.
-const uint32_t free_slot = 0xffffffffU;
-
-uint32_t slot_of(uint32_t term, uint32_t mask) {
-  // Fibonacci hashing spreads neighbouring ids over the table.
-  return static_cast<uint32_t>((term * 0x9e3779b97f4a7c15ULL) >> 32) & mask;
-}
-
-}  // namespace
-
 void TermIndex::clear() {
   slots.clear();
   count = 0;
@@ -96,23 +84,11 @@ void TermIndex::reserve(size_t n) {
   if (capacity > slots.size()) grow(capacity);
 }
 
-size_t TermIndex::probe(uint32_t term) const {
-  size_t at = slot_of(term, static_cast<uint32_t>(mask));
-  while (slots[at].term != free_slot && slots[at].term != term) at = (at + 1) & mask;
-  return at;
-}
-
-uint32_t TermIndex::find(uint32_t term) const {
-  if (slots.empty() || term == free_slot) return absent;
-  const Slot &slot = slots[probe(term)];
-  return slot.term == free_slot ? absent : slot.value;
-}
-
 bool TermIndex::insert(uint32_t term, uint32_t value) {
-  if (term == free_slot) return false;
+  if (term == absent) return false;
   if ((count + 1) * 4 > slots.size() * 3) grow(std::max<size_t>(16, 2 * slots.size()));
   size_t at = probe(term);
-  if (slots[at].term != free_slot) return false;
+  if (slots[at].term != absent) return false;
   slots[at] = Slot{term, value};
   ++count;
   return true;
@@ -126,28 +102,27 @@ void TermIndex::set(uint32_t term, uint32_t value) {
 
 void TermIndex::grow(size_t capacity) {
   mivo_assert(capacity <= (size_t{1} << 32));
-  std::vector<Slot> old(capacity, Slot{free_slot, 0});
+  std::vector<Slot> old(capacity, Slot{absent, 0});
   old.swap(slots);
   mask = capacity - 1;
   for (const Slot &slot : old)
-    if (slot.term != free_slot) slots[probe(slot.term)] = slot;
+    if (slot.term != absent) slots[probe(slot.term)] = slot;
 }
 
 // Backward-shift deletion: later members of the probe run move up into the
 // gap unless that would put them before their home slot, so that no lookup
 // stops early at a free slot.
 bool TermIndex::erase(uint32_t term) {
-  if (slots.empty() || term == free_slot) return false;
+  if (slots.empty() || term == absent) return false;
   size_t gap = probe(term);
-  if (slots[gap].term == free_slot) return false;
-  for (size_t next = (gap + 1) & mask; slots[next].term != free_slot; next = (next + 1) & mask) {
-    size_t home = slot_of(slots[next].term, static_cast<uint32_t>(mask));
-    if (((next - home) & mask) >= ((next - gap) & mask)) {
+  if (slots[gap].term == absent) return false;
+  for (size_t next = (gap + 1) & mask; slots[next].term != absent; next = (next + 1) & mask) {
+    if (((next - home(slots[next].term)) & mask) >= ((next - gap) & mask)) {
       slots[gap] = slots[next];
       gap = next;
     }
   }
-  slots[gap] = Slot{free_slot, 0};
+  slots[gap] = Slot{absent, 0};
   --count;
   return true;
 }
@@ -173,7 +148,7 @@ FeatureMap::const_iterator FeatureMap::find(uint32_t term) const {
 }
 
 FeatureInfo &FeatureMap::operator[](uint32_t term) {
-  mivo_assert(term != free_slot);
+  mivo_assert(term != TermIndex::absent);
   iterator it = find(term);
   if (it != end()) return it->second;
   insert(term, FeatureInfo());
@@ -227,15 +202,6 @@ void ClassProfile::set_init_winnow_weights(double positive, double negative) {
   init_negative_weight = negative;
 }
 
-double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative) {
-  if (algorithm == SBC) return std::log(info.weight);
-  return negative ? info.weight - info.negative_weight : info.weight;
-}
-
-bool uses_negative_weights(AlgorithmType algorithm) {
-  return algorithm == Winnow && param.win.get_negative_weights();
-}
-
 double ClassProfile::predict_score(const DocProfile &doc) const {
   AlgorithmType algorithm = param.gen.get_algorithm();
   bool negative = uses_negative_weights(algorithm);
@@ -251,35 +217,71 @@ double ClassProfile::predict_score(const DocProfile &doc) const {
   return score;
 }
 
-ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles)
+ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles,
+                           ClassProfile *father)
     : width(profiles.size()) {
   AlgorithmType algorithm = param.gen.get_algorithm();
   bool negative = uses_negative_weights(algorithm);
   sbc = algorithm == SBC;
-  size_t terms = 0;
+  size_t terms = father != nullptr ? father->features.size() : 0;
   for (const ClassProfile *profile : profiles) terms += profile->features.size();
   rows.reserve(terms);
   for (size_t i = 0; i < width; ++i) {
     for (const auto &entry : profiles[i]->features) {
-      uint32_t row = rows.find(entry.first);
-      if (row == TermIndex::absent) {
-        row = static_cast<uint32_t>(rows.size());
-        rows.insert(entry.first, row);
-        factor.resize(factor.size() + width, 0.0);
-        known.resize(known.size() + width, 0);
-      }
-      size_t cell = row * width + i;
+      size_t cell = size_t{enter_row(entry.first)} * width + i;
       factor[cell] = term_factor(entry.second, algorithm, negative);
       known[cell] = 1;
     }
   }
+  if (father == nullptr) return;
+  for (auto &entry : father->features) {
+    uint32_t row = enter_row(entry.first);
+    father_records.resize(rows.size(), nullptr);
+    father_records[row] = &entry.second;
+  }
+}
+
+uint32_t ScoringTable::enter_row(uint32_t term) {
+  uint32_t row = rows.find(term);
+  if (row != TermIndex::absent) return row;
+  mivo_assert(term != TermIndex::absent);
+  row = static_cast<uint32_t>(rows.size());
+  rows.insert(term, row);
+  factor.resize(factor.size() + width, 0.0);
+  known.resize(known.size() + width, 0);
+  return row;
+}
+
+void ScoringTable::find_rows(const DocProfile &doc, std::vector<uint32_t> &found) const {
+  found.clear();
+  for (const Feature &feature : doc.get_features()) found.push_back(rows.find(feature.term));
 }
 
 void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+  std::vector<uint32_t> found;
+  find_rows(doc, found);
+  score_rows(doc, found, scores);
+}
+
+void ScoringTable::predict_scores(const ClassData &father, DocProfile &doc,
+                                  std::vector<double> &scores) const {
+  std::vector<uint32_t> found;
+  find_rows(doc, found);
+  std::vector<FeatureInfo *> infos;
+  infos.reserve(found.size());
+  for (uint32_t row : found)
+    infos.push_back(row < father_records.size() ? father_records[row] : nullptr);
+  doc.set_document_strengths(father, infos);
+  score_rows(doc, found, scores);
+}
+
+void ScoringTable::score_rows(const DocProfile &doc, const std::vector<uint32_t> &found,
+                              std::vector<double> &scores) const {
   double unknown = std::log(sbc_unknown_term_weight);
   scores.assign(width, 0.0);
-  for (const Feature &feature : doc.get_features()) {
-    uint32_t row = rows.find(feature.term);
+  const std::vector<Feature> &features = doc.get_features();
+  for (size_t k = 0; k < features.size(); ++k) {
+    uint32_t row = found[k];
     if (row == TermIndex::absent && !sbc) continue;
     const double *factors = row == TermIndex::absent ? nullptr : &factor[size_t{row} * width];
     const uint8_t *knowns = row == TermIndex::absent ? nullptr : &known[size_t{row} * width];
@@ -288,7 +290,7 @@ void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &sc
       if (sbc)
         scores[i] += is_known ? factors[i] : unknown;
       else if (is_known)
-        scores[i] += factors[i] * feature.strength;
+        scores[i] += factors[i] * features[k].strength;
     }
   }
 }

@@ -4,6 +4,7 @@
 #ifndef MIVO_MODEL_CLASSPROF_H
 #define MIVO_MODEL_CLASSPROF_H
 
+#include <cmath>
 #include <cstdint>
 #include <istream>
 #include <ostream>
@@ -13,6 +14,7 @@
 #include "driver/param.h"
 
 class DocProfile;
+struct ClassData;
 
 // One term of a class profile; every field starts at zero.
 struct FeatureInfo {
@@ -39,7 +41,11 @@ class TermIndex {
   // Room for n terms without growing.
   void reserve(size_t n);
   // The term's value, or absent.
-  uint32_t find(uint32_t term) const;
+  uint32_t find(uint32_t term) const {
+    if (slots.empty() || term == absent) return absent;
+    const Slot &slot = slots[probe(term)];
+    return slot.term == absent ? absent : slot.value;
+  }
   // Enters the term unless it is present or reserved; true when entered.
   bool insert(uint32_t term, uint32_t value);
   // Changes the value of a present term.
@@ -52,8 +58,16 @@ class TermIndex {
     uint32_t term;
     uint32_t value;
   };
+  // Fibonacci hashing spreads neighbouring ids over the table.
+  size_t home(uint32_t term) const {
+    return static_cast<size_t>((term * 0x9e3779b97f4a7c15ULL) >> 32) & mask;
+  }
   // The slot holding the term, or the free slot where it would go.
-  size_t probe(uint32_t term) const;
+  size_t probe(uint32_t term) const {
+    size_t at = home(term);
+    while (slots[at].term != absent && slots[at].term != term) at = (at + 1) & mask;
+    return at;
+  }
   void grow(size_t capacity);
 
   std::vector<Slot> slots;  // a power of two, at most three quarters full
@@ -161,25 +175,45 @@ class ClassProfile {
 // profiles whose weights no longer change.
 class ScoringTable {
  public:
-  // Takes the profiles' weights under the training algorithm in force.
-  explicit ScoringTable(const std::vector<const ClassProfile *> &profiles);
+  // Takes the profiles' weights under the training algorithm in force, and
+  // the records of the father's profile when one is given.
+  explicit ScoringTable(const std::vector<const ClassProfile *> &profiles,
+                        ClassProfile *father = nullptr);
   // scores[i] becomes the score of the document for profiles[i].
   void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
+  // Sets the document's strengths relative to father, the class whose
+  // profile the table was given, as DocProfile::set_class_document_strengths
+  // does, then scores it: one probe per term serves both.
+  void predict_scores(const ClassData &father, DocProfile &doc,
+                      std::vector<double> &scores) const;
 
  private:
+  // The term's row, entered with no profile knowing it if absent.
+  uint32_t enter_row(uint32_t term);
+  // The rows of the document's terms (TermIndex::absent where none).
+  void find_rows(const DocProfile &doc, std::vector<uint32_t> &found) const;
+  void score_rows(const DocProfile &doc, const std::vector<uint32_t> &found,
+                  std::vector<double> &scores) const;
+
   size_t width;  // the number of profiles
   TermIndex rows;  // term -> row of factor and known, one entry a profile
   std::vector<double> factor;
   std::vector<uint8_t> known;
+  std::vector<FeatureInfo *> father_records;  // by row, when a father was given
   bool sbc;
 };
 
 // What a known term adds to a score, before the document's strength for
 // Winnow and Rocchio: every way of scoring uses this one expression, so that
 // all give the same bits.
-double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative);
+inline double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative) {
+  if (algorithm == SBC) return std::log(info.weight);
+  return negative ? info.weight - info.negative_weight : info.weight;
+}
 // Whether Winnow's negative weights count under the algorithm.
-bool uses_negative_weights(AlgorithmType algorithm);
+inline bool uses_negative_weights(AlgorithmType algorithm) {
+  return algorithm == Winnow && param.win.get_negative_weights();
+}
 
 // The weight SBC gives a term that a class does not know.
 const double sbc_unknown_term_weight = 0.01;

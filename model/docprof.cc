@@ -93,15 +93,21 @@ bool DocProfile::read(const char *contents, size_t len) {
 
 void DocProfile::set_class_document_strengths(uint32_t class_id) {
   ClassData &data = class_table.get_data(class_id);
+  std::vector<FeatureInfo *> infos;
+  infos.reserve(features.size());
+  for (const Feature &feature : features) infos.push_back(data.profile.get_feature(feature.term));
+  set_document_strengths(data, infos);
+}
+
+void DocProfile::set_document_strengths(const ClassData &data,
+                                        const std::vector<FeatureInfo *> &infos) {
+  mivo_assert(infos.size() == features.size());
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   double total = 0.0;
-  // One lookup per term serves both passes.
-  std::vector<FeatureInfo *> infos;
-  infos.reserve(features.size());
-  for (Feature &feature : features) {
-    infos.push_back(data.profile.get_feature(feature.term));
-    uint32_t doc_freq = infos.back() ? infos.back()->doc_freq : 0;
+  for (size_t i = 0; i < features.size(); ++i) {
+    Feature &feature = features[i];
+    uint32_t doc_freq = infos[i] ? infos[i]->doc_freq : 0;
     feature.strength = raw_strength(feature.freq, mode) *
                        inverse_doc_freq(data.num_docs, doc_freq);
     total += normalize == normalize_vector ? feature.strength * feature.strength

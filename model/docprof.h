@@ -10,6 +10,7 @@
 #include <vector>
 
 struct ClassData;
+struct FeatureInfo;
 
 struct Feature {
   Feature(uint32_t term_id, uint32_t frequency)
@@ -40,6 +41,9 @@ class DocProfile {
   // Sets every feature's strength relative to the class (by the strength and
   // normalisation modes in force) and adds it into the class's profile.
   void set_class_document_strengths(uint32_t class_id);
+  // The same, infos[i] being the class profile's record of feature i (null
+  // when the profile lacks the term), as the caller found it.
+  void set_document_strengths(const ClassData &data, const std::vector<FeatureInfo *> &infos);
   // Adds this document, as a training document of data, to the class's term
   // counts, per-mille statistics and sum_freq.
   void get_statistics(ClassData &data) const;

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include <cstring>
+#include <map>
 #include <random>
 #include <sstream>
 
 #include "driver/param.h"
+#include "model/classtab.h"
 #include "model/docprof.h"
 
 namespace {
@@ -143,6 +143,43 @@ TEST(ScoringTable, ScoresAsEachProfileDoes) {
             << algorithm << " " << negative << " " << i;
       }
     }
+  param = Param();
+}
+
+// Given the father's profile, the table sets a document's strengths as the
+// father does (ltc with vector normalisation, some terms unknown to it) and
+// adds them to the same records, then scores as the sons' profiles do.
+TEST(ScoringTable, SetsStrengthsAsTheFatherDoes) {
+  param.gen.set_strength_mode(ltc_strength);
+  param.gen.set_normalize(normalize_vector);
+  ClassData &father = class_table.get_data(class_table.enter_class("root", 0));
+  father.num_docs = 50;
+  ClassProfile son;
+  for (uint32_t term = 0; term < 60; ++term) {
+    father.profile.features[term].doc_freq = 1 + term % 40;
+    if (term % 3 == 0) son.features[term].weight = 0.5 + term;
+  }
+  DocProfile hashed, tabled;
+  for (uint32_t term = 0; term < 90; term += 7) {
+    hashed.enter_term(term, 1 + term % 4);
+    tabled.enter_term(term, 1 + term % 4);
+  }
+  hashed.set_class_document_strengths(0);
+  double expected = son.predict_score(hashed);
+  std::map<uint32_t, double> added;
+  for (auto &entry : father.profile.features) {
+    added[entry.first] = entry.second.strength;
+    entry.second.strength = 0.0;
+  }
+  ScoringTable table({&son}, &father.profile);
+  std::vector<double> scores;
+  table.predict_scores(father, tabled, scores);
+  EXPECT_EQ(0, memcmp(&expected, &scores[0], sizeof expected));
+  for (size_t i = 0; i < hashed.get_features().size(); ++i)
+    EXPECT_EQ(hashed.get_features()[i].strength, tabled.get_features()[i].strength) << i;
+  for (const auto &entry : father.profile.features)
+    EXPECT_EQ(added[entry.first], entry.second.strength) << entry.first;
+  class_table.clear();
   param = Param();
 }
 

@@ -116,6 +116,9 @@ void Analyser::start_analyser_process() {
 }
 
 void Analyser::stop_analyser_process() {
+  requested.clear();
+  unread.clear();
+  next_hint.clear();
   if (to_child >= 0) close(to_child);
   if (from_child >= 0) close(from_child);
   to_child = -1;
@@ -123,17 +126,43 @@ void Analyser::stop_analyser_process() {
   child_pid = 0;
 }
 
+bool Analyser::find_document(const std::string &name, std::string &path) const {
+  path = PathName(documents_directory, name, ".txt").get();
+  return file_exists(path) && !is_directory(path);
+}
+
 std::string Analyser::process(const std::string &name) {
-  std::string path = PathName(documents_directory, name, ".txt").get();
+  std::string path;
   // The analyser answers a document it cannot read with nothing, and that
   // empty profile would be stored for good: a directory is refused here.
-  if (!file_exists(path) || is_directory(path)) {
+  if (!find_document(name, path)) {
     error("Cannot open file \"%s\" for analysing stage", path.c_str());
     myabort();
   }
   if (command.empty()) return read_file(path, name);
-  send_request(path, name);
+  // Answers asked for ahead but not wanted now keep their order: they are
+  // read and dropped before this one.
+  while (!requested.empty() && requested.front() != name) {
+    read_answer(requested.front());
+    requested.pop_front();
+  }
+  if (requested.empty()) {
+    send_request(path, name);
+    requested.push_back(name);
+  }
+  send_hinted_request(name);
+  requested.pop_front();
   return read_answer(name);
+}
+
+void Analyser::send_hinted_request(const std::string &name) {
+  std::string hint;
+  hint.swap(next_hint);
+  std::string path;
+  if (hint.empty() || hint == name || requested.size() > 1) return;
+  if (!find_document(hint, path) || has_control_character(path)) return;
+  if (!write_all(to_child, path + "\n")) return;
+  requested.push_back(hint);
 }
 
 void Analyser::send_request(const std::string &path, const std::string &name) {
@@ -153,9 +182,18 @@ void Analyser::send_request(const std::string &path, const std::string &name) {
 
 std::string Analyser::read_answer(const std::string &name) {
   std::string answer;
-  char chunk[1024];
+  std::vector<char> chunk(65536);
   for (;;) {
-    ssize_t got = read_some(from_child, chunk, sizeof chunk - 1);
+    // The answer may hold NUL bytes: search only the bytes read.
+    std::string::size_type end = unread.find('\1');
+    if (end != std::string::npos) {
+      answer.append(unread, 0, end);
+      unread.erase(0, end + 1);
+      return answer;
+    }
+    answer += unread;
+    unread.clear();
+    ssize_t got = read_some(from_child, chunk.data(), chunk.size());
     if (got == 0) {
       error("analyser `%s' ended before answering document `%s'",
             command.c_str(), name.c_str());
@@ -167,12 +205,7 @@ std::string Analyser::read_answer(const std::string &name) {
             command.c_str(), name.c_str(), strerror(errno));
       myabort();
     }
-    // The answer may hold NUL bytes: search only the bytes read.
-    size_t length = static_cast<size_t>(got);
-    const void *end = memchr(chunk, 1, length);
-    if (end != nullptr) length = static_cast<const char *>(end) - chunk;
-    answer.append(chunk, length);
-    if (end != nullptr) return answer;
+    unread.assign(chunk.data(), static_cast<size_t>(got));
   }
 }
 

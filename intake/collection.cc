@@ -10,8 +10,10 @@
 #include "driver/eventlog.h"
 #include "driver/param.h"
 #include "driver/utils.h"
+#include "intake/analyser.h"
 #include "intake/profiling.h"
 #include "model/classtab.h"
+#include "store/database.h"
 
 const char *files_directory = nullptr;
 
@@ -85,26 +87,50 @@ void enter_document(const std::string &document, const std::string &class_name,
   }
 }
 
+// The document of a line "name[.txt] class..." and the rest after the blank;
+// false when the line has no blank.
+bool split_document(const std::string &line, std::string &document, std::string &field) {
+  unsigned size = static_cast<unsigned>(line.size() + 1);
+  std::vector<char> first(size), rest(size), name(size);
+  if (!split_string(line.c_str(), ' ', first.data(), rest.data(), size)) return false;
+  strip_extension(name.data(), first.data(), document_extension, size);
+  document = name.data();
+  field = rest.data();
+  return true;
+}
+
 // "name[.txt] class..." with blanks (not tabs) between the fields.
 void collect_line(const std::string &line, const std::string &list,
                   bool training) {
   unsigned size = static_cast<unsigned>(line.size() + 1);
-  std::vector<char> first(size), rest(size), document(size);
-  if (!split_string(line.c_str(), ' ', first.data(), rest.data(), size))
-    format_error(list);
-  strip_extension(document.data(), first.data(), document_extension, size);
-  std::string field = rest.data();
+  std::vector<char> first(size), rest(size);
+  std::string document, field;
+  if (!split_document(line, document, field)) format_error(list);
   if (!param.gen.multiclass()) {
     if (split_string(field.c_str(), ' ', first.data(), rest.data(), size))
       format_error(list);
     // The whole field is the class, blanks that end it included.
-    enter_document(document.data(), field, training);
+    enter_document(document, field, training);
     return;
   }
   for (bool more = true; more; field = rest.data()) {
     more = split_string(field.c_str(), ' ', first.data(), rest.data(), size);
-    enter_document(document.data(), first.data(), training);
+    enter_document(document, first.data(), training);
   }
+}
+
+// Lines of any length; lists written on other systems end lines in "\r\n".
+bool read_list_line(std::istream &is, std::string &line) {
+  if (!std::getline(is, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+// Tells the analyser of the document of a line still to come.
+void expect_document(const std::string &line) {
+  std::string document, field;
+  if (split_document(line, document, field) && !database.have_document_profile(document))
+    analyser.expect_next(document);
 }
 
 void collect_list(const std::string &examples, const char *list_name,
@@ -114,10 +140,12 @@ void collect_list(const std::string &examples, const char *list_name,
   std::string list = PathName(examples, list_name).get();
   std::ifstream is(list);
   if (!is) return;
-  std::string line;
-  // Lines of any length; lists written on other systems end lines in "\r\n".
-  while (std::getline(is, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  // One line is read ahead, so that the analyser can work on its document
+  // while this one is parsed and stored.
+  std::string line, next;
+  for (bool more = read_list_line(is, line); more; line.swap(next)) {
+    more = read_list_line(is, next);
+    if (more) expect_document(next);
     collect_line(line, list, training);
   }
   if (is.bad()) stop(list, read_failure);

@@ -64,6 +64,27 @@ TEST_F(AnalyserTest, AnswersAreJoinedOverChunksUpToTheTerminatingByte) {
   }
 }
 
+// A document asked for ahead is answered in its turn; an answer asked for
+// but not wanted is dropped, and a hint that cannot be sent waits for its own
+// turn to fail.
+TEST_F(AnalyserTest, DocumentsAskedForAheadKeepTheirAnswers) {
+  for (const char *name : {"a", "b", "c"}) make_document(name, std::string("text of ") + name);
+  analyser.initialise(stand_in("echo"));
+  analyser.expect_next("b");
+  EXPECT_EQ("text of a", analyser.process("a"));
+  analyser.expect_next("c");
+  EXPECT_EQ("text of b", analyser.process("b"));
+  EXPECT_EQ("text of c", analyser.process("c"));
+  analyser.expect_next("b");
+  EXPECT_EQ("text of a", analyser.process("a"));
+  EXPECT_EQ("text of c", analyser.process("c"));  // b's answer dropped
+  analyser.expect_next("a");
+  EXPECT_EQ("text of a", analyser.process("a"));
+  analyser.expect_next("missing");
+  EXPECT_EQ("text of b", analyser.process("b"));
+  EXPECT_RUN_ENDS(analyser.process("missing"), "Cannot open file \"docs/missing.txt\"");
+}
+
 TEST_F(AnalyserTest, FailingAnalysersEndTheRunNamingThemAndTheDocument) {
   make_document("first", "[ a ]");
   make_document("line\nbreak", "[ a ]");

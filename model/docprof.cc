@@ -141,10 +141,14 @@ void DocProfile::get_statistics(ClassData &data) const {
 
 void DocProfile::remove_terms(const std::set<unsigned long> &selected) {
   if (selected.empty()) return;
+  keep_terms([&selected](uint32_t term) { return selected.count(term) != 0; });
+}
+
+void DocProfile::keep_terms(const std::function<bool(uint32_t)> &is_selected) {
   std::vector<Feature> kept;
   uint64_t kept_sum = 0;
   for (const Feature &feature : features) {
-    if (selected.count(feature.term) == 0) continue;
+    if (!is_selected(feature.term)) continue;
     kept.push_back(feature);
     kept_sum += feature.freq;
   }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -50,6 +51,8 @@ class DocProfile {
   // Keeps only the features whose term is selected; an empty selection means
   // that none was made and keeps them all.
   void remove_terms(const std::set<unsigned long> &selected);
+  // Keeps only the features whose term passes is_selected, in their order.
+  void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 
  private:
   std::vector<Feature> features;

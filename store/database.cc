@@ -129,6 +129,7 @@ void DataBase::release() {
 void DataBase::initialise(const std::string &dir) {
   mivo_assert(profile_store == nullptr);
   directory = dir;
+  selection = Selection();
   if (!is_directory(io_directory())) {
     log_formatted(1, "creating data directory `%s'", directory.c_str());
     if (create_directory(io_directory(), 0770) != 0)
@@ -353,10 +354,28 @@ DocProfile *DataBase::get_document_profile(const std::string &name) {
   if (cached != docprof_table.end()) return cached->second.get();
   std::unique_ptr<DocProfile> profile(new DocProfile);
   fetch_profile(name, *profile);
-  profile->remove_terms(selected_terms);
+  prune_to_selection(*profile);
   DocProfile *result = profile.get();
   docprof_table.emplace(name, std::move(profile));
   return result;
+}
+
+// A flag per term id answers at once what a lookup in the ordered set of
+// selected terms answers in some twenty steps, for every term of every
+// document loaded. The flags are rebuilt whenever the set has changed, which
+// its size, first and last terms tell: terms are only ever added to it.
+void DataBase::prune_to_selection(DocProfile &profile) {
+  if (selected_terms.empty()) return;
+  if (selection.size != selected_terms.size() || selection.first != *selected_terms.begin() ||
+      selection.last != *selected_terms.rbegin()) {
+    selection.size = selected_terms.size();
+    selection.first = *selected_terms.begin();
+    selection.last = *selected_terms.rbegin();
+    selection.flags.assign(selection.last + 1, false);
+    for (unsigned long term : selected_terms) selection.flags[term] = true;
+  }
+  const std::vector<bool> &flags = selection.flags;
+  profile.keep_terms([&flags](uint32_t term) { return term < flags.size() && flags[term]; });
 }
 
 void DataBase::peek_document_profile(const std::string &name,

@@ -12,6 +12,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "model/docprof.h"
 #include "store/filestore.h"
@@ -97,6 +98,8 @@ class DataBase {
   void check_stored_profiles() const;
   std::string class_profile_path(const ClassData &data, const char *extension) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
+  // Prunes a profile being cached to selected_terms.
+  void prune_to_selection(DocProfile &profile);
 
   bool have_data;
   std::string directory;
@@ -109,6 +112,13 @@ class DataBase {
   unsigned long durable_terms;
   bool vocabulary_behind;
   bool saving_vocabulary;
+  // selected_terms as a flag per term id, with what tells whether the set
+  // has changed since.
+  struct Selection {
+    size_t size = 0;
+    unsigned long first = 0, last = 0;
+    std::vector<bool> flags;
+  } selection;
 };
 
 extern DataBase database;

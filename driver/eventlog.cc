@@ -80,6 +80,9 @@ void log_results(unsigned int level, const char *text) {
 }
 
 void log_formatted(unsigned int level, const char *format, ...) {
+  // Training and profiling ask for a message per document: one that is not
+  // shown is not formatted.
+  if (!on_screen(level)) return;
   FORMAT_MESSAGE(buffer, format);
   log(level, buffer);
 }

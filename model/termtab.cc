@@ -1,12 +1,17 @@
 #include "model/termtab.h"
 
 #include <algorithm>
+#include <cinttypes>
 #include <cstdio>
-#include <numeric>
 
 #include "driver/eventlog.h"
 
 namespace {
+
+const uint32_t NoTerm = static_cast<uint32_t>(EmptyTerm);
+const uint32_t NoAtom = static_cast<uint32_t>(EmptyAtom);
+// Small enough for the many short-lived tables of a run.
+const size_t MinSlots = 64;
 
 // Parses exactly four unsigned 32-bit decimals separated by single blanks.
 bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
@@ -27,50 +32,142 @@ bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
 
 std::string term_line(const TermTable::Term &term) {
   char line[64];
-  snprintf(line, sizeof line, "%lu %lu %lu %lu", term.head, term.mod, term.id,
-           term.next);
+  snprintf(line, sizeof line, "%" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32,
+           term.head, term.mod, term.id, term.next);
   return line;
+}
+
+// Spreads both atoms over all bits: the ids are small and dense, and the
+// slot is taken from the low bits.
+inline uint64_t pair_hash(uint32_t head, uint32_t mod) {
+  uint64_t key = (uint64_t{head} << 32) | mod;
+  key ^= key >> 33;
+  key *= 0xff51afd7ed558ccdULL;
+  key ^= key >> 33;
+  key *= 0xc4ceb9fe1a85ec53ULL;
+  key ^= key >> 33;
+  return key;
 }
 
 }  // namespace
 
-unsigned long TermTable::create_term(unsigned long head, unsigned long mod,
-                                     unsigned long next) {
-  mivo_assert(term_vec.size() == next_id && next_id != EmptyTerm);
-  term_vec.push_back(Term{head, mod, next_id, next});
-  ++next_id;
-  mivo_assert(term_vec.size() == next_id);
-  return next_id - 1;
+TermTable::TermTable() : slots(MinSlots, NoTerm) {}
+
+uint32_t TermTable::lookup(uint32_t head, uint32_t mod) const {
+  size_t mask = slots.size() - 1;
+  for (size_t slot = pair_hash(head, mod) & mask;; slot = (slot + 1) & mask) {
+    uint32_t id = slots[slot];
+    if (id == NoTerm) return NoTerm;
+    const Term &term = term_vec[id];
+    if (term.head == head && term.mod == mod) return id;
+  }
 }
 
-const TermTable::Chain *TermTable::chain_of(unsigned long head) const {
-  if (head >= chains.size() || chains[head].empty()) return nullptr;
-  return &chains[head];
+// The term must not be in the hash yet.
+void TermTable::index_term(uint32_t id) {
+  size_t mask = slots.size() - 1;
+  const Term &term = term_vec[id];
+  size_t slot = pair_hash(term.head, term.mod) & mask;
+  while (slots[slot] != NoTerm) slot = (slot + 1) & mask;
+  slots[slot] = id;
+}
+
+// Sizes the hash for this many terms and enters those of term_vec.
+void TermTable::rebuild_index(size_t terms) {
+  size_t size = MinSlots;
+  while (size / 4 * 3 < terms) size *= 2;
+  slots.assign(size, NoTerm);
+  for (size_t id = 0; id < term_vec.size(); ++id)
+    index_term(static_cast<uint32_t>(id));
+}
+
+bool TermTable::previous_mod(const Chain &chain, uint32_t mod,
+                             uint32_t &previous) {
+  const std::vector<uint32_t> &mods = chain.mods;
+  if (!chain.dense) {
+    auto place = std::lower_bound(mods.begin(), mods.end(), mod);
+    if (place == mods.begin()) return false;
+    previous = *(place - 1);
+    return true;
+  }
+  // The bits below mod in its word, then whole words downwards.
+  size_t word = mod / 32;
+  uint32_t bits;
+  if (word < mods.size()) {
+    bits = mods[word] & ((uint32_t{1} << (mod % 32)) - 1);
+  } else {
+    word = mods.size() - 1;
+    bits = mods[word];
+  }
+  while (bits == 0) {
+    if (word == 0) return false;
+    bits = mods[--word];
+  }
+  previous = static_cast<uint32_t>(word * 32 + 31) -
+             static_cast<uint32_t>(__builtin_clz(bits));
+  return true;
+}
+
+void TermTable::add_mod(Chain &chain, uint32_t mod) {
+  std::vector<uint32_t> &mods = chain.mods;
+  if (chain.dense) {
+    if (mod / 32 >= mods.size()) mods.resize(mod / 32 + 1, 0);
+    mods[mod / 32] |= uint32_t{1} << (mod % 32);
+    return;
+  }
+  mods.insert(std::lower_bound(mods.begin(), mods.end(), mod), mod);
+  maybe_make_dense(chain);
+}
+
+// Sorted, every insert moves the tail of the array; the bitmap takes a
+// constant time and, once there is a modifier for every 32 ids below the
+// greatest, no more memory.
+void TermTable::maybe_make_dense(Chain &chain) {
+  std::vector<uint32_t> &mods = chain.mods;
+  if (chain.dense || mods.empty() || mods.back() / 32 + 1 > mods.size()) return;
+  std::vector<uint32_t> bits(mods.back() / 32 + 1, 0);
+  for (uint32_t mod : mods) bits[mod / 32] |= uint32_t{1} << (mod % 32);
+  mods.swap(bits);
+  chain.dense = true;
+}
+
+uint32_t TermTable::create_term(uint32_t head, uint32_t mod, uint32_t next) {
+  size_t id = term_vec.size();
+  mivo_assert(id < NoTerm);
+  if (id + 1 > slots.size() / 4 * 3) rebuild_index(id + 1);
+  term_vec.push_back(Term{head, mod, static_cast<uint32_t>(id), next});
+  index_term(static_cast<uint32_t>(id));
+  return static_cast<uint32_t>(id);
 }
 
 unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
-  mivo_assert(head != EmptyAtom);
+  mivo_assert(head < EmptyAtom && mod <= EmptyAtom);
+  uint32_t head32 = static_cast<uint32_t>(head), mod32 = static_cast<uint32_t>(mod);
+  uint32_t id = lookup(head32, mod32);
+  if (id != NoTerm) return id;
   if (head >= chains.size()) chains.resize(head + 1);
   Chain &chain = chains[head];
-  auto place = std::lower_bound(chain.begin(), chain.end(), mod, by_mod);
-  if (place != chain.end() && place->mod == mod) return place->id;
-  // The linked chain, which terms.dat records, gets the new term at the same
-  // place: before the next greater modifier, behind the next smaller one.
-  unsigned long next = place == chain.end() ? EmptyTerm : place->id;
-  unsigned long id = create_term(head, mod, next);
-  if (place != chain.begin()) term_vec[(place - 1)->id].next = id;
-  chain.insert(place, Link{static_cast<uint32_t>(mod), static_cast<uint32_t>(id)});
+  // The linked chain, which terms.dat records, gets the new term at its
+  // place: behind the term of the next smaller modifier, before that term's
+  // successor.
+  uint32_t before_mod;
+  uint32_t before =
+      previous_mod(chain, mod32, before_mod) ? lookup(head32, before_mod) : NoTerm;
+  id = create_term(head32, mod32, before == NoTerm ? chain.first : term_vec[before].next);
+  if (before == NoTerm)
+    chain.first = id;
+  else
+    term_vec[before].next = id;
+  if (mod32 != NoAtom) add_mod(chain, mod32);
   return id;
 }
 
 bool TermTable::find(unsigned long head, unsigned long mod,
                      unsigned long &id) const {
-  mivo_assert(head != EmptyAtom);
-  const Chain *chain = chain_of(head);
-  if (chain == nullptr) return false;
-  auto place = std::lower_bound(chain->begin(), chain->end(), mod, by_mod);
-  if (place == chain->end() || place->mod != mod) return false;
-  id = place->id;
+  mivo_assert(head < EmptyAtom && mod <= EmptyAtom);
+  uint32_t found = lookup(static_cast<uint32_t>(head), static_cast<uint32_t>(mod));
+  if (found == NoTerm) return false;
+  id = found;
   return true;
 }
 
@@ -93,14 +190,18 @@ void TermTable::read() {
   mivo_assert(chains.empty() && term_vec.empty());
   file.read_lines([this](const std::string &line) {
     unsigned long fields[4];
-    if (!parse_term_line(line, fields) || fields[2] != next_id) return false;
+    if (!parse_term_line(line, fields) || fields[2] != term_vec.size())
+      return false;
     if (!is_known_atom(fields[0], false) || !is_known_atom(fields[1], true)) {
       // Most likely atoms.dat lost lines: name it beside terms.dat.
-      error("term %lu names an atom beyond the %lu of `%s'", next_id,
+      error("term %lu names an atom beyond the %lu of `%s'", fields[2],
             atom_table.size(), atom_table.get_file_name().c_str());
       return false;
     }
-    create_term(fields[0], fields[1], EmptyTerm);
+    mivo_assert(fields[2] < NoTerm);
+    term_vec.push_back(Term{static_cast<uint32_t>(fields[0]),
+                            static_cast<uint32_t>(fields[1]),
+                            static_cast<uint32_t>(fields[2]), NoTerm});
     return true;
   });
   if (!relink_chains()) file.format_error();
@@ -110,37 +211,53 @@ void TermTable::read() {
 // whose link changed. Each head's chain is rebuilt in ascending modifier order
 // from the head and mod fields; false when a pair occurs twice.
 bool TermTable::relink_chains() {
-  std::vector<unsigned long> order(term_vec.size());
-  std::iota(order.begin(), order.end(), 0UL);
-  std::sort(order.begin(), order.end(), [this](unsigned long a, unsigned long b) {
-    const Term &x = term_vec[a], &y = term_vec[b];
-    return x.head != y.head ? x.head < y.head : x.mod < y.mod;
-  });
-  const Term *previous = nullptr;
-  for (unsigned long id : order) {
-    Term &term = term_vec[id];
-    if (previous != nullptr && previous->head == term.head) {
-      if (previous->mod == term.mod) return false;
-      term_vec[previous->id].next = id;
-    }
-    if (term.head >= chains.size()) chains.resize(term.head + 1);
-    chains[term.head].push_back(
-        Link{static_cast<uint32_t>(term.mod), static_cast<uint32_t>(id)});
-    term.next = EmptyTerm;
-    previous = &term;
+  // The terms bucketed by head, as (mod, id) so that sorting a bucket puts
+  // it in chain order.
+  size_t heads = 0;
+  for (const Term &term : term_vec) heads = std::max<size_t>(heads, term.head + 1UL);
+  std::vector<size_t> start(heads + 1, 0);
+  for (const Term &term : term_vec) ++start[term.head + 1UL];
+  for (size_t head = 0; head < heads; ++head) start[head + 1] += start[head];
+  std::vector<uint64_t> order(term_vec.size());
+  {
+    std::vector<size_t> fill(start.begin(), start.end() - 1);
+    for (const Term &term : term_vec)
+      order[fill[term.head]++] = (uint64_t{term.mod} << 32) | term.id;
   }
+  chains.resize(heads);
+  for (size_t head = 0; head < heads; ++head) {
+    auto begin = order.begin() + static_cast<std::ptrdiff_t>(start[head]);
+    auto end = order.begin() + static_cast<std::ptrdiff_t>(start[head + 1]);
+    std::sort(begin, end);
+    Chain &chain = chains[head];
+    chain.mods.reserve(static_cast<size_t>(end - begin));
+    const Term *previous = nullptr;
+    for (auto entry = begin; entry != end; ++entry) {
+      Term &term = term_vec[static_cast<uint32_t>(*entry)];
+      if (previous == nullptr) {
+        chain.first = term.id;
+      } else {
+        if (previous->mod == term.mod) return false;
+        term_vec[previous->id].next = term.id;
+      }
+      term.next = NoTerm;
+      if (term.mod != NoAtom) chain.mods.push_back(term.mod);
+      previous = &term;
+    }
+    maybe_make_dense(chain);
+  }
+  rebuild_index(term_vec.size());
   return true;
 }
 
 void TermTable::write() {
-  mivo_assert(next_id == term_vec.size());
-  file.append_lines(next_id, "terms",
+  file.append_lines(term_vec.size(), "terms",
                     [this](unsigned long id) { return term_line(term_vec[id]); });
 }
 
 void TermTable::print(std::ostream &os) const {
   for (const Chain &chain : chains)
-    if (!chain.empty()) print(os, term_vec[chain.front().id]);
+    if (chain.first != NoTerm) print(os, term_vec[chain.first]);
 }
 
 void TermTable::print(std::ostream &os, const Term &term) const {

@@ -51,25 +51,29 @@ inline uint64_t pair_hash(uint32_t head, uint32_t mod) {
 
 }  // namespace
 
-TermTable::TermTable() : slots(MinSlots, NoTerm) {}
+TermTable::TermTable() { rebuild_index(0); }
 
 uint32_t TermTable::lookup(uint32_t head, uint32_t mod) const {
+  uint64_t hash = pair_hash(head, mod);
+  uint32_t check = static_cast<uint32_t>(hash >> 32) & ~id_mask;
   size_t mask = slots.size() - 1;
-  for (size_t slot = pair_hash(head, mod) & mask;; slot = (slot + 1) & mask) {
-    uint32_t id = slots[slot];
-    if (id == NoTerm) return NoTerm;
-    const Term &term = term_vec[id];
-    if (term.head == head && term.mod == mod) return id;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    uint32_t entry = slots[slot];
+    if (entry == NoTerm) return NoTerm;
+    if ((entry & ~id_mask) != check) continue;
+    const Term &term = term_vec[entry & id_mask];
+    if (term.head == head && term.mod == mod) return entry & id_mask;
   }
 }
 
 // The term must not be in the hash yet.
 void TermTable::index_term(uint32_t id) {
-  size_t mask = slots.size() - 1;
   const Term &term = term_vec[id];
-  size_t slot = pair_hash(term.head, term.mod) & mask;
+  uint64_t hash = pair_hash(term.head, term.mod);
+  size_t mask = slots.size() - 1;
+  size_t slot = hash & mask;
   while (slots[slot] != NoTerm) slot = (slot + 1) & mask;
-  slots[slot] = id;
+  slots[slot] = (static_cast<uint32_t>(hash >> 32) & ~id_mask) | id;
 }
 
 // Sizes the hash for this many terms and enters those of term_vec.
@@ -77,6 +81,7 @@ void TermTable::rebuild_index(size_t terms) {
   size_t size = MinSlots;
   while (size / 4 * 3 < terms) size *= 2;
   slots.assign(size, NoTerm);
+  id_mask = static_cast<uint32_t>(std::min<uint64_t>(size - 1, NoTerm));
   for (size_t id = 0; id < term_vec.size(); ++id)
     index_term(static_cast<uint32_t>(id));
 }
@@ -110,10 +115,22 @@ bool TermTable::previous_mod(const Chain &chain, uint32_t mod,
 
 void TermTable::add_mod(Chain &chain, uint32_t mod) {
   std::vector<uint32_t> &mods = chain.mods;
+  ++chain.count;
   if (chain.dense) {
-    if (mod / 32 >= mods.size()) mods.resize(mod / 32 + 1, 0);
-    mods[mod / 32] |= uint32_t{1} << (mod % 32);
-    return;
+    size_t words = mod / 32 + 1;
+    if (words <= mods.size()) {
+      mods[mod / 32] |= uint32_t{1} << (mod % 32);
+      return;
+    }
+    // New atoms have the greatest ids, so a bitmap grows by a word at a time:
+    // room for an eighth more saves most moves without much waste.
+    if (words <= 2 * size_t{chain.count}) {
+      if (words > mods.capacity()) mods.reserve(words + words / 8);
+      mods.resize(words, 0);
+      mods[mod / 32] |= uint32_t{1} << (mod % 32);
+      return;
+    }
+    make_sorted(chain);
   }
   mods.insert(std::lower_bound(mods.begin(), mods.end(), mod), mod);
   maybe_make_dense(chain);
@@ -121,7 +138,8 @@ void TermTable::add_mod(Chain &chain, uint32_t mod) {
 
 // Sorted, every insert moves the tail of the array; the bitmap takes a
 // constant time and, once there is a modifier for every 32 ids below the
-// greatest, no more memory.
+// greatest, no more memory. It turns back into the array when it would be
+// twice the array's size, so that a head does not flip between the two.
 void TermTable::maybe_make_dense(Chain &chain) {
   std::vector<uint32_t> &mods = chain.mods;
   if (chain.dense || mods.empty() || mods.back() / 32 + 1 > mods.size()) return;
@@ -129,6 +147,17 @@ void TermTable::maybe_make_dense(Chain &chain) {
   for (uint32_t mod : mods) bits[mod / 32] |= uint32_t{1} << (mod % 32);
   mods.swap(bits);
   chain.dense = true;
+}
+
+void TermTable::make_sorted(Chain &chain) {
+  std::vector<uint32_t> sorted;
+  sorted.reserve(chain.count);
+  for (size_t word = 0; word < chain.mods.size(); ++word)
+    for (uint32_t bits = chain.mods[word]; bits != 0; bits &= bits - 1)
+      sorted.push_back(static_cast<uint32_t>(word * 32) +
+                       static_cast<uint32_t>(__builtin_ctz(bits)));
+  chain.mods.swap(sorted);
+  chain.dense = false;
 }
 
 uint32_t TermTable::create_term(uint32_t head, uint32_t mod, uint32_t next) {
@@ -244,6 +273,7 @@ bool TermTable::relink_chains() {
       if (term.mod != NoAtom) chain.mods.push_back(term.mod);
       previous = &term;
     }
+    chain.count = static_cast<uint32_t>(chain.mods.size());
     maybe_make_dense(chain);
   }
   rebuild_index(term_vec.size());

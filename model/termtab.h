@@ -52,25 +52,29 @@ class TermTable {
   void print(std::ostream &os, const Term &term) const;
 
  private:
-  // Pairs are found through an open-addressing hash of term ids, probed
-  // linearly and at most three quarters full; a slot holds a term id or
-  // EmptyTerm, and the pair itself is compared in term_vec.
+  // Pairs are found through an open-addressing hash, probed linearly and at
+  // most three quarters full. A slot holds a term id in its low bits (under
+  // id_mask, one less than the number of slots, which no id reaches) and
+  // bits of the pair's hash above them, so that a probe looks at a term in
+  // term_vec only when those agree; all ones is a free slot.
   uint32_t lookup(uint32_t head, uint32_t mod) const;
   void index_term(uint32_t id);
   void rebuild_index(size_t terms);
 
   // Only creating a term needs a head's modifiers: the new term goes behind
   // the term of the greatest smaller modifier. A head keeps them as a sorted
-  // array, or as a bitmap over the atom ids once that is smaller; the
-  // head-only term is in neither, as it always ends the chain.
+  // array or as a bitmap over the atom ids, whichever is about the smaller;
+  // the head-only term is in neither, as it always ends the chain.
   struct Chain {
     std::vector<uint32_t> mods;  // ascending ids, or the bitmap
     uint32_t first = EmptyTerm;  // the chain's first term
+    uint32_t count = 0;          // modifiers in mods
     bool dense = false;          // mods is the bitmap
   };
   static bool previous_mod(const Chain &chain, uint32_t mod, uint32_t &previous);
   static void add_mod(Chain &chain, uint32_t mod);
   static void maybe_make_dense(Chain &chain);
+  static void make_sorted(Chain &chain);
 
   uint32_t create_term(uint32_t head, uint32_t mod, uint32_t next);
   bool is_known_atom(unsigned long atom, bool may_be_empty) const;
@@ -79,6 +83,7 @@ class TermTable {
   std::vector<Chain> chains;  // by head atom id
   std::vector<Term> term_vec;
   std::vector<uint32_t> slots;  // the hash; a power of two long
+  uint32_t id_mask;
   VocabularyFile file;
 };
 

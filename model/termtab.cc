@@ -10,8 +10,6 @@ namespace {
 
 const uint32_t NoTerm = static_cast<uint32_t>(EmptyTerm);
 const uint32_t NoAtom = static_cast<uint32_t>(EmptyAtom);
-// Small enough for the many short-lived tables of a run.
-const size_t MinSlots = 64;
 
 // Parses exactly four unsigned 32-bit decimals separated by single blanks.
 bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
@@ -37,80 +35,84 @@ std::string term_line(const TermTable::Term &term) {
   return line;
 }
 
-// Spreads both atoms over all bits: the ids are small and dense, and the
-// slot is taken from the low bits.
-inline uint64_t pair_hash(uint32_t head, uint32_t mod) {
-  uint64_t key = (uint64_t{head} << 32) | mod;
-  key ^= key >> 33;
-  key *= 0xff51afd7ed558ccdULL;
-  key ^= key >> 33;
-  key *= 0xc4ceb9fe1a85ec53ULL;
-  key ^= key >> 33;
-  return key;
+// Spreads the modifier ids, small and dense, over the low bits that pick
+// the slot.
+inline uint32_t mod_hash(uint32_t mod) {
+  uint32_t hash = mod * 0x9e3779b1U;
+  hash ^= hash >> 15;
+  hash *= 0x85ebca77U;
+  hash ^= hash >> 13;
+  return hash;
 }
 
 }  // namespace
 
-TermTable::TermTable() { rebuild_index(0); }
-
-uint32_t TermTable::lookup(uint32_t head, uint32_t mod) const {
-  uint64_t hash = pair_hash(head, mod);
-  uint32_t check = static_cast<uint32_t>(hash >> 32) & ~id_mask;
-  size_t mask = slots.size() - 1;
-  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-    uint32_t entry = slots[slot];
-    if (entry == NoTerm) return NoTerm;
-    if ((entry & ~id_mask) != check) continue;
-    const Term &term = term_vec[entry & id_mask];
-    if (term.head == head && term.mod == mod) return entry & id_mask;
+uint32_t TermTable::lookup(const Chain &chain, uint32_t mod) {
+  const std::vector<Link> &links = chain.links;
+  if (links.empty()) return NoTerm;
+  size_t mask = links.size() - 1;
+  for (size_t slot = mod_hash(mod) & mask;; slot = (slot + 1) & mask) {
+    const Link &entry = links[slot];
+    if (entry.id == NoTerm || entry.mod == mod) return entry.id;
   }
 }
 
-// The term must not be in the hash yet.
-void TermTable::index_term(uint32_t id) {
-  const Term &term = term_vec[id];
-  uint64_t hash = pair_hash(term.head, term.mod);
-  size_t mask = slots.size() - 1;
-  size_t slot = hash & mask;
-  while (slots[slot] != NoTerm) slot = (slot + 1) & mask;
-  slots[slot] = (static_cast<uint32_t>(hash >> 32) & ~id_mask) | id;
+// The modifier must not be in the hash yet.
+void TermTable::link(Chain &chain, uint32_t mod, uint32_t id) {
+  if ((size_t{chain.terms} + 1) * 4 > chain.links.size() * 3)
+    resize_links(chain, size_t{chain.terms} + 1);
+  std::vector<Link> &links = chain.links;
+  size_t mask = links.size() - 1;
+  size_t slot = mod_hash(mod) & mask;
+  while (links[slot].id != NoTerm) slot = (slot + 1) & mask;
+  links[slot] = Link{mod, id};
+  ++chain.terms;
 }
 
-// Sizes the hash for this many terms and enters those of term_vec.
-void TermTable::rebuild_index(size_t terms) {
-  size_t size = MinSlots;
-  while (size / 4 * 3 < terms) size *= 2;
-  slots.assign(size, NoTerm);
-  id_mask = static_cast<uint32_t>(std::min<uint64_t>(size - 1, NoTerm));
-  for (size_t id = 0; id < term_vec.size(); ++id)
-    index_term(static_cast<uint32_t>(id));
+// Sizes the hash for this many terms, keeping the links it holds.
+void TermTable::resize_links(Chain &chain, size_t terms) {
+  size_t size = 2;
+  while (terms * 4 > size * 3) size *= 2;
+  std::vector<Link> old(size, Link{0, NoTerm});
+  old.swap(chain.links);
+  chain.terms = 0;
+  for (const Link &entry : old)
+    if (entry.id != NoTerm) link(chain, entry.mod, entry.id);
 }
 
-bool TermTable::previous_mod(const Chain &chain, uint32_t mod,
-                             uint32_t &previous) {
+void TermTable::neighbours(const Chain &chain, uint32_t mod, uint32_t &previous,
+                           uint32_t &following) {
   const std::vector<uint32_t> &mods = chain.mods;
+  previous = following = NoAtom;
   if (!chain.dense) {
     auto place = std::lower_bound(mods.begin(), mods.end(), mod);
-    if (place == mods.begin()) return false;
-    previous = *(place - 1);
-    return true;
+    if (place != mods.begin()) previous = place[-1];
+    if (place != mods.end()) following = *place;
+    return;
   }
-  // The bits below mod in its word, then whole words downwards.
+  // From the bits beside mod in its word, whole words outwards.
   size_t word = mod / 32;
-  uint32_t bits;
   if (word < mods.size()) {
-    bits = mods[word] & ((uint32_t{1} << (mod % 32)) - 1);
-  } else {
-    word = mods.size() - 1;
-    bits = mods[word];
+    uint32_t below = uint32_t{1} << (mod % 32);
+    uint32_t bits = mods[word] & ~(below | (below - 1));
+    size_t up = word;
+    while (bits == 0 && up + 1 < mods.size()) bits = mods[++up];
+    if (bits != 0)
+      following = static_cast<uint32_t>(up * 32) +
+                  static_cast<uint32_t>(__builtin_ctz(bits));
+    bits = mods[word] & (below - 1);
+    while (bits == 0 && word > 0) bits = mods[--word];
+    if (bits != 0)
+      previous = static_cast<uint32_t>(word * 32 + 31) -
+                 static_cast<uint32_t>(__builtin_clz(bits));
+    return;
   }
-  while (bits == 0) {
-    if (word == 0) return false;
-    bits = mods[--word];
-  }
-  previous = static_cast<uint32_t>(word * 32 + 31) -
-             static_cast<uint32_t>(__builtin_clz(bits));
-  return true;
+  for (word = mods.size(); word-- > 0;)
+    if (mods[word] != 0) {
+      previous = static_cast<uint32_t>(word * 32 + 31) -
+                 static_cast<uint32_t>(__builtin_clz(mods[word]));
+      return;
+    }
 }
 
 void TermTable::add_mod(Chain &chain, uint32_t mod) {
@@ -163,30 +165,29 @@ void TermTable::make_sorted(Chain &chain) {
 uint32_t TermTable::create_term(uint32_t head, uint32_t mod, uint32_t next) {
   size_t id = term_vec.size();
   mivo_assert(id < NoTerm);
-  if (id + 1 > slots.size() / 4 * 3) rebuild_index(id + 1);
   term_vec.push_back(Term{head, mod, static_cast<uint32_t>(id), next});
-  index_term(static_cast<uint32_t>(id));
   return static_cast<uint32_t>(id);
 }
 
 unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
   mivo_assert(head < EmptyAtom && mod <= EmptyAtom);
-  uint32_t head32 = static_cast<uint32_t>(head), mod32 = static_cast<uint32_t>(mod);
-  uint32_t id = lookup(head32, mod32);
-  if (id != NoTerm) return id;
+  uint32_t mod32 = static_cast<uint32_t>(mod);
   if (head >= chains.size()) chains.resize(head + 1);
   Chain &chain = chains[head];
+  uint32_t id = lookup(chain, mod32);
+  if (id != NoTerm) return id;
   // The linked chain, which terms.dat records, gets the new term at its
-  // place: behind the term of the next smaller modifier, before that term's
-  // successor.
-  uint32_t before_mod;
-  uint32_t before =
-      previous_mod(chain, mod32, before_mod) ? lookup(head32, before_mod) : NoTerm;
-  id = create_term(head32, mod32, before == NoTerm ? chain.first : term_vec[before].next);
-  if (before == NoTerm)
+  // place: between the terms of the next smaller and the next greater
+  // modifier, the head-only term counting as the greatest. Both are found in
+  // the head's own hash rather than by reading a term elsewhere in memory.
+  uint32_t previous, following;
+  neighbours(chain, mod32, previous, following);
+  id = create_term(static_cast<uint32_t>(head), mod32, lookup(chain, following));
+  if (previous == NoAtom)
     chain.first = id;
   else
-    term_vec[before].next = id;
+    term_vec[lookup(chain, previous)].next = id;
+  link(chain, mod32, id);
   if (mod32 != NoAtom) add_mod(chain, mod32);
   return id;
 }
@@ -194,7 +195,8 @@ unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
 bool TermTable::find(unsigned long head, unsigned long mod,
                      unsigned long &id) const {
   mivo_assert(head < EmptyAtom && mod <= EmptyAtom);
-  uint32_t found = lookup(static_cast<uint32_t>(head), static_cast<uint32_t>(mod));
+  if (head >= chains.size()) return false;
+  uint32_t found = lookup(chains[head], static_cast<uint32_t>(mod));
   if (found == NoTerm) return false;
   id = found;
   return true;
@@ -260,6 +262,7 @@ bool TermTable::relink_chains() {
     std::sort(begin, end);
     Chain &chain = chains[head];
     chain.mods.reserve(static_cast<size_t>(end - begin));
+    if (begin != end) resize_links(chain, static_cast<size_t>(end - begin));
     const Term *previous = nullptr;
     for (auto entry = begin; entry != end; ++entry) {
       Term &term = term_vec[static_cast<uint32_t>(*entry)];
@@ -270,13 +273,13 @@ bool TermTable::relink_chains() {
         term_vec[previous->id].next = term.id;
       }
       term.next = NoTerm;
+      link(chain, term.mod, term.id);
       if (term.mod != NoAtom) chain.mods.push_back(term.mod);
       previous = &term;
     }
     chain.count = static_cast<uint32_t>(chain.mods.size());
     maybe_make_dense(chain);
   }
-  rebuild_index(term_vec.size());
   return true;
 }
 

@@ -26,7 +26,7 @@ class TermTable {
     uint32_t next;
   };
 
-  TermTable();
+  TermTable() {}
   TermTable(const TermTable &) = delete;
   TermTable &operator=(const TermTable &) = delete;
 
@@ -52,26 +52,33 @@ class TermTable {
   void print(std::ostream &os, const Term &term) const;
 
  private:
-  // Pairs are found through an open-addressing hash, probed linearly and at
-  // most three quarters full. A slot holds a term id in its low bits (under
-  // id_mask, one less than the number of slots, which no id reaches) and
-  // bits of the pair's hash above them, so that a probe looks at a term in
-  // term_vec only when those agree; all ones is a free slot.
-  uint32_t lookup(uint32_t head, uint32_t mod) const;
-  void index_term(uint32_t id);
-  void rebuild_index(size_t terms);
-
-  // Only creating a term needs a head's modifiers: the new term goes behind
-  // the term of the greatest smaller modifier. A head keeps them as a sorted
-  // array or as a bitmap over the atom ids, whichever is about the smaller;
-  // the head-only term is in neither, as it always ends the chain.
+  // A head's terms, found by modifier through a small open-addressing hash
+  // of (modifier, id) links, probed linearly and at most three quarters
+  // full: the terms of a frequent head stay together in memory, and a known
+  // pair is found without reading its term.
+  //
+  // Only creating a term needs the head's modifiers in order: the new term
+  // goes behind the term of the greatest smaller modifier. They are kept as
+  // a sorted array or as a bitmap over the atom ids, whichever is about the
+  // smaller; the head-only term is in neither, as it always ends the chain.
+  struct Link {
+    uint32_t mod;
+    uint32_t id;  // EmptyTerm in a free slot
+  };
   struct Chain {
+    std::vector<Link> links;     // the hash; empty or a power of two long
     std::vector<uint32_t> mods;  // ascending ids, or the bitmap
     uint32_t first = EmptyTerm;  // the chain's first term
+    uint32_t terms = 0;          // in links
     uint32_t count = 0;          // modifiers in mods
     bool dense = false;          // mods is the bitmap
   };
-  static bool previous_mod(const Chain &chain, uint32_t mod, uint32_t &previous);
+  static uint32_t lookup(const Chain &chain, uint32_t mod);
+  static void link(Chain &chain, uint32_t mod, uint32_t id);
+  static void resize_links(Chain &chain, size_t terms);
+  // The modifiers of the chain next below and next above mod, or EmptyAtom.
+  static void neighbours(const Chain &chain, uint32_t mod, uint32_t &previous,
+                         uint32_t &following);
   static void add_mod(Chain &chain, uint32_t mod);
   static void maybe_make_dense(Chain &chain);
   static void make_sorted(Chain &chain);
@@ -82,8 +89,6 @@ class TermTable {
 
   std::vector<Chain> chains;  // by head atom id
   std::vector<Term> term_vec;
-  std::vector<uint32_t> slots;  // the hash; a power of two long
-  uint32_t id_mask;
   VocabularyFile file;
 };
 

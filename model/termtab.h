@@ -58,7 +58,7 @@ class TermTable {
   // pair is found without reading its term.
   //
   // Only creating a term needs the head's modifiers in order: the new term
-  // goes behind the term of the greatest smaller modifier. They are kept as
+  // goes between the terms of its neighbouring modifiers. They are kept as
   // a sorted array or as a bitmap over the atom ids, whichever is about the
   // smaller; the head-only term is in neither, as it always ends the chain.
   struct Link {

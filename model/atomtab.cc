@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "driver/eventlog.h"
 
@@ -109,57 +110,101 @@ void VocabularyFile::format_error() const {
   myabort();
 }
 
-bool AtomTable::sizes_agree() const {
-  return std::unordered_map<std::string, unsigned long>::size() == next_id &&
-         index.size() == next_id;
+namespace {
+
+const uint32_t NoAtom = static_cast<uint32_t>(EmptyAtom);
+const size_t MinSlots = 64;
+
+// Eight bytes a step; atoms are mostly short words.
+uint32_t text_hash(std::string_view str) {
+  const char *bytes = str.data();
+  size_t left = str.size();
+  uint64_t hash = 0x9e3779b97f4a7c15ULL ^ left;
+  for (; left >= 8; bytes += 8, left -= 8) {
+    uint64_t word;
+    memcpy(&word, bytes, 8);
+    hash = (hash ^ word) * 0xbf58476d1ce4e5b9ULL;
+    hash ^= hash >> 31;
+  }
+  uint64_t tail = 0;
+  memcpy(&tail, bytes, left);
+  hash = (hash ^ tail) * 0x94d049bb133111ebULL;
+  hash ^= hash >> 29;
+  hash *= 0xbf58476d1ce4e5b9ULL;
+  return static_cast<uint32_t>(hash >> 32);
 }
 
-unsigned long AtomTable::add(const std::string &str) {
-  mivo_assert(next_id != EmptyAtom);
-  index.push_back(&emplace(str, next_id).first->first);
-  ++next_id;
-  mivo_assert(sizes_agree());
-  return next_id - 1;
+}  // namespace
+
+AtomTable::AtomTable() : slots(MinSlots, Slot{NoAtom, 0}) {}
+
+// The slot holding str, or the free slot where it belongs.
+size_t AtomTable::slot_of(std::string_view str, uint32_t hash) const {
+  size_t mask = slots.size() - 1;
+  for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const Slot &probe = slots[slot];
+    if (probe.id == NoAtom || (probe.hash == hash && texts[probe.id] == str))
+      return slot;
+  }
 }
 
-unsigned long AtomTable::enter(const std::string &str) {
+void AtomTable::grow() {
+  std::vector<Slot> old(slots.size() * 2, Slot{NoAtom, 0});
+  old.swap(slots);
+  size_t mask = slots.size() - 1;
+  for (const Slot &entry : old) {
+    if (entry.id == NoAtom) continue;
+    size_t slot = entry.hash & mask;
+    while (slots[slot].id != NoAtom) slot = (slot + 1) & mask;
+    slots[slot] = entry;
+  }
+}
+
+unsigned long AtomTable::add(std::string_view str, uint32_t hash) {
   // A newline in an atom would split its line in the file and shift every
   // later id by one.
-  mivo_assert(!str.empty() && str.find('\n') == std::string::npos);
-  mivo_assert(sizes_agree());
-  const_iterator found = std::unordered_map<std::string, unsigned long>::find(str);
-  if (found != end()) return found->second;
-  return add(str);
+  mivo_assert(!str.empty() && str.find('\n') == std::string_view::npos);
+  mivo_assert(texts.size() < NoAtom);
+  if ((texts.size() + 1) * 2 > slots.size()) grow();
+  uint32_t id = static_cast<uint32_t>(texts.size());
+  texts.emplace_back(str);
+  slots[slot_of(str, hash)] = Slot{id, hash};
+  return id;
 }
 
-bool AtomTable::find(const std::string &str, unsigned long &id) const {
-  const_iterator found = std::unordered_map<std::string, unsigned long>::find(str);
-  id = found != end() ? found->second : EmptyAtom;
-  return found != end();
+unsigned long AtomTable::enter(std::string_view str) {
+  uint32_t hash = text_hash(str);
+  const Slot &found = slots[slot_of(str, hash)];
+  return found.id != NoAtom ? found.id : add(str, hash);
+}
+
+bool AtomTable::find(std::string_view str, unsigned long &id) const {
+  const Slot &found = slots[slot_of(str, text_hash(str))];
+  id = found.id != NoAtom ? found.id : EmptyAtom;
+  return found.id != NoAtom;
 }
 
 const std::string &AtomTable::text(unsigned long id) const {
-  mivo_assert(id < index.size());
-  return *index[id];
+  mivo_assert(id < texts.size());
+  return texts[id];
 }
 
 void AtomTable::read() {
   mivo_assert(!file.get_name().empty());
-  mivo_assert(empty() && index.empty());
+  mivo_assert(texts.empty());
   file.read_lines([this](const std::string &line) {
-    if (line.empty() || count(line) != 0) return false;
-    add(line);
+    uint32_t hash = text_hash(line);
+    if (line.empty() || slots[slot_of(line, hash)].id != NoAtom) return false;
+    add(line, hash);
     return true;
   });
 }
 
 void AtomTable::write() {
-  file.append_lines(next_id, "atoms",
+  file.append_lines(texts.size(), "atoms",
                     [this](unsigned long id) { return text(id); });
 }
 
-unsigned long enter_atom(const std::string &str) {
-  return atom_table.enter(str);
-}
+unsigned long enter_atom(std::string_view str) { return atom_table.enter(str); }
 
 const std::string &atom_text(unsigned long id) { return atom_table.text(id); }

@@ -5,9 +5,11 @@
 #ifndef MIVO_MODEL_ATOMTAB_H
 #define MIVO_MODEL_ATOMTAB_H
 
+#include <cstdint>
+#include <deque>
 #include <functional>
-#include <unordered_map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // No atom: never given to a string.
@@ -43,19 +45,20 @@ class VocabularyFile {
 };
 
 // Hashed rather than ordered: every word of every document is looked up here,
-// and nothing needs the atoms in text order.
-class AtomTable : private std::unordered_map<std::string, unsigned long> {
+// and nothing needs the atoms in text order. Lookups take a view, so the
+// parser's token is not copied into a string to be found.
+class AtomTable {
  public:
-  AtomTable() : next_id(0) {}
+  AtomTable();
   AtomTable(const AtomTable &) = delete;
   AtomTable &operator=(const AtomTable &) = delete;
 
   // The string's id, entering it as a new atom if it is not one yet.
-  unsigned long enter(const std::string &str);
+  unsigned long enter(std::string_view str);
   // True and the id when str is an atom; false and EmptyAtom otherwise.
-  bool find(const std::string &str, unsigned long &id) const;
+  bool find(std::string_view str, unsigned long &id) const;
   const std::string &text(unsigned long id) const;
-  unsigned long size() const { return next_id; }
+  unsigned long size() const { return texts.size(); }
 
   void set_file(const std::string &name) { file.set_name(name); }
   const std::string &get_file_name() const { return file.get_name(); }
@@ -65,17 +68,25 @@ class AtomTable : private std::unordered_map<std::string, unsigned long> {
   void write();
 
  private:
-  unsigned long add(const std::string &str);
-  bool sizes_agree() const;
+  // An open-addressing hash, probed linearly and at most half full. A slot
+  // keeps the atom's hash beside its id, so that a probe compares text only
+  // when the hashes agree, and growing needs no text.
+  struct Slot {
+    uint32_t id;  // EmptyAtom when free
+    uint32_t hash;
+  };
+  size_t slot_of(std::string_view str, uint32_t hash) const;
+  unsigned long add(std::string_view str, uint32_t hash);
+  void grow();
 
-  std::vector<const std::string *> index;  // by id; elements never move
-  unsigned long next_id;
+  std::deque<std::string> texts;  // by id; elements never move
+  std::vector<Slot> slots;        // a power of two long
   VocabularyFile file;
 };
 
 extern AtomTable atom_table;
 
-unsigned long enter_atom(const std::string &str);
+unsigned long enter_atom(std::string_view str);
 const std::string &atom_text(unsigned long id);
 
 #endif  // MIVO_MODEL_ATOMTAB_H

@@ -5,6 +5,7 @@
 #ifndef MIVO_MODEL_TERMTAB_H
 #define MIVO_MODEL_TERMTAB_H
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -17,14 +18,15 @@ const unsigned long EmptyTerm = 4294967295UL;
 
 class TermTable {
  public:
+  // Ids and atoms are 32-bit, as in the file: a term is 16 bytes.
   struct Term {
-    unsigned long head;
-    unsigned long mod;
-    unsigned long id;
-    unsigned long next;
+    uint32_t head;
+    uint32_t mod;
+    uint32_t id;
+    uint32_t next;
   };
 
-  TermTable() : next_id(0) {}
+  TermTable() {}
   TermTable(const TermTable &) = delete;
   TermTable &operator=(const TermTable &) = delete;
 
@@ -35,7 +37,7 @@ class TermTable {
   // Valid until the next term is created.
   Term &get_term(unsigned long id);
   const Term &get_term(unsigned long id) const;
-  unsigned long size() const { return next_id; }
+  unsigned long size() const { return term_vec.size(); }
 
   void set_file(const std::string &name) { file.set_name(name); }
   // Loads the file into this empty table (the atom table must be read first);
@@ -50,26 +52,43 @@ class TermTable {
   void print(std::ostream &os, const Term &term) const;
 
  private:
-  unsigned long create_term(unsigned long head, unsigned long mod,
-                            unsigned long next);
+  // A head's terms, found by modifier through a small open-addressing hash
+  // of (modifier, id) links, probed linearly and at most three quarters
+  // full: the terms of a frequent head stay together in memory, and a known
+  // pair is found without reading its term.
+  //
+  // Only creating a term needs the head's modifiers in order: the new term
+  // goes between the terms of its neighbouring modifiers. They are kept as
+  // a sorted array or as a bitmap over the atom ids, whichever is about the
+  // smaller; the head-only term is in neither, as it always ends the chain.
+  struct Link {
+    uint32_t mod;
+    uint32_t id;  // EmptyTerm in a free slot
+  };
+  struct Chain {
+    std::vector<Link> links;     // the hash; empty or a power of two long
+    std::vector<uint32_t> mods;  // ascending ids, or the bitmap
+    uint32_t first = EmptyTerm;  // the chain's first term
+    uint32_t terms = 0;          // in links
+    uint32_t count = 0;          // modifiers in mods
+    bool dense = false;          // mods is the bitmap
+  };
+  static uint32_t lookup(const Chain &chain, uint32_t mod);
+  static void link(Chain &chain, uint32_t mod, uint32_t id);
+  static void resize_links(Chain &chain, size_t terms);
+  // The modifiers of the chain next below and next above mod, or EmptyAtom.
+  static void neighbours(const Chain &chain, uint32_t mod, uint32_t &previous,
+                         uint32_t &following);
+  static void add_mod(Chain &chain, uint32_t mod);
+  static void maybe_make_dense(Chain &chain);
+  static void make_sorted(Chain &chain);
+
+  uint32_t create_term(uint32_t head, uint32_t mod, uint32_t next);
   bool is_known_atom(unsigned long atom, bool may_be_empty) const;
   bool relink_chains();
 
-  // A chain as a sorted array beside the linked one, so that a lookup is a
-  // binary search in contiguous memory rather than a walk through the terms
-  // of a frequent head, which may be thousands long.
-  struct Link {
-    uint32_t mod;
-    uint32_t id;
-  };
-  typedef std::vector<Link> Chain;
-  static bool by_mod(const Link &link, unsigned long mod) { return link.mod < mod; }
-  // The chain of head, or null when the head has no term.
-  const Chain *chain_of(unsigned long head) const;
-
   std::vector<Chain> chains;  // by head atom id
   std::vector<Term> term_vec;
-  unsigned long next_id;
   VocabularyFile file;
 };
 

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -56,6 +58,31 @@ TEST(AtomTableTest, LongAtomsAndATornLastLine) {
   EXPECT_EQ(3UL, table.enter("c"));
   table.write();
   EXPECT_EQ("a\n" + phrase + "\nb\nc\n", file_text("long.dat"));
+}
+
+// Texts that agree in a prefix, differ in length only, or hold a zero
+// byte; lookups of a view into a longer text; and enough atoms to grow the
+// hash several times.
+TEST(AtomTableTest, LookupsTellApartTextsAcrossManyAtoms) {
+  AtomTable table;
+  const std::vector<std::string> texts = {
+      "abcdefg", "abcdefgh", "abcdefghi", "abcdefgh1", "abcdefgh2",
+      "abcdefghabcdefgh", "abcdefghabcdefgi", std::string("ab\0c", 4), "ab"};
+  for (const std::string &text : texts) table.enter(text);
+  for (int n = 0; n < 20000; ++n) table.enter("word" + std::to_string(n));
+  for (size_t id = 0; id < texts.size(); ++id) {
+    EXPECT_EQ(texts[id], table.text(id));
+    EXPECT_EQ(id, table.enter(texts[id]));
+  }
+  unsigned long id = 0;
+  const std::string longer = "abcdefgh1xyz word19999 word20000";
+  EXPECT_TRUE(table.find(std::string_view(longer).substr(0, 9), id));
+  EXPECT_EQ(3UL, id);
+  EXPECT_TRUE(table.find(std::string_view(longer).substr(13, 9), id));
+  EXPECT_EQ(texts.size() + 19999, id);
+  EXPECT_FALSE(table.find(std::string_view(longer).substr(23), id));
+  EXPECT_FALSE(table.find("abc", id));
+  EXPECT_EQ(texts.size() + 20000, table.size());
 }
 
 TEST(AtomTableTest, DamagedOrChangedFilesEndTheRun) {

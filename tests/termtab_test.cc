@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -94,12 +95,63 @@ TEST_F(TermTableTest, LinksAgreeWithTheChainsRebuiltFromTheFile) {
   EXPECT_EQ(listing(*reload()), listing(table));
 }
 
+// A head's modifiers turn from a sorted array into a bitmap as the chain
+// grows denser: in front of everything, far beyond the bitmap's end, in
+// between across long empty stretches, and head-only terms at any time. The
+// listing follows each chain's links, so it shows every link; it must list
+// each head's pairs in modifier order with the ids they were first given.
+TEST_F(TermTableTest, ChainsKeepModifierOrderAsModifierSetsGrowDense) {
+  while (atom_table.size() < 5000) enter_atom("a" + std::to_string(atom_table.size()));
+  std::map<unsigned long, std::map<unsigned long, unsigned long>> model;
+  TermTable table;
+  table.set_file("terms.dat");
+  std::mt19937 random(3);
+  auto enter = [&](unsigned long head, unsigned long mod) {
+    auto known = model[head].emplace(mod, table.size());
+    ASSERT_EQ(known.first->second, table.enter(head, mod)) << head << " " << mod;
+  };
+  for (unsigned long mod = 3000; mod-- > 2900;) enter(1, mod);    // always first
+  for (unsigned long mod = 0; mod < 40; ++mod) enter(2, mod);     // dense at once
+  enter(2, 4990);                                                 // far beyond
+  enter(2, EmptyAtom);
+  for (unsigned long mod : {4000UL, 41UL, 2500UL, 4989UL, 4991UL}) enter(2, mod);
+  for (int n = 0; n < 20000; ++n) {
+    unsigned long mod = random() % 5001;
+    enter(3 + random() % 4, mod == 5000 ? EmptyAtom : mod * (n % 3 + 1) / 3);
+  }
+  std::string expected;
+  for (const auto &head : model) {
+    expected += "a" + std::to_string(head.first) + "\n";
+    for (const auto &term : head.second)
+      expected += std::to_string(term.second) + ":\t " +
+                  (term.first == EmptyAtom ? "<empty>" : "a" + std::to_string(term.first)) +
+                  "\n";
+  }
+  // std::map puts EmptyAtom last, as the chains do.
+  EXPECT_EQ(expected, listing(table));
+  table.write();
+  std::unique_ptr<TermTable> reloaded = reload();
+  EXPECT_EQ(expected, listing(*reloaded));
+  for (const auto &head : model)
+    for (unsigned long mod = 0; mod < 5000; mod += 7) {
+      unsigned long id = EmptyTerm;
+      auto term = head.second.find(mod);
+      bool known = term != head.second.end();
+      ASSERT_EQ(known, reloaded->find(head.first, mod, id)) << head.first << " " << mod;
+      if (known) {
+        EXPECT_EQ(term->second, id);
+      }
+    }
+}
+
 TEST_F(TermTableTest, DamagedFilesEndTheRun) {
-  for (const char *damaged : {
+  // Other tests may have entered more atoms than SetUp.
+  const std::string beyond = std::to_string(atom_table.size());
+  for (const std::string &damaged : std::vector<std::string>{
            "1 2 0\n", "1 2 0 4294967295 8\n", "1 -2 0 4294967295\n",
            "1  2 0 4294967295\n", "1 2 0 4294967296\n",
            "4294967295 2 0 4294967295\n",  // EmptyAtom as head
-           "1 200 0 4294967295\n",         // beyond the atom table
+           "1 " + beyond + " 0 4294967295\n",  // beyond the atom table
            "1 2 1 4294967295\n",           // an id that is not its line
            "1 2 0 4294967295\n1 2 1 0\n"}) {
     std::ofstream("terms.dat") << damaged;
@@ -109,9 +161,9 @@ TEST_F(TermTableTest, DamagedFilesEndTheRun) {
   }
   // A cut atoms.dat shows as terms that name unknown atoms: both files named.
   atom_table.set_file("atoms.dat");
-  std::ofstream("terms.dat") << "1 2 0 4294967295\n7 200 1 4294967295\n";
+  std::ofstream("terms.dat") << "1 2 0 4294967295\n7 " << beyond << " 1 4294967295\n";
   EXPECT_EXIT(reload(), [](int s) { return WIFEXITED(s) && WEXITSTATUS(s) != 0; },
-              "term 1 names an atom beyond the 200 of `atoms.dat'(.|\n)*"
+              "term 1 names an atom beyond the " + beyond + " of `atoms.dat'(.|\n)*"
               "format error in file `terms.dat'");
 }
 

@@ -49,8 +49,9 @@ run() {
   mkdir -p "$dir/$label"
   mv "$dir/mivo.log" "$dir/$label/mivo.log"
   mv "$dir"/corpus/rank*.dat "$dir/$label/"
-  # The report: the log without its dates and resource lines.
-  grep -Ev '^memory: |^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9:]{8} [0-9]{4}$' \
+  # The report: the log without its dates, its resource lines and the input
+  # directory's path, which names this checkout.
+  grep -Ev '^memory: |^InputDirectory |^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9:]{8} [0-9]{4}$' \
     "$dir/$label/mivo.log" > "$dir/$label/report"
 }
 

@@ -54,12 +54,19 @@ bool is_term_selected(TermSelType method, double selectivity,
   }
 }
 
+namespace {
+
+ClassSummary summarise(const ClassData &data, unsigned long vocabulary) {
+  return ClassSummary{static_cast<double>(data.num_docs), static_cast<double>(data.sum_freq),
+                      static_cast<double>(class_table.size()),
+                      static_cast<double>(vocabulary)};
+}
+
+}  // namespace
+
 void select_class_terms(const ClassData &data, unsigned long vocabulary,
                         std::set<unsigned long> &selected) {
-  ClassSummary summary{static_cast<double>(data.num_docs),
-                       static_cast<double>(data.sum_freq),
-                       static_cast<double>(class_table.size()),
-                       static_cast<double>(vocabulary)};
+  ClassSummary summary = summarise(data, vocabulary);
   TermSelType method = param.gen.get_term_sel();
   double selectivity = param.gen.get_selectivity();
   static const FeatureInfo absent;
@@ -152,10 +159,7 @@ void gather_class(ClassData &data, Gathering &gathering) {
 // Marks the gathered terms that the class selects.
 void select_gathered_terms(const ClassData &data, const Gathering &gathering,
                            unsigned long vocabulary, std::vector<uint8_t> &selected) {
-  ClassSummary summary{static_cast<double>(data.num_docs),
-                       static_cast<double>(data.sum_freq),
-                       static_cast<double>(class_table.size()),
-                       static_cast<double>(vocabulary)};
+  ClassSummary summary = summarise(data, vocabulary);
   TermSelType method = param.gen.get_term_sel();
   double selectivity = param.gen.get_selectivity();
   for (uint32_t term : gathering.get_touched()) {

@@ -7,6 +7,7 @@
 #include "driver/eventlog.h"
 #include "driver/options.h"
 #include "driver/utils.h"
+#include "eval/testing.h"
 #include "intake/profiling.h"
 #include "learn/winnow.h"
 #include "store/database.h"
@@ -52,11 +53,13 @@ void write_rankings(const std::vector<std::string> &names) {
     report_file_error(temporary, open_for_writing);
     myabort();
   }
+  freeze_weights();
   for (const std::string &name : names) {
     Ranks ranks;
     predict_winnow(name, ranks);
     if (!ranks.print(name, out)) break;
   }
+  thaw_weights();
   out.close();
   // A result file cut short by a full disk is not left behind.
   if (out.fail()) {

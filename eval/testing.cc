@@ -9,6 +9,7 @@
 #include "driver/param.h"
 #include "driver/utils.h"
 #include "eval/confus.h"
+#include "eval/scoring.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 #include "store/database.h"
@@ -17,26 +18,27 @@ namespace {
 
 const unsigned int output_name_size = 1024;
 
-// While the test phase runs the weights no longer change, and every test
-// document is scored by nearly every class: each class with sons has a flat
-// table that scores a document for all the sons at once (by class id; null
-// for leaves). Empty otherwise, and predict scores from the profiles.
+// While the test phase and polling run the weights no longer change, and
+// every document is scored by nearly every class. One scorer serves all
+// classes at once; under SBC, which it cannot serve, each class with sons
+// has a flat table that scores a document for all the sons (by class id;
+// null for leaves). Without either, scores come from the profiles.
+std::unique_ptr<HierarchyScorer> frozen_hierarchy;
+const DocProfile *scored_document = nullptr;
 std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
 
-void freeze_weights() {
-  frozen_tables.clear();
-  for (uint32_t id = 0; id < class_table.size(); ++id) {
-    ClassData &data = class_table.get_data(id);
-    std::vector<const ClassProfile *> profiles;
-    for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
-    frozen_tables.emplace_back(profiles.empty() ? nullptr
-                                                : new ScoringTable(profiles, &data.profile));
-  }
-}
-
 // Sets the document's strengths relative to the class, then scores it for
-// every son of the class, in order of sons.
+// every son of the class, in order of sons. The scorer scores a document
+// for all classes when its classification begins, which is at the root.
 void score_sons(const ClassData &data, DocProfile &doc, std::vector<WeightType> &scores) {
+  if (frozen_hierarchy) {
+    if (data.father == nullptr || &doc != scored_document) {
+      frozen_hierarchy->predict_scores(doc);
+      scored_document = &doc;
+    }
+    frozen_hierarchy->get_scores(data.id, scores);
+    return;
+  }
   if (data.id < frozen_tables.size() && frozen_tables[data.id]) {
     frozen_tables[data.id]->predict_scores(data, doc, scores);
     return;
@@ -111,6 +113,27 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
 }
 
 }  // namespace
+
+void freeze_weights() {
+  thaw_weights();
+  if (param.gen.get_algorithm() != SBC) {
+    frozen_hierarchy.reset(new HierarchyScorer(class_table));
+    return;
+  }
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    ClassData &data = class_table.get_data(id);
+    std::vector<const ClassProfile *> profiles;
+    for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
+    frozen_tables.emplace_back(profiles.empty() ? nullptr
+                                                : new ScoringTable(profiles, &data.profile));
+  }
+}
+
+void thaw_weights() {
+  frozen_hierarchy.reset();
+  scored_document = nullptr;
+  frozen_tables.clear();
+}
 
 WeightType scale_score(WeightType score, WeightType theta) {
   if (theta > 0.0) return score / theta;
@@ -200,7 +223,7 @@ void test() {
                         static_cast<int>(root.examples.test.size()));
   freeze_weights();
   bool written = test_classifier(root, out);
-  frozen_tables.clear();
+  thaw_weights();
   out.close();
   if (!written || out.fail()) abandon_output(temporary);
 

@@ -15,6 +15,14 @@ struct ClassData;
 class ConfusionMatrix;
 class DocProfile;
 
+// While the weights stay as they are (the test phase, polling), documents
+// are scored through tables built once for all classes, which give the same
+// scores; unlike the profiles, they leave the classes' summed strengths
+// alone. thaw_weights drops the tables, which must go before any weight
+// changes.
+void freeze_weights();
+void thaw_weights();
+
 // A score scaled by its class's threshold so that 1.0 takes the threshold's
 // place: score / theta for a positive theta, and for any theta a mapping
 // that keeps the order of scores and is above 1.0 exactly when score is

@@ -5,11 +5,16 @@
 #include <iterator>
 
 #include "driver/eventlog.h"
+#include "driver/param.h"
+#include "eval/scoring.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 #include "store/database.h"
 
 namespace {
+
+// Room for the scores of the threshold step's classes scored together.
+const size_t score_memory = size_t{256} << 20;
 
 // How many scores lie below bound; the scores are sorted.
 unsigned long count_below(const std::vector<WeightType> &scores, WeightType bound) {
@@ -25,11 +30,11 @@ void ScoreTable::enter(WeightType score, bool positive) {
   sorted = false;
 }
 
-void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
-                                 std::vector<ScoreTable> &tables) {
-  std::vector<const ClassProfile *> profiles;
-  for (const ClassData *data : classes) profiles.push_back(&data->profile);
-  ScoringTable scoring(profiles);
+namespace {
+
+template <typename Scorer>
+void tabulate(const Scorer &scoring, const std::vector<ClassData *> &classes,
+              std::vector<ScoreTable> &tables) {
   tables.assign(classes.size(), ScoreTable());
   // The cache and each class's members are all in name order: one walk
   // through the members of each class finds a document's.
@@ -46,6 +51,18 @@ void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
       tables[i].enter(scores[i], positive);
     }
   }
+}
+
+}  // namespace
+
+void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
+                                 std::vector<ScoreTable> &tables) {
+  std::vector<const ClassProfile *> profiles;
+  for (const ClassData *data : classes) profiles.push_back(&data->profile);
+  if (param.gen.get_algorithm() == SBC)
+    tabulate(ScoringTable(profiles), classes, tables);
+  else
+    tabulate(ColumnScorer(profiles), classes, tables);
 }
 
 // Stable, so that equal scores keep their order of entry, as in a multiset:
@@ -115,18 +132,37 @@ void set_thresholds(const std::vector<ClassData *> &classes) {
 
 void set_threshold(ClassData &data) { set_thresholds({&data}); }
 
-// Leaves of one father follow each other in key order: each such group is
-// scored in one walk through the cache.
-void set_leaf_thresholds() {
-  std::vector<ClassData *> group;
+namespace {
+
+// Leaves of one father follow each other in key order: the groups of them.
+std::vector<std::vector<ClassData *>> leaf_groups() {
+  std::vector<std::vector<ClassData *>> groups;
   for (auto &entry : class_table) {
     ClassData &data = entry.second;
     if (!data.sons.empty()) continue;
-    if (!group.empty() && group.back()->father != data.father) {
-      set_thresholds(group);
-      group.clear();
-    }
-    group.push_back(&data);
+    if (groups.empty() || groups.back().back()->father != data.father) groups.emplace_back();
+    groups.back().push_back(&data);
   }
-  if (!group.empty()) set_thresholds(group);
+  return groups;
+}
+
+}  // namespace
+
+// Under SBC each group of leaves is scored in one walk through the cache;
+// otherwise as many groups as keep their scores within score_memory are
+// scored together, since the walk costs a probe per term of every document
+// however many classes it scores.
+void set_leaf_thresholds() {
+  bool one_group = param.gen.get_algorithm() == SBC;
+  size_t per_class = std::max<size_t>(1, database.get_docprof_table_size()) * sizeof(WeightType);
+  size_t most = std::max<size_t>(1, score_memory / per_class);
+  std::vector<ClassData *> batch;
+  for (const std::vector<ClassData *> &group : leaf_groups()) {
+    if (!batch.empty() && (one_group || batch.size() + group.size() > most)) {
+      set_thresholds(batch);
+      batch.clear();
+    }
+    batch.insert(batch.end(), group.begin(), group.end());
+  }
+  if (!batch.empty()) set_thresholds(batch);
 }

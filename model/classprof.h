@@ -32,7 +32,7 @@ struct FeatureInfo {
 // The term id 0xffffffff is reserved: the term table never gives it out.
 class TermIndex {
  public:
-  static const uint32_t absent = 0xffffffffU;
+  static constexpr uint32_t absent = 0xffffffffU;
 
   TermIndex() : count(0), mask(0) {}
   size_t size() const { return count; }

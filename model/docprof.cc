@@ -26,6 +26,8 @@ uint32_t get_word(const char *p) {
   return word;
 }
 
+}  // namespace
+
 double raw_strength(uint32_t freq, unsigned int mode) {
   switch (mode) {
     case bool_strength:
@@ -40,15 +42,12 @@ double raw_strength(uint32_t freq, unsigned int mode) {
   }
 }
 
-// ln(N / df), or 0.0 for a term the class does not know. In incremental runs
-// a stored df can exceed this run's N; the factor is then 0.0 rather than
-// negative.
+// In incremental runs a stored df can exceed this run's N; the factor is then
+// 0.0 rather than negative.
 double inverse_doc_freq(uint32_t num_docs, uint32_t doc_freq) {
   if (doc_freq == 0 || doc_freq > num_docs) return 0.0;
   return std::log(static_cast<double>(num_docs) / doc_freq);
 }
-
-}  // namespace
 
 uint32_t per_mille(uint32_t freq, uint64_t sum_freq) {
   if (sum_freq == 0) return 0;  // only features of frequency 0

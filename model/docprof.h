@@ -59,6 +59,14 @@ class DocProfile {
   uint64_t sum_freq;  // of freq over features
 };
 
+// A term's raw strength in a document under the strength mode: its
+// frequency, 1.0, the square root or 1 + ln of it.
+double raw_strength(uint32_t freq, unsigned int mode);
+// The inverse document frequency ln(num_docs / doc_freq) that weighs a
+// term's strength relative to a class; 0.0 for a term the class does not
+// know, and for one whose stored doc_freq exceeds num_docs.
+double inverse_doc_freq(uint32_t num_docs, uint32_t doc_freq);
+
 // 1000 x freq / sum_freq, truncated, plus one only when the fraction left is
 // above one half.
 uint32_t per_mille(uint32_t freq, uint64_t sum_freq);

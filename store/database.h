@@ -80,6 +80,7 @@ class DataBase {
   DocProfTable::const_iterator get_docprof_table_end() const {
     return docprof_table.end();
   }
+  size_t get_docprof_table_size() const { return docprof_table.size(); }
 
   // Whether the data directory held results of earlier runs at initialise.
   bool get_have_data() const { return have_data; }

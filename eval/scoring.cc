@@ -1,0 +1,206 @@
+#include "eval/scoring.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "driver/eventlog.h"
+#include "driver/param.h"
+#include "model/classtab.h"
+#include "model/docprof.h"
+
+namespace {
+
+// The slot of the term, a new one if the term has none yet.
+uint32_t slot_of(TermIndex &slots, uint32_t term) {
+  uint32_t slot = slots.find(term);
+  if (slot != TermIndex::absent) return slot;
+  slot = static_cast<uint32_t>(slots.size());
+  slots.insert(term, slot);
+  return slot;
+}
+
+// Turns counts per slot into the start of each slot's run (one more at the
+// end holds the total), and returns the runs' next free places.
+std::vector<uint32_t> starts_from_counts(std::vector<uint32_t> &counts) {
+  std::vector<uint32_t> next(counts.size());
+  uint64_t sum = 0;
+  for (size_t slot = 0; slot < counts.size(); ++slot) {
+    next[slot] = static_cast<uint32_t>(sum);
+    sum += counts[slot];
+  }
+  mivo_assert(sum < TermIndex::absent);
+  counts = next;
+  counts.push_back(static_cast<uint32_t>(sum));
+  return next;
+}
+
+}  // namespace
+
+// Two walks through the profiles: one counts each term's postings, the
+// other puts them in place, every term's together.
+ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
+    : width(profiles.size()) {
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  bool negative = uses_negative_weights(algorithm);
+  std::vector<uint32_t> counts;
+  for (const ClassProfile *profile : profiles) {
+    for (const auto &entry : profile->features) {
+      uint32_t slot = slot_of(slots, entry.first);
+      if (slot == counts.size()) counts.push_back(0);
+      ++counts[slot];
+    }
+  }
+  std::vector<uint32_t> next = starts_from_counts(counts);
+  starts.swap(counts);
+  postings.resize(starts.back());
+  for (uint32_t column = 0; column < width; ++column)
+    for (const auto &entry : profiles[column]->features)
+      postings[next[slots.find(entry.first)]++] =
+          Posting{column, term_factor(entry.second, algorithm, negative)};
+}
+
+void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+  scores.assign(width, 0.0);
+  for (const Feature &feature : doc.get_features()) {
+    uint32_t slot = slots.find(feature.term);
+    if (slot == TermIndex::absent) continue;
+    for (uint32_t p = starts[slot]; p < starts[slot + 1]; ++p)
+      scores[postings[p].column] += postings[p].factor * feature.strength;
+  }
+}
+
+HierarchyScorer::HierarchyScorer(const ClassTable &table) : columns(0) {
+  father_of.assign(table.size(), TermIndex::absent);
+  for (uint32_t id = 0; id < table.size(); ++id) {
+    const ClassData &data = table.get_data(id);
+    if (data.sons.empty()) continue;
+    father_of[id] = static_cast<uint32_t>(fathers.size());
+    fathers.push_back(Father{static_cast<uint32_t>(columns),
+                             static_cast<uint32_t>(data.sons.size())});
+    columns += data.sons.size();
+  }
+  build(table);
+}
+
+// A term whose inverse document frequency in a class is 0.0 (one the class
+// does not know, or one in all of its documents) gets strength 0.0 relative
+// to it: it adds 0.0 to the class's normalisation total and to its sons'
+// scores, which no sum that starts at +0.0 can tell from nothing added. Such
+// terms get no entry, and a son's term gets no posting unless its father
+// has an entry for it.
+void HierarchyScorer::build(const ClassTable &table) {
+  // The entries: counted per term, then put in place, every term's together
+  // and in order of classes.
+  std::vector<uint32_t> next_entry;
+  for (bool fill : {false, true}) {
+    if (fill) {
+      next_entry = starts_from_counts(entry_starts);
+      entries.resize(entry_starts.back() + 1, Entry{0, 0, 0.0});
+    }
+    for (uint32_t id = 0; id < table.size(); ++id) {
+      const ClassData &data = table.get_data(id);
+      if (data.sons.empty()) continue;
+      for (const auto &record : data.profile.features) {
+        double idf = inverse_doc_freq(data.num_docs, record.second.doc_freq);
+        if (idf == 0.0) continue;
+        if (fill) {
+          entries[next_entry[slots.find(record.first)]++] = Entry{father_of[id], 0, idf};
+        } else {
+          uint32_t slot = slot_of(slots, record.first);
+          if (slot == entry_starts.size()) entry_starts.push_back(0);
+          ++entry_starts[slot];
+        }
+      }
+    }
+  }
+  // The postings: counted per entry (in first_posting), then put in place.
+  AlgorithmType algorithm = param.gen.get_algorithm();
+  bool negative = uses_negative_weights(algorithm);
+  for (bool fill : {false, true}) {
+    if (fill) {
+      uint32_t sum = 0;
+      for (Entry &entry : entries) {
+        uint32_t count = entry.first_posting;
+        entry.first_posting = sum;
+        sum += count;
+      }
+      postings.resize(sum);
+      next_entry.assign(entries.size(), 0);
+    }
+    for (uint32_t id = 0; id < table.size(); ++id) {
+      const ClassData &data = table.get_data(id);
+      if (data.sons.empty()) continue;
+      const Father &father = fathers[father_of[id]];
+      for (uint32_t i = 0; i < father.width; ++i) {
+        for (const auto &record : data.sons[i]->profile.features) {
+          uint32_t e = find_entry(record.first, father_of[id]);
+          if (e == TermIndex::absent) continue;
+          if (fill)
+            postings[entries[e].first_posting + next_entry[e]++] =
+                Posting{father.first_column + i, term_factor(record.second, algorithm, negative)};
+          else
+            ++entries[e].first_posting;
+        }
+      }
+    }
+  }
+}
+
+// A term's entries are in order of classes.
+uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
+  uint32_t slot = slots.find(term);
+  if (slot == TermIndex::absent) return TermIndex::absent;
+  auto first = entries.begin() + entry_starts[slot];
+  auto last = entries.begin() + entry_starts[slot + 1];
+  auto found = std::lower_bound(first, last, father,
+                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
+  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
+                                                  : TermIndex::absent;
+}
+
+// First the normalisation total of each class, then the scores; both walk
+// the features in their order, as set_document_strengths and predict_score
+// do, so that every sum gets its terms in the same order.
+void HierarchyScorer::predict_scores(const DocProfile &doc) {
+  unsigned int mode = param.gen.get_strength_mode();
+  unsigned int normalize = param.gen.get_normalize();
+  bool squares = normalize == normalize_vector;
+  bool divide = normalize == normalize_linear || squares;
+  const std::vector<Feature> &features = doc.get_features();
+  found.resize(features.size());
+  raw.resize(features.size());
+  totals.assign(fathers.size(), 0.0);
+  for (size_t k = 0; k < features.size(); ++k) {
+    uint32_t slot = slots.find(features[k].term);
+    found[k] = slot;
+    if (slot == TermIndex::absent) continue;
+    raw[k] = raw_strength(features[k].freq, mode);
+    for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
+      double strength = raw[k] * entries[e].idf;
+      totals[entries[e].father] += squares ? strength * strength : strength;
+    }
+  }
+  if (squares)
+    for (double &total : totals) total = std::sqrt(total);
+  scores.assign(columns, 0.0);
+  for (size_t k = 0; k < features.size(); ++k) {
+    uint32_t slot = found[k];
+    if (slot == TermIndex::absent) continue;
+    for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
+      const Entry &entry = entries[e];
+      double strength = raw[k] * entry.idf;
+      double total = totals[entry.father];
+      if (divide && total != 0.0) strength /= total;
+      for (uint32_t p = entry.first_posting; p < entries[e + 1].first_posting; ++p)
+        scores[postings[p].column] += postings[p].factor * strength;
+    }
+  }
+}
+
+void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
+  result.clear();
+  if (class_id >= father_of.size() || father_of[class_id] == TermIndex::absent) return;
+  const Father &father = fathers[father_of[class_id]];
+  result.assign(scores.begin() + father.first_column,
+                scores.begin() + father.first_column + father.width);
+}

@@ -20,10 +20,11 @@ const double initial_negative_weight = 1.0;
 // to divide by.
 const double fallback_average_strength = 10000.0;
 
-// One training document of a pass.
+// One training document of a pass, found in the cache once per father.
 struct Example {
-  std::string name;
-  std::vector<ClassData *> classes;
+  const std::string *name;
+  const std::vector<ClassData *> *classes;
+  const DocProfile *doc;
 };
 
 struct PassCounts {
@@ -60,25 +61,34 @@ double average_document_strength(const ClassData &father) {
   return average == 0.0 ? fallback_average_strength : average;
 }
 
-// The father's training documents in name order, shuffled by the run's one
-// unseeded lrand48 stream, so that every run trains alike.
-std::vector<Example> make_example_order(const ClassData &father) {
-  std::vector<Example> order;
+// The father's training documents in name order, their profiles loaded.
+std::vector<Example> find_examples(const ClassData &father) {
+  std::vector<Example> examples;
+  examples.reserve(father.examples.train.size());
   for (const auto &entry : father.examples.train)
-    order.push_back(Example{entry.first, entry.second});
+    examples.push_back(
+        Example{&entry.first, &entry.second, database.get_document_profile(entry.first)});
+  return examples;
+}
+
+// The examples shuffled by the run's one unseeded lrand48 stream, so that
+// every run trains alike.
+std::vector<Example> shuffled(std::vector<Example> order) {
   for (size_t i = 1; i < order.size(); ++i)
     std::swap(order[i], order[static_cast<unsigned long>(lrand48()) % (i + 1)]);
   return order;
 }
 
-// The records of a father's sons side by side: a term's row points to each
-// son's record, or is null where the son lacks the term. Training changes
-// weights but never which terms a son holds, so the pointers hold for the
-// whole of a father's training, and one probe per term of a document finds
-// the term in every son.
-class SonRecords {
+// The weights and update counts of a father's sons side by side while they
+// train: a term's row holds a cell for every son, one that points to the
+// son's record or none where the son lacks the term. Training changes
+// weights but never which terms a son holds, so scoring a document for all
+// sons and updating them costs one probe per term and reads one contiguous
+// row, not a record in each son's profile; the records get the cells back
+// when the training ends.
+class SonWeights {
  public:
-  explicit SonRecords(const std::vector<ClassData *> &sons) : width(sons.size()) {
+  explicit SonWeights(const std::vector<ClassData *> &sons) : width(sons.size()) {
     size_t terms = 0;
     for (const ClassData *son : sons) terms += son->profile.features.size();
     rows.reserve(terms);
@@ -88,82 +98,105 @@ class SonRecords {
         if (row == TermIndex::absent) {
           row = static_cast<uint32_t>(rows.size());
           rows.insert(entry.first, row);
-          records.resize(records.size() + width, nullptr);
+          cells.resize(cells.size() + width);
         }
-        records[size_t{row} * width + i] = &entry.second;
+        const FeatureInfo &info = entry.second;
+        cells[size_t{row} * width + i] =
+            Cell{info.weight, info.negative_weight, info.promotions, info.demotions, &entry.second};
       }
     }
   }
-  // For each feature of the document, its row of records, or null.
-  void find_rows(const DocProfile &doc, std::vector<FeatureInfo *const *> &found) const {
+  ~SonWeights() {
+    for (const Cell &cell : cells) {
+      if (cell.record == nullptr) continue;
+      cell.record->weight = cell.weight;
+      cell.record->negative_weight = cell.negative_weight;
+      cell.record->promotions = cell.promotions;
+      cell.record->demotions = cell.demotions;
+    }
+  }
+  SonWeights(const SonWeights &) = delete;
+  SonWeights &operator=(const SonWeights &) = delete;
+
+  // Scores the document for every son, as ClassProfile::predict_score does,
+  // and keeps the document's rows for the updates that follow.
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores) {
+    bool negative = uses_negative_weights(param.gen.get_algorithm());
+    const std::vector<Feature> &features = doc.get_features();
     found.clear();
-    for (const Feature &feature : doc.get_features()) {
+    scores.assign(width, 0.0);
+    for (const Feature &feature : features) {
       uint32_t row = rows.find(feature.term);
-      found.push_back(row == TermIndex::absent ? nullptr : &records[size_t{row} * width]);
+      found.push_back(row);
+      if (row == TermIndex::absent) continue;
+      const Cell *row_cells = &cells[size_t{row} * width];
+      for (size_t i = 0; i < width; ++i)
+        if (row_cells[i].record != nullptr)
+          scores[i] += factor(row_cells[i], negative) * feature.strength;
+    }
+  }
+  // Scales son i's weights of the last document's terms and counts the
+  // update on them, as promote_profile or demote_profile and count_updates
+  // do to a profile.
+  void update(size_t i, bool promotion) {
+    double alpha = param.win.get_alpha(), beta = param.win.get_beta();
+    double factor = promotion ? alpha : beta, negative_factor = promotion ? beta : alpha;
+    for (uint32_t row : found) {
+      if (row == TermIndex::absent) continue;
+      Cell &cell = cells[size_t{row} * width + i];
+      if (cell.record == nullptr) continue;
+      cell.weight = scaled(cell.weight, factor);
+      cell.negative_weight = scaled(cell.negative_weight, negative_factor);
+      ++(promotion ? cell.promotions : cell.demotions);
     }
   }
 
  private:
+  struct Cell {
+    double weight;
+    double negative_weight;
+    int32_t promotions;
+    int32_t demotions;
+    FeatureInfo *record;  // null where the son lacks the term
+  };
+  // term_factor's expression under Winnow.
+  static double factor(const Cell &cell, bool negative) {
+    return negative ? cell.weight - cell.negative_weight : cell.weight;
+  }
+
   size_t width;
   TermIndex rows;
-  std::vector<FeatureInfo *> records;
+  std::vector<Cell> cells;
+  std::vector<uint32_t> found;  // the last document's rows
 };
 
-typedef std::vector<FeatureInfo *const *> Rows;
-
-// The score of son i, as ClassProfile::predict_score gives it.
-double son_score(const DocProfile &doc, const Rows &rows, size_t i) {
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
-  const std::vector<Feature> &features = doc.get_features();
-  double score = 0.0;
-  for (size_t k = 0; k < features.size(); ++k) {
-    const FeatureInfo *info = rows[k] != nullptr ? rows[k][i] : nullptr;
-    if (info != nullptr) score += term_factor(*info, algorithm, negative) * features[k].strength;
-  }
-  return score;
-}
-
-// Scales son i's weights of the document's terms and counts the update on
-// them, as promote_profile or demote_profile and count_updates do.
-void update_son(const DocProfile &doc, const Rows &rows, size_t i, bool promotion) {
-  double alpha = param.win.get_alpha(), beta = param.win.get_beta();
-  double factor = promotion ? alpha : beta, negative_factor = promotion ? beta : alpha;
-  for (size_t k = 0; k < doc.get_features().size(); ++k) {
-    FeatureInfo *info = rows[k] != nullptr ? rows[k][i] : nullptr;
-    if (info == nullptr) continue;
-    info->weight = scaled(info->weight, factor);
-    info->negative_weight = scaled(info->negative_weight, negative_factor);
-    ++(promotion ? info->promotions : info->demotions);
-  }
-}
-
+// Every son is scored before any is updated: an update changes only its
+// own son's weights.
 int update_sons(const std::vector<ClassData *> &sons, const DocProfile &doc,
-                const std::vector<ClassData *> &classes, const Rows &rows) {
+                const std::vector<ClassData *> &classes, SonWeights &weights) {
+  std::vector<double> scores;
+  weights.predict_scores(doc, scores);
   int result = 0;
   for (size_t i = 0; i < sons.size(); ++i) {
-    double score = son_score(doc, rows, i);
     bool member = std::find(classes.begin(), classes.end(), sons[i]) != classes.end();
     // Both comparisons are inclusive; a NaN score satisfies neither.
-    if (!member && score >= param.win.get_theta_minus()) {
-      update_son(doc, rows, i, false);
+    if (!member && scores[i] >= param.win.get_theta_minus()) {
+      weights.update(i, false);
       result = -1;
     }
-    if (member && score <= param.win.get_theta_plus()) {
-      update_son(doc, rows, i, true);
+    if (member && scores[i] <= param.win.get_theta_plus()) {
+      weights.update(i, true);
       result = +1;
     }
   }
   return result;
 }
 
-void winnow_pass(const ClassData &father, const SonRecords &records, PassCounts &counts) {
-  Rows rows;
-  for (const Example &example : make_example_order(father)) {
-    DocProfile *doc = database.get_document_profile(example.name);
-    log_formatted(4, "training document `%s'", example.name.c_str());
-    records.find_rows(*doc, rows);
-    int update = update_sons(father.sons, *doc, example.classes, rows);
+void winnow_pass(const ClassData &father, const std::vector<Example> &examples,
+                 SonWeights &weights, PassCounts &counts) {
+  for (const Example &example : shuffled(examples)) {
+    log_formatted(4, "training document `%s'", example.name->c_str());
+    int update = update_sons(father.sons, *example.doc, *example.classes, weights);
     if (update > 0) ++counts.promotions;
     if (update < 0) ++counts.demotions;
   }
@@ -189,10 +222,8 @@ void count_updates(ClassProfile &profile, const DocProfile &doc, bool promotion)
 
 int winnow_update_sons(const std::vector<ClassData *> &sons, const DocProfile &doc,
                        const std::vector<ClassData *> &classes) {
-  SonRecords records(sons);
-  Rows rows;
-  records.find_rows(doc, rows);
-  return update_sons(sons, doc, classes, rows);
+  SonWeights weights(sons);
+  return update_sons(sons, doc, classes, weights);
 }
 
 void init_winnow_weights(ClassData &data) {
@@ -215,12 +246,13 @@ unsigned int train_winnow_class(ClassData &father) {
   set_training_strengths(father, "Winnow Initialization");
   father.profile.sum_term_strength(father.id);
   for (ClassData *son : father.sons) init_winnow_weights(*son);
-  SonRecords records(father.sons);
+  std::vector<Example> examples = find_examples(father);
+  SonWeights weights(father.sons);
   unsigned int passes = 0;
   while (passes < param.win.get_max_iters()) {
     PassCounts counts;
     ++passes;
-    winnow_pass(father, records, counts);
+    winnow_pass(father, examples, weights, counts);
     log_formatted_results(3, "iteration %d: %d promotions, %d demotions",
                           static_cast<int>(passes), counts.promotions, counts.demotions);
     if (counts.promotions == 0 && counts.demotions == 0) break;

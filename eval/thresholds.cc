@@ -66,12 +66,23 @@ void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
 }
 
 // Stable, so that equal scores keep their order of entry, as in a multiset:
-// -0.0 and 0.0 compare equal, yet the least score is the one reported.
+// -0.0 and 0.0 compare equal, yet the least score is the one reported. The
+// negatives (nearly every cached document) are not sorted: the bisection
+// needs a handful of counts of them, which scans give for less than sorting.
 void ScoreTable::sort() {
   if (sorted) return;
   std::stable_sort(pos.begin(), pos.end());
-  std::stable_sort(neg.begin(), neg.end());
   sorted = true;
+}
+
+// The least and the greatest negative, as the ends of the negatives sorted
+// stably would give them: of equal scores, the first entered and the last.
+void ScoreTable::negative_bounds(WeightType &least, WeightType &greatest) const {
+  least = greatest = neg.front();
+  for (WeightType score : neg) {
+    if (score < least) least = score;
+    if (score >= greatest) greatest = score;
+  }
 }
 
 // A grid of n equal buckets from the least to the greatest score, n being
@@ -83,8 +94,10 @@ WeightType ScoreTable::determine_threshhold() {
   mivo_assert(neg.size());
   sort();
   unsigned long n = pos.size();
-  WeightType min = std::min(pos.front(), neg.front());
-  WeightType max = std::max(pos.back(), neg.back());
+  WeightType least, greatest;
+  negative_bounds(least, greatest);
+  WeightType min = std::min(pos.front(), least);
+  WeightType max = std::max(pos.back(), greatest);
   WeightType width = (max - min) / n;
   if (width == 0.0) return min;
   // The top boundary is max itself, not min + n x width, which rounding can
@@ -93,7 +106,11 @@ WeightType ScoreTable::determine_threshhold() {
     return i == n ? n : count_below(pos, min + i * width);
   };
   auto at_or_above = [&](unsigned long i) {
-    return i == n ? 0 : neg.size() - count_below(neg, min + i * width);
+    if (i == n) return 0UL;
+    WeightType bound = min + i * width;
+    unsigned long lower = 0;
+    for (WeightType score : neg) lower += score < bound;
+    return neg.size() - lower;
   };
   unsigned long lo = 0, hi = n;
   while (hi - lo >= 2) {

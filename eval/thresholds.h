@@ -26,9 +26,10 @@ class ScoreTable {
 
  private:
   void sort();
+  void negative_bounds(WeightType &least, WeightType &greatest) const;
 
-  // Kept in order of entry, sorted once all are in: a class scores every
-  // cached document, too many for a tree.
+  // Kept in order of entry, the positives sorted once all are in: a class
+  // scores every cached document, too many for a tree.
   std::vector<WeightType> pos;
   std::vector<WeightType> neg;
   bool sorted = true;

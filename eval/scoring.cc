@@ -37,7 +37,12 @@ std::vector<uint32_t> starts_from_counts(std::vector<uint32_t> &counts) {
 }  // namespace
 
 // Two walks through the profiles: one counts each term's postings, the
-// other puts them in place, every term's together.
+// other puts them in place, every term's together. A term that at least
+// half the profiles know gets a row of factors, one for each profile (0.0
+// where the profile lacks it), instead: rows take no more room than their
+// postings would, and a document's term then adds to every score in one
+// sweep through contiguous memory. Adding 0.0 times a strength to a sum
+// that starts at +0.0 leaves it as it was, so the scores stay the same.
 ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
     : width(profiles.size()) {
   AlgorithmType algorithm = param.gen.get_algorithm();
@@ -50,22 +55,43 @@ ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
       ++counts[slot];
     }
   }
+  rows.assign(counts.size(), TermIndex::absent);
+  size_t dense = 0;
+  for (size_t slot = 0; slot < counts.size(); ++slot) {
+    if (width < 2 || counts[slot] * 2 < width) continue;
+    rows[slot] = static_cast<uint32_t>(dense++);
+    counts[slot] = 0;
+  }
+  factors.assign(dense * width, 0.0);
   std::vector<uint32_t> next = starts_from_counts(counts);
   starts.swap(counts);
   postings.resize(starts.back());
-  for (uint32_t column = 0; column < width; ++column)
-    for (const auto &entry : profiles[column]->features)
-      postings[next[slots.find(entry.first)]++] =
-          Posting{column, term_factor(entry.second, algorithm, negative)};
+  for (uint32_t column = 0; column < width; ++column) {
+    for (const auto &entry : profiles[column]->features) {
+      uint32_t slot = slots.find(entry.first);
+      double factor = term_factor(entry.second, algorithm, negative);
+      if (rows[slot] != TermIndex::absent)
+        factors[size_t{rows[slot]} * width + column] = factor;
+      else
+        postings[next[slot]++] = Posting{column, factor};
+    }
+  }
 }
 
 void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
   scores.assign(width, 0.0);
+  double *score = scores.data();
   for (const Feature &feature : doc.get_features()) {
     uint32_t slot = slots.find(feature.term);
     if (slot == TermIndex::absent) continue;
+    double strength = feature.strength;
+    if (rows[slot] != TermIndex::absent) {
+      const double *row = &factors[size_t{rows[slot]} * width];
+      for (size_t i = 0; i < width; ++i) score[i] += row[i] * strength;
+      continue;
+    }
     for (uint32_t p = starts[slot]; p < starts[slot + 1]; ++p)
-      scores[postings[p].column] += postings[p].factor * feature.strength;
+      score[postings[p].column] += postings[p].factor * strength;
   }
 }
 

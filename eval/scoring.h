@@ -33,6 +33,8 @@ class ColumnScorer {
  private:
   size_t width;
   TermIndex slots;               // term -> slot
+  std::vector<uint32_t> rows;    // slot -> its row of factors, or absent
+  std::vector<double> factors;   // the rows, width factors each
   std::vector<uint32_t> starts;  // slot -> its first posting; one more at the end
   std::vector<Posting> postings;
 };

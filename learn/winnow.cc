@@ -80,12 +80,12 @@ std::vector<Example> shuffled(std::vector<Example> order) {
 }
 
 // The weights and update counts of a father's sons side by side while they
-// train: a term's row holds a cell for every son, one that points to the
-// son's record or none where the son lacks the term. Training changes
-// weights but never which terms a son holds, so scoring a document for all
-// sons and updating them costs one probe per term and reads one contiguous
-// row, not a record in each son's profile; the records get the cells back
-// when the training ends.
+// train: a term's row holds the weights of every son (0.0 where the son
+// lacks the term) and, apart, its counts and the son's record, or none.
+// Training changes weights but never which terms a son holds, so scoring a
+// document for all sons costs one probe per term and one sweep through a
+// short row, not a lookup in each son's profile; the records get the
+// weights and counts back when the training ends.
 class SonWeights {
  public:
   explicit SonWeights(const std::vector<ClassData *> &sons) : width(sons.size()) {
@@ -98,41 +98,50 @@ class SonWeights {
         if (row == TermIndex::absent) {
           row = static_cast<uint32_t>(rows.size());
           rows.insert(entry.first, row);
-          cells.resize(cells.size() + width);
+          weights.resize(weights.size() + width, Weights{0.0, 0.0});
+          tallies.resize(tallies.size() + width, Tally{0, 0, nullptr});
         }
         const FeatureInfo &info = entry.second;
-        cells[size_t{row} * width + i] =
-            Cell{info.weight, info.negative_weight, info.promotions, info.demotions, &entry.second};
+        size_t cell = size_t{row} * width + i;
+        weights[cell] = Weights{info.weight, info.negative_weight};
+        tallies[cell] = Tally{info.promotions, info.demotions, &entry.second};
       }
     }
   }
   ~SonWeights() {
-    for (const Cell &cell : cells) {
-      if (cell.record == nullptr) continue;
-      cell.record->weight = cell.weight;
-      cell.record->negative_weight = cell.negative_weight;
-      cell.record->promotions = cell.promotions;
-      cell.record->demotions = cell.demotions;
+    for (size_t cell = 0; cell < tallies.size(); ++cell) {
+      FeatureInfo *record = tallies[cell].record;
+      if (record == nullptr) continue;
+      record->weight = weights[cell].weight;
+      record->negative_weight = weights[cell].negative_weight;
+      record->promotions = tallies[cell].promotions;
+      record->demotions = tallies[cell].demotions;
     }
   }
   SonWeights(const SonWeights &) = delete;
   SonWeights &operator=(const SonWeights &) = delete;
 
   // Scores the document for every son, as ClassProfile::predict_score does,
-  // and keeps the document's rows for the updates that follow.
+  // and keeps the document's rows for the updates that follow. A son that
+  // lacks a term gets 0.0 times its strength, which leaves a sum that starts
+  // at +0.0 as it was.
   void predict_scores(const DocProfile &doc, std::vector<double> &scores) {
     bool negative = uses_negative_weights(param.gen.get_algorithm());
-    const std::vector<Feature> &features = doc.get_features();
     found.clear();
     scores.assign(width, 0.0);
-    for (const Feature &feature : features) {
+    double *score = scores.data();
+    for (const Feature &feature : doc.get_features()) {
       uint32_t row = rows.find(feature.term);
       found.push_back(row);
       if (row == TermIndex::absent) continue;
-      const Cell *row_cells = &cells[size_t{row} * width];
-      for (size_t i = 0; i < width; ++i)
-        if (row_cells[i].record != nullptr)
-          scores[i] += factor(row_cells[i], negative) * feature.strength;
+      const Weights *cells = &weights[size_t{row} * width];
+      double strength = feature.strength;
+      if (negative) {
+        for (size_t i = 0; i < width; ++i)
+          score[i] += (cells[i].weight - cells[i].negative_weight) * strength;
+      } else {
+        for (size_t i = 0; i < width; ++i) score[i] += cells[i].weight * strength;
+      }
     }
   }
   // Scales son i's weights of the last document's terms and counts the
@@ -143,30 +152,30 @@ class SonWeights {
     double factor = promotion ? alpha : beta, negative_factor = promotion ? beta : alpha;
     for (uint32_t row : found) {
       if (row == TermIndex::absent) continue;
-      Cell &cell = cells[size_t{row} * width + i];
-      if (cell.record == nullptr) continue;
-      cell.weight = scaled(cell.weight, factor);
-      cell.negative_weight = scaled(cell.negative_weight, negative_factor);
-      ++(promotion ? cell.promotions : cell.demotions);
+      size_t cell = size_t{row} * width + i;
+      Tally &tally = tallies[cell];
+      if (tally.record == nullptr) continue;
+      weights[cell].weight = scaled(weights[cell].weight, factor);
+      weights[cell].negative_weight = scaled(weights[cell].negative_weight, negative_factor);
+      ++(promotion ? tally.promotions : tally.demotions);
     }
   }
 
  private:
-  struct Cell {
+  struct Weights {
     double weight;
     double negative_weight;
+  };
+  struct Tally {
     int32_t promotions;
     int32_t demotions;
     FeatureInfo *record;  // null where the son lacks the term
   };
-  // term_factor's expression under Winnow.
-  static double factor(const Cell &cell, bool negative) {
-    return negative ? cell.weight - cell.negative_weight : cell.weight;
-  }
 
   size_t width;
   TermIndex rows;
-  std::vector<Cell> cells;
+  std::vector<Weights> weights;
+  std::vector<Tally> tallies;
   std::vector<uint32_t> found;  // the last document's rows
 };
 

@@ -121,7 +121,7 @@ void HierarchyScorer::build(const ClassTable &table) {
   for (bool fill : {false, true}) {
     if (fill) {
       next_entry = starts_from_counts(entry_starts);
-      entries.resize(entry_starts.back() + 1, Entry{0, 0, 0.0});
+      entries.resize(entry_starts.back() + 1, Entry{0, 0, TermIndex::absent, 0.0});
     }
     for (uint32_t id = 0; id < table.size(); ++id) {
       const ClassData &data = table.get_data(id);
@@ -130,7 +130,8 @@ void HierarchyScorer::build(const ClassTable &table) {
         double idf = inverse_doc_freq(data.num_docs, record.second.doc_freq);
         if (idf == 0.0) continue;
         if (fill) {
-          entries[next_entry[slots.find(record.first)]++] = Entry{father_of[id], 0, idf};
+          entries[next_entry[slots.find(record.first)]++] =
+              Entry{father_of[id], 0, TermIndex::absent, idf};
         } else {
           uint32_t slot = slot_of(slots, record.first);
           if (slot == entry_starts.size()) entry_starts.push_back(0);
@@ -144,12 +145,22 @@ void HierarchyScorer::build(const ClassTable &table) {
   bool negative = uses_negative_weights(algorithm);
   for (bool fill : {false, true}) {
     if (fill) {
+      // An entry for which at least half the sons know the term gets a row
+      // of factors instead, as a term does in ColumnScorer.
       uint32_t sum = 0;
-      for (Entry &entry : entries) {
-        uint32_t count = entry.first_posting;
+      for (size_t e = 0; e + 1 < entries.size(); ++e) {
+        Entry &entry = entries[e];
+        uint32_t count = entry.first_posting, width = fathers[entry.father].width;
         entry.first_posting = sum;
+        if (width >= 2 && count * 2 >= width) {
+          entry.row = static_cast<uint32_t>(factors.size());
+          factors.resize(factors.size() + width, 0.0);
+          continue;
+        }
         sum += count;
       }
+      mivo_assert(factors.size() < TermIndex::absent);
+      entries.back().first_posting = sum;
       postings.resize(sum);
       next_entry.assign(entries.size(), 0);
     }
@@ -161,9 +172,12 @@ void HierarchyScorer::build(const ClassTable &table) {
         for (const auto &record : data.sons[i]->profile.features) {
           uint32_t e = find_entry(record.first, father_of[id]);
           if (e == TermIndex::absent) continue;
-          if (fill)
+          double factor = term_factor(record.second, algorithm, negative);
+          if (fill && entries[e].row != TermIndex::absent)
+            factors[entries[e].row + i] = factor;
+          else if (fill)
             postings[entries[e].first_posting + next_entry[e]++] =
-                Posting{father.first_column + i, term_factor(record.second, algorithm, negative)};
+                Posting{father.first_column + i, factor};
           else
             ++entries[e].first_posting;
         }
@@ -217,6 +231,13 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
       double strength = raw[k] * entry.idf;
       double total = totals[entry.father];
       if (divide && total != 0.0) strength /= total;
+      if (entry.row != TermIndex::absent) {
+        const Father &father = fathers[entry.father];
+        const double *row = &factors[entry.row];
+        double *score = &scores[father.first_column];
+        for (uint32_t i = 0; i < father.width; ++i) score[i] += row[i] * strength;
+        continue;
+      }
       for (uint32_t p = entry.first_posting; p < entries[e + 1].first_posting; ++p)
         scores[postings[p].column] += postings[p].factor * strength;
     }

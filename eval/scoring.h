@@ -56,10 +56,11 @@ class HierarchyScorer {
  private:
   // One class knowing a term: the class, the term's inverse document
   // frequency in it, and where the postings of its sons for the term begin
-  // (they end where the next entry's begin).
+  // (they end where the next entry's begin), or its row of factors.
   struct Entry {
     uint32_t father;
     uint32_t first_posting;
+    uint32_t row;  // where in factors, or absent
     double idf;
   };
   struct Father {
@@ -77,6 +78,7 @@ class HierarchyScorer {
   std::vector<uint32_t> entry_starts;   // slot -> its first entry; one more at the end
   std::vector<Entry> entries;           // with one more at the end
   std::vector<Posting> postings;
+  std::vector<double> factors;          // rows, one factor a son
   size_t columns;
   // Per document, kept to save allocations.
   std::vector<uint32_t> found;

@@ -102,6 +102,23 @@ check() {
   return $status
 }
 
+# growth <small> <large>: how much longer each phase of the first runs took
+# at the larger size, against the ratio of the sizes (whole seconds, so
+# phases of a second or two at the small size give rough figures).
+growth() {
+  local small="$1" large="$2"
+  paste <(grep '^memory: ' "$work/run-$small/first/mivo.log") \
+        <(grep '^memory: ' "$work/run-$large/first/mivo.log") |
+    sed 's/[^\t]*real:\([0-9]*\),[^\t]*/\1/g' |
+    awk -v names="${phases[*]}" -v small="$small" -v large="$large" '
+      BEGIN { split(names, name, " "); linear = large / small
+              printf "growth from %d to %d documents (%.0f times as many; at most %.0f times allowed):\n",
+                     small, large, linear, 1.3 * linear }
+      NR >= 3 && name[NR] != "analysis" {
+        ratio = $1 > 0 ? sprintf("%.0f times", $2 / $1) : "-"
+        printf "  %-12s %6d s -> %6d s  %s\n", name[NR], $1, $2, ratio }'
+}
+
 failed=0
 for n in "${sizes[@]}"; do
   source="$(corpus "$n")"
@@ -124,4 +141,7 @@ for n in "${sizes[@]}"; do
   fi
   echo
 done
+if [ ${#sizes[@]} -ge 2 ]; then
+  growth "${sizes[0]}" "${sizes[${#sizes[@]} - 1]}"
+fi
 exit $failed

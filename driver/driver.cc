@@ -106,7 +106,10 @@ void check_class_profiles() {
   myabort();
 }
 
+// The weights no longer change: the tables that score with them serve both
+// the test phase and polling.
 void test_and_poll() {
+  bool froze = freeze_weights();
   test();
   score_ofs.close();
   report_resources();
@@ -120,6 +123,7 @@ void test_and_poll() {
     database.sync();
     report_resources();
   }
+  if (froze) thaw_weights();
 }
 
 // Without testing the class profiles are stored; but a table that this run

@@ -53,13 +53,13 @@ void write_rankings(const std::vector<std::string> &names) {
     report_file_error(temporary, open_for_writing);
     myabort();
   }
-  freeze_weights();
+  bool froze = freeze_weights();
   for (const std::string &name : names) {
     Ranks ranks;
     predict_winnow(name, ranks);
     if (!ranks.print(name, out)) break;
   }
-  thaw_weights();
+  if (froze) thaw_weights();
   out.close();
   // A result file cut short by a full disk is not left behind.
   if (out.fail()) {

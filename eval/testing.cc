@@ -114,11 +114,11 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
 
 }  // namespace
 
-void freeze_weights() {
-  thaw_weights();
+bool freeze_weights() {
+  if (frozen_hierarchy || !frozen_tables.empty()) return false;
   if (param.gen.get_algorithm() != SBC) {
     frozen_hierarchy.reset(new HierarchyScorer(class_table));
-    return;
+    return true;
   }
   for (uint32_t id = 0; id < class_table.size(); ++id) {
     ClassData &data = class_table.get_data(id);
@@ -127,6 +127,7 @@ void freeze_weights() {
     frozen_tables.emplace_back(profiles.empty() ? nullptr
                                                 : new ScoringTable(profiles, &data.profile));
   }
+  return true;
 }
 
 void thaw_weights() {
@@ -221,9 +222,9 @@ void test() {
   log_formatted_results(1, "testing %s on `%s' with %d documents...",
                         algorithm.str().c_str(), class_table.get_name(0).c_str(),
                         static_cast<int>(root.examples.test.size()));
-  freeze_weights();
+  bool froze = freeze_weights();
   bool written = test_classifier(root, out);
-  thaw_weights();
+  if (froze) thaw_weights();
   out.close();
   if (!written || out.fail()) abandon_output(temporary);
 

@@ -18,9 +18,10 @@ class DocProfile;
 // While the weights stay as they are (the test phase, polling), documents
 // are scored through tables built once for all classes, which give the same
 // scores; unlike the profiles, they leave the classes' summed strengths
-// alone. thaw_weights drops the tables, which must go before any weight
-// changes.
-void freeze_weights();
+// alone. freeze_weights returns false, building nothing, when the tables
+// are there already; whoever built them drops them with thaw_weights, which
+// must come before any weight changes.
+bool freeze_weights();
 void thaw_weights();
 
 // A score scaled by its class's threshold so that 1.0 takes the threshold's

@@ -1,5 +1,6 @@
 #include "text/docparser.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "model/atomtab.h"
@@ -13,6 +14,33 @@ void ProtoTerm::print(std::ostream &os) const {
 std::ostream &operator<<(std::ostream &os, const ProtoTerm &term) {
   term.print(os);
   return os;
+}
+
+std::size_t Doc::count(const ProtoTerm &term) const {
+  merge();
+  auto place = std::lower_bound(
+      entries.begin(), entries.end(), term,
+      [](const Entry &entry, const ProtoTerm &key) { return ProtoTermLT()(entry.first, key); });
+  return place != entries.end() && !ProtoTermLT()(term, place->first) ? 1 : 0;
+}
+
+void Doc::merge() const {
+  if (merged == entries.size()) return;
+  auto less = [](const Entry &a, const Entry &b) { return ProtoTermLT()(a.first, b.first); };
+  auto middle = entries.begin() + static_cast<std::ptrdiff_t>(merged);
+  std::sort(middle, entries.end(), less);
+  if (merged != 0) std::inplace_merge(entries.begin(), middle, entries.end(), less);
+  // Equal pairs are next to each other now: the first of each run takes the
+  // counts of the others.
+  auto kept = entries.begin();
+  for (auto entry = entries.begin() + 1; entry < entries.end(); ++entry) {
+    if (less(*kept, *entry))
+      *++kept = *entry;
+    else
+      kept->second += entry->second;
+  }
+  entries.erase(kept + 1, entries.end());
+  merged = entries.size();
 }
 
 bool Doc::write(std::ostream &os) const {

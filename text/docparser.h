@@ -4,9 +4,9 @@
 #define MIVO_TEXT_DOCPARSER_H
 
 #include <istream>
-#include <map>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "text/scanner.h"
@@ -30,12 +30,40 @@ struct ProtoTermLT {
   }
 };
 
-// The pairs of one document with the number of times each was entered.
-class Doc : public std::map<ProtoTerm, unsigned long, ProtoTermLT> {
+// The pairs of one document with the number of times each was entered, read
+// in ProtoTermLT order like a map of pair to count. Entering only appends to
+// an array; the array is sorted and equal pairs are merged when it is next
+// read, or when the unmerged part has grown as long as the merged one, which
+// keeps a document of one pair repeated from growing the array without end.
+// A parse thus costs one sort instead of a tree node per pair.
+class Doc {
  public:
-  void enter_term(const ProtoTerm &term) { ++(*this)[term]; }
+  typedef std::pair<ProtoTerm, unsigned long> Entry;
+  typedef std::vector<Entry>::const_iterator const_iterator;
+
+  void enter_term(const ProtoTerm &term) {
+    entries.emplace_back(term, 1);
+    if (entries.size() >= 2 * merged + min_unmerged) merge();
+  }
+  const_iterator begin() const { merge(); return entries.begin(); }
+  const_iterator end() const { merge(); return entries.end(); }
+  std::size_t size() const { merge(); return entries.size(); }
+  bool empty() const { return entries.empty(); }
+  // 1 when the pair was entered, else 0.
+  std::size_t count(const ProtoTerm &term) const;
   // One line per pair: count, tab, printed pair; false when the stream fails.
   bool write(std::ostream &os) const;
+
+ private:
+  // Pairs entered before the array is first merged.
+  static const std::size_t min_unmerged = 1024;
+  // Sorts the entries after the first merged ones, merges them into those
+  // and adds up the counts of equal pairs.
+  void merge() const;
+
+  // The first merged entries are sorted and distinct; the rest are as entered.
+  mutable std::vector<Entry> entries;
+  mutable std::size_t merged = 0;
 };
 
 // Most phrases one term sequence may grow to: nested frames multiply them.

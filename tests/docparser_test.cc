@@ -51,6 +51,10 @@ TEST_F(DocParserTest, FramesCrossHeadsWithModifierGroups) {
       {"[ red [ sports | racing ] car ]", 0,
        "1:sports/- 1:racing/- 1:red sports car/- 1:red racing car/-"},
       {"[ car , [ fast | red ] ]", 0, "1:car/red 1:car/fast 1:red/- 1:fast/-"},
+      // An inner frame's modifiers are not those of the frame around it.
+      {"[ car , red [ fast , auto ] | sports ]", 0,
+       "1:car/sports 1:car/red fast 1:fast/auto"},
+      {"[ car , red ] [ fast , auto ]", 0, "1:car/red 1:fast/auto"},
       // Brace frames hand nothing on.
       {"[ { sports } car , red ]", 0, "1:sports/-"},
       {"{ car , red }", 0, "1:car/red"},

@@ -3,9 +3,11 @@
 #ifndef MIVO_TEXT_DOCPARSER_H
 #define MIVO_TEXT_DOCPARSER_H
 
+#include <deque>
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -84,6 +86,10 @@ class DocParser : public Scanner {
  private:
   bool was_single_term(unsigned long &atom);
   bool was_terms(std::vector<unsigned long> &result);
+  // The rest of was_terms once the phrase is more than one word or starts
+  // with a frame: start is its text so far, found whether it has a word yet.
+  bool was_phrases(std::vector<unsigned long> &result, std::string_view start,
+                   bool found);
   bool was_frame(std::vector<unsigned long> &heads);
   void should_be_frame_body(std::vector<unsigned long> &heads);
   void should_be_head_list(std::vector<unsigned long> &heads);
@@ -93,7 +99,7 @@ class DocParser : public Scanner {
 
   // The atom of a phrase, or EmptyAtom for an unknown phrase when new atoms
   // are not entered and for the empty phrase, which is never an atom.
-  unsigned long make_atom(const char *text);
+  unsigned long make_atom(std::string_view text);
   void maybe_enter_term(unsigned long head, unsigned long mod);
   void maybe_enter_terms(const std::vector<unsigned long> &heads,
                          unsigned long mod);
@@ -103,6 +109,11 @@ class DocParser : public Scanner {
   Doc &doc;
   bool enter_new_atoms;
   unsigned int frame_depth;
+  // The first word of the term sequence being read.
+  std::string first_word;
+  // The modifiers being gathered at each frame depth; a deque, so that
+  // adding a deeper level keeps those of the levels above in place.
+  std::deque<std::vector<unsigned long>> mod_lists;
   // Set when a frame nests too deeply: every open frame is then left at once,
   // without entering anything or expecting its bracket, back to the top level.
   bool unwinding;

@@ -1,6 +1,7 @@
 #include "text/docparser.h"
 
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 
@@ -50,6 +51,10 @@ TEST_F(DocParserTest, FramesCrossHeadsWithModifierGroups) {
       {"[ red [ sports | racing ] car ]", 0,
        "1:sports/- 1:racing/- 1:red sports car/- 1:red racing car/-"},
       {"[ car , [ fast | red ] ]", 0, "1:car/red 1:car/fast 1:red/- 1:fast/-"},
+      // An inner frame's modifiers are not those of the frame around it.
+      {"[ car , red [ fast , auto ] | sports ]", 0,
+       "1:car/sports 1:car/red fast 1:fast/auto"},
+      {"[ car , red ] [ fast , auto ]", 0, "1:car/red 1:fast/auto"},
       // Brace frames hand nothing on.
       {"[ { sports } car , red ]", 0, "1:sports/-"},
       {"{ car , red }", 0, "1:car/red"},
@@ -108,6 +113,47 @@ TEST_F(DocParserTest, ErrorsNameDocumentLineAndLookAhead) {
             "ERROR: file d1: line 2: before `,': parse error: head expected\n"
             "ERROR: file d1: line 3: before `]': parse error: `}' expected\n"
             "ERROR: file d1: line 3: before `<EOF>': parse error: `]' expected\n");
+}
+
+// Pairs entered in any order, repeated, and past the points where the
+// entries are merged while entering, read as a map of pair to count would be.
+TEST(DocTest, ReadsLikeAnOrderedCountingMap) {
+  std::map<std::pair<unsigned long, unsigned long>, unsigned long> expected;
+  Doc doc;
+  EXPECT_TRUE(doc.empty());
+  EXPECT_EQ(doc.size(), 0u);
+  unsigned long seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 6364136223846793005UL + 1442695040888963407UL;
+    unsigned long head = (seed >> 33) % 97;
+    unsigned long mod = (seed >> 45) % 13 == 0 ? EmptyAtom : (seed >> 20) % 61;
+    doc.enter_term(ProtoTerm(head, mod));
+    ++expected[{head, mod}];
+    // Reading in between merges a part that later entries must join.
+    if (i == 700 || i == 5000) {
+      EXPECT_EQ(doc.size(), expected.size());
+    }
+  }
+  ASSERT_EQ(doc.size(), expected.size());
+  auto want = expected.begin();
+  for (const auto &entry : doc) {
+    EXPECT_EQ(entry.first.head, want->first.first);
+    EXPECT_EQ(entry.first.mod, want->first.second);
+    EXPECT_EQ(entry.second, want->second);
+    ++want;
+  }
+  EXPECT_EQ(doc.count(ProtoTerm(0, 0)), expected.count({0, 0}));
+  EXPECT_EQ(doc.count(ProtoTerm(97, 0)), 0u);
+  EXPECT_EQ(doc.count(ProtoTerm(expected.begin()->first.first,
+                                expected.begin()->first.second)), 1u);
+}
+
+// A pair entered a million times is one entry with the sum of its counts.
+TEST(DocTest, RepeatedPairStaysOneEntry) {
+  Doc doc;
+  for (int i = 0; i < 1000000; ++i) doc.enter_term(ProtoTerm(3, EmptyAtom));
+  ASSERT_EQ(doc.size(), 1u);
+  EXPECT_EQ(doc.begin()->second, 1000000u);
 }
 
 TEST_F(DocParserTest, WriteListsCountsAndPrintedPairs) {

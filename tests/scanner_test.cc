@@ -5,6 +5,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -24,6 +25,8 @@ std::string scan(Scanner::ScannerType type, const std::string &input) {
       out += "@" + std::to_string(line) + " ";
     }
     int code = scanner.get_token();
+    // The view is the text up to its first NUL byte, however it was scanned.
+    EXPECT_EQ(scanner.text_view(), std::string_view(scanner.text())) << input;
     if (code == 0) return out + "$";
     if (code >= Scanner::IDENTIFIER && code <= Scanner::RATIONAL)
       out += names[code - Scanner::IDENTIFIER] + std::string(scanner.text());
@@ -107,6 +110,9 @@ TEST(ScannerTest, NulByteEndsTheInput) {
   std::string input("ab\0cd", 5);
   EXPECT_EQ("w:ab $", doc(input));
   EXPECT_EQ("id:ab $", rc(input));
+  // Inside an escape or a string a NUL byte ends the token's text only.
+  const char inside[] = "ab\\\0cd e \"x\0y\" f";
+  EXPECT_EQ("w:ab\\ w:e s:x w:f $", doc(std::string(inside, sizeof inside - 1)));
 }
 
 TEST(ScannerTest, MatchesHaveNoLengthLimit) {

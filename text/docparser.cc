@@ -1,5 +1,6 @@
 #include "text/docparser.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "model/atomtab.h"
@@ -15,6 +16,33 @@ std::ostream &operator<<(std::ostream &os, const ProtoTerm &term) {
   return os;
 }
 
+std::size_t Doc::count(const ProtoTerm &term) const {
+  merge();
+  auto place = std::lower_bound(
+      entries.begin(), entries.end(), term,
+      [](const Entry &entry, const ProtoTerm &key) { return ProtoTermLT()(entry.first, key); });
+  return place != entries.end() && !ProtoTermLT()(term, place->first) ? 1 : 0;
+}
+
+void Doc::merge() const {
+  if (merged == entries.size()) return;
+  auto less = [](const Entry &a, const Entry &b) { return ProtoTermLT()(a.first, b.first); };
+  auto middle = entries.begin() + static_cast<std::ptrdiff_t>(merged);
+  std::sort(middle, entries.end(), less);
+  if (merged != 0) std::inplace_merge(entries.begin(), middle, entries.end(), less);
+  // Equal pairs are next to each other now: the first of each run takes the
+  // counts of the others.
+  auto kept = entries.begin();
+  for (auto entry = entries.begin() + 1; entry < entries.end(); ++entry) {
+    if (less(*kept, *entry))
+      *++kept = *entry;
+    else
+      kept->second += entry->second;
+  }
+  entries.erase(kept + 1, entries.end());
+  merged = entries.size();
+}
+
 bool Doc::write(std::ostream &os) const {
   for (const auto &entry : *this) {
     os << entry.second << '\t' << entry.first << '\n';
@@ -28,10 +56,11 @@ DocParser::DocParser(Doc &d, bool enter, std::istream &is,
     : Scanner(DocScanner, is, name.c_str()), doc(d), enter_new_atoms(enter), frame_depth(0), unwinding(false) {}
 
 void DocParser::parse() {
+  std::vector<unsigned long> heads;
   while (!eof()) {
     unwinding = false;
     unsigned long atom;
-    std::vector<unsigned long> heads;
+    heads.clear();
     if (was_single_term(atom))
       maybe_enter_term(atom, EmptyAtom);
     else if (!was_frame(heads))
@@ -41,14 +70,14 @@ void DocParser::parse() {
 
 bool DocParser::was_single_term(unsigned long &atom) {
   if (!is_token(WORD) && !is_token(STRING)) return false;
-  atom = make_atom(text());
+  atom = make_atom(text_view());
   skip_token();
   return true;
 }
 
 namespace {
 
-void extend_phrase(std::string &phrase, const std::string &word) {
+void extend_phrase(std::string &phrase, std::string_view word) {
   if (!phrase.empty()) phrase += ' ';
   phrase += word;
 }
@@ -56,8 +85,22 @@ void extend_phrase(std::string &phrase, const std::string &word) {
 }  // namespace
 
 bool DocParser::was_terms(std::vector<unsigned long> &result) {
-  std::vector<std::string> phrases(1);
-  bool found = false;
+  // Mostly the phrase is one word: it is kept aside in a buffer that lasts
+  // as long as the parser, and becomes an atom only when no frame or word
+  // follows to make it part of a longer phrase.
+  if (!is_token(WORD) && !is_token(STRING)) return was_phrases(result, "", false);
+  first_word.assign(text_view());
+  skip_token();
+  if (!is_token('[') && !is_token('{') && !is_token(WORD) && !is_token(STRING)) {
+    if (!first_word.empty()) result.push_back(make_atom(first_word));
+    return true;
+  }
+  return was_phrases(result, first_word, true);
+}
+
+bool DocParser::was_phrases(std::vector<unsigned long> &result,
+                            std::string_view start, bool found) {
+  std::vector<std::string> phrases(1, std::string(start));
   bool capped = false;
   for (;;) {
     std::vector<unsigned long> frame_heads;
@@ -78,7 +121,7 @@ bool DocParser::was_terms(std::vector<unsigned long> &result) {
       }
       phrases.swap(extended);
     } else if (is_token(WORD) || is_token(STRING)) {
-      for (std::string &phrase : phrases) extend_phrase(phrase, text());
+      for (std::string &phrase : phrases) extend_phrase(phrase, text_view());
       skip_token();
       found = true;
     } else {
@@ -92,7 +135,7 @@ bool DocParser::was_terms(std::vector<unsigned long> &result) {
   // is left out, so it enters nothing rather than a head-only pair.
   if (found)
     for (const std::string &phrase : phrases)
-      if (!phrase.empty()) result.push_back(make_atom(phrase.c_str()));
+      if (!phrase.empty()) result.push_back(make_atom(phrase));
   return found;
 }
 
@@ -152,13 +195,17 @@ void DocParser::should_be_modifiers_list(std::vector<unsigned long> &heads) {
 }
 
 void DocParser::should_be_modifiers(std::vector<unsigned long> &heads) {
-  std::vector<unsigned long> mods;
+  // A frame among the modifiers parses its own modifiers one level deeper,
+  // while these are still being gathered.
+  while (mod_lists.size() <= frame_depth) mod_lists.emplace_back();
+  std::vector<unsigned long> &mods = mod_lists[frame_depth];
+  mods.clear();
   if (was_terms(mods)) maybe_enter_terms(heads, mods);
 }
 
-unsigned long DocParser::make_atom(const char *text) {
+unsigned long DocParser::make_atom(std::string_view text) {
   // An empty quoted string is no word: the atom table refuses it.
-  if (*text == '\0') return EmptyAtom;
+  if (text.empty()) return EmptyAtom;
   if (enter_new_atoms) return enter_atom(text);
   unsigned long id;
   atom_table.find(text, id);

@@ -11,7 +11,9 @@
 #endif
 
 #include <istream>
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 class Scanner : public yyFlexLexer {
  public:
@@ -98,7 +100,12 @@ class Scanner : public yyFlexLexer {
   bool eof() const { return token == END_OF_INPUT; }
   int get_token() const { return token; }
   // The look-ahead's text, valid until it is consumed ("" at end of input).
-  const char *text() const { return token_text.c_str(); }
+  // It is the lexer's own buffer, not a copy: the lexer leaves it alone until
+  // it is asked for the next token.
+  const char *text() const { return token_text; }
+  std::string_view text_view() const {
+    return std::string_view(token_text, token_length);
+  }
   // The look-ahead's value by atoi and atof, which stop at a comma.
   int number() const;
   double floating() const;
@@ -122,7 +129,9 @@ class Scanner : public yyFlexLexer {
   int keyword_or_identifier() const;
 
   int token;
-  std::string token_text;
+  const char *token_text;
+  // Up to the first NUL byte, which a string or an escaped character may hold.
+  std::size_t token_length;
   bool in_error;
   unsigned int nr_errors;
   const char *file_name;

@@ -1,7 +1,7 @@
 #include "model/termtab.h"
 
 #include <algorithm>
-#include <cinttypes>
+#include <charconv>
 #include <cstdio>
 
 #include "driver/eventlog.h"
@@ -28,11 +28,15 @@ bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
   return pos == line.size();
 }
 
-std::string term_line(const TermTable::Term &term) {
+// "head mod id next" in decimal.
+void add_term_line(const TermTable::Term &term, std::string &out) {
   char line[64];
-  snprintf(line, sizeof line, "%" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32,
-           term.head, term.mod, term.id, term.next);
-  return line;
+  char *end = line;
+  for (uint32_t field : {term.head, term.mod, term.id, term.next}) {
+    if (end != line) *end++ = ' ';
+    end = std::to_chars(end, line + sizeof line, field).ptr;
+  }
+  out.append(line, end);
 }
 
 // Spreads the modifier ids, small and dense, over the low bits that pick
@@ -285,7 +289,9 @@ bool TermTable::relink_chains() {
 
 void TermTable::write() {
   file.append_lines(term_vec.size(), "terms",
-                    [this](unsigned long id) { return term_line(term_vec[id]); });
+                    [this](unsigned long id, std::string &out) {
+                      add_term_line(term_vec[id], out);
+                    });
 }
 
 void TermTable::print(std::ostream &os) const {

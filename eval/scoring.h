@@ -26,7 +26,6 @@ struct Posting {
 class ColumnScorer {
  public:
   explicit ColumnScorer(const std::vector<const ClassProfile *> &profiles);
-  size_t get_width() const { return width; }
   // scores[i] becomes the score of the document for profiles[i].
   void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
 

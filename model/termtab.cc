@@ -61,6 +61,13 @@ uint32_t TermTable::lookup(const Chain &chain, uint32_t mod) {
   }
 }
 
+void TermTable::prefetch_link(unsigned long head, unsigned long mod) const {
+  if (head >= chains.size()) return;
+  const std::vector<Link> &links = chains[head].links;
+  if (links.empty()) return;
+  __builtin_prefetch(&links[mod_hash(static_cast<uint32_t>(mod)) & (links.size() - 1)]);
+}
+
 // The modifier must not be in the hash yet.
 void TermTable::link(Chain &chain, uint32_t mod, uint32_t id) {
   if ((size_t{chain.terms} + 1) * 4 > chain.links.size() * 3)

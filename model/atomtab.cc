@@ -67,15 +67,9 @@ void VocabularyFile::cut_torn_line() {
   }
 }
 
-namespace {
-
-const size_t block_size = size_t{1} << 20;
-
-}  // namespace
-
 void VocabularyFile::append_lines(
     unsigned long total, const char *noun,
-    const std::function<void(unsigned long, std::string &)> &add_line) {
+    const std::function<std::string(unsigned long)> &line_of) {
   mivo_assert(!name.empty());
   int fd = open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0664);
   FILE *out = fd < 0 ? nullptr : fdopen(fd, "a");
@@ -98,25 +92,12 @@ void VocabularyFile::append_lines(
       log_formatted_results(1, "creating %s with %lu %s", name.c_str(), total,
                             noun);
   }
-  // Lines go out in blocks: a vocabulary of millions of entries would
-  // otherwise cost a string and a write call a line.
-  std::string block;
-  unsigned long lines = 0;
-  auto write_block = [&]() {
-    if (fwrite(block.data(), 1, block.size(), out) != block.size()) return false;
-    bytes += block.size();
-    saved += lines;
-    block.clear();
-    lines = 0;
-    return true;
-  };
-  for (unsigned long id = saved; id < total; ++id) {
-    add_line(id, block);
-    block += '\n';
-    ++lines;
-    if (block.size() >= block_size && !write_block()) break;
+  for (; saved < total; ++saved) {
+    std::string line = line_of(saved);
+    line += '\n';
+    if (fwrite(line.data(), 1, line.size(), out) != line.size()) break;
+    bytes += line.size();
   }
-  if (lines != 0) write_block();
   if (fclose(out) != 0 || saved < total) {
     report_file_error(name, write_failure);
     myabort();
@@ -221,7 +202,7 @@ void AtomTable::read() {
 
 void AtomTable::write() {
   file.append_lines(texts.size(), "atoms",
-                    [this](unsigned long id, std::string &out) { out += text(id); });
+                    [this](unsigned long id) { return text(id); });
 }
 
 unsigned long enter_atom(std::string_view str) { return atom_table.enter(str); }

@@ -28,11 +28,10 @@ class VocabularyFile {
   // false answer ends the run with a format error. A torn last line is dropped
   // with a warning and cut off the file. Afterwards every line counts as saved.
   void read_lines(const std::function<bool(const std::string &)> &take);
-  // Appends the lines of entries saved .. total - 1 (add_line appends an
-  // entry's line, without newline, to a string), logging
-  // "creating"/"updating" with the noun.
+  // Appends the lines of entries saved .. total - 1 (line_of gives an entry's
+  // line without newline), logging "creating"/"updating" with the noun.
   void append_lines(unsigned long total, const char *noun,
-                    const std::function<void(unsigned long, std::string &)> &add_line);
+                    const std::function<std::string(unsigned long)> &line_of);
   [[noreturn]] void format_error() const;
 
  private:

@@ -1,7 +1,7 @@
 #include "model/termtab.h"
 
 #include <algorithm>
-#include <charconv>
+#include <cinttypes>
 #include <cstdio>
 
 #include "driver/eventlog.h"
@@ -28,15 +28,11 @@ bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
   return pos == line.size();
 }
 
-// "head mod id next" in decimal.
-void add_term_line(const TermTable::Term &term, std::string &out) {
+std::string term_line(const TermTable::Term &term) {
   char line[64];
-  char *end = line;
-  for (uint32_t field : {term.head, term.mod, term.id, term.next}) {
-    if (end != line) *end++ = ' ';
-    end = std::to_chars(end, line + sizeof line, field).ptr;
-  }
-  out.append(line, end);
+  snprintf(line, sizeof line, "%" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32,
+           term.head, term.mod, term.id, term.next);
+  return line;
 }
 
 // Spreads the modifier ids, small and dense, over the low bits that pick
@@ -296,9 +292,7 @@ bool TermTable::relink_chains() {
 
 void TermTable::write() {
   file.append_lines(term_vec.size(), "terms",
-                    [this](unsigned long id, std::string &out) {
-                      add_term_line(term_vec[id], out);
-                    });
+                    [this](unsigned long id) { return term_line(term_vec[id]); });
 }
 
 void TermTable::print(std::ostream &os) const {

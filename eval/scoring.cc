@@ -1,7 +1,6 @@
 #include "eval/scoring.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "driver/eventlog.h"
 #include "driver/param.h"
@@ -34,6 +33,10 @@ std::vector<uint32_t> starts_from_counts(std::vector<uint32_t> &counts) {
   return next;
 }
 
+// Whether a term that count of width columns know gets a row of factors
+// rather than postings: a row takes no more room than postings then.
+bool wants_row(size_t count, size_t width) { return width >= 2 && count * 2 >= width; }
+
 }  // namespace
 
 // Two walks through the profiles: one counts each term's postings, the
@@ -58,7 +61,7 @@ ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
   rows.assign(counts.size(), TermIndex::absent);
   size_t dense = 0;
   for (size_t slot = 0; slot < counts.size(); ++slot) {
-    if (width < 2 || counts[slot] * 2 < width) continue;
+    if (!wants_row(counts[slot], width)) continue;
     rows[slot] = static_cast<uint32_t>(dense++);
     counts[slot] = 0;
   }
@@ -152,7 +155,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         Entry &entry = entries[e];
         uint32_t count = entry.first_posting, width = fathers[entry.father].width;
         entry.first_posting = sum;
-        if (width >= 2 && count * 2 >= width) {
+        if (wants_row(count, width)) {
           entry.row = static_cast<uint32_t>(factors.size());
           factors.resize(factors.size() + width, 0.0);
           continue;
@@ -204,8 +207,6 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
-  bool squares = normalize == normalize_vector;
-  bool divide = normalize == normalize_linear || squares;
   const std::vector<Feature> &features = doc.get_features();
   found.resize(features.size());
   raw.resize(features.size());
@@ -217,11 +218,11 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
     raw[k] = raw_strength(features[k].freq, mode);
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
       double strength = raw[k] * entries[e].idf;
-      totals[entries[e].father] += squares ? strength * strength : strength;
+      totals[entries[e].father] += normalisation_share(strength, normalize);
     }
   }
-  if (squares)
-    for (double &total : totals) total = std::sqrt(total);
+  // From here on each total is what the strengths are divided by, or 0.0.
+  for (double &total : totals) total = normalisation_divisor(total, normalize);
   scores.assign(columns, 0.0);
   for (size_t k = 0; k < features.size(); ++k) {
     uint32_t slot = found[k];
@@ -229,8 +230,8 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
       const Entry &entry = entries[e];
       double strength = raw[k] * entry.idf;
-      double total = totals[entry.father];
-      if (divide && total != 0.0) strength /= total;
+      double divisor = totals[entry.father];
+      if (divisor != 0.0) strength /= divisor;
       if (entry.row != TermIndex::absent) {
         const Father &father = fathers[entry.father];
         const double *row = &factors[entry.row];

@@ -49,6 +49,15 @@ double inverse_doc_freq(uint32_t num_docs, uint32_t doc_freq) {
   return std::log(static_cast<double>(num_docs) / doc_freq);
 }
 
+double normalisation_share(double strength, unsigned int normalize) {
+  return normalize == normalize_vector ? strength * strength : strength;
+}
+
+double normalisation_divisor(double total, unsigned int normalize) {
+  if (normalize == normalize_vector) return std::sqrt(total);
+  return normalize == normalize_linear ? total : 0.0;
+}
+
 uint32_t per_mille(uint32_t freq, uint64_t sum_freq) {
   if (sum_freq == 0) return 0;  // only features of frequency 0
   double fraction = 1000.0 * freq / static_cast<double>(sum_freq);
@@ -109,16 +118,11 @@ void DocProfile::set_document_strengths(const ClassData &data,
     uint32_t doc_freq = infos[i] ? infos[i]->doc_freq : 0;
     feature.strength = raw_strength(feature.freq, mode) *
                        inverse_doc_freq(data.num_docs, doc_freq);
-    total += normalize == normalize_vector ? feature.strength * feature.strength
-                                           : feature.strength;
+    total += normalisation_share(feature.strength, normalize);
   }
-  if (normalize == normalize_vector) total = std::sqrt(total);
-  // Strengths are never negative, so a zero total means all are 0.0; they
-  // stay so rather than become 0/0.
-  bool divide = (normalize == normalize_linear || normalize == normalize_vector) &&
-                total != 0.0;
+  double divisor = normalisation_divisor(total, normalize);
   for (size_t i = 0; i < features.size(); ++i) {
-    if (divide) features[i].strength /= total;
+    if (divisor != 0.0) features[i].strength /= divisor;
     if (infos[i] != nullptr) infos[i]->strength += features[i].strength;
   }
 }

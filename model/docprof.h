@@ -66,6 +66,14 @@ double raw_strength(uint32_t freq, unsigned int mode);
 // term's strength relative to a class; 0.0 for a term the class does not
 // know, and for one whose stored doc_freq exceeds num_docs.
 double inverse_doc_freq(uint32_t num_docs, uint32_t doc_freq);
+// What a strength adds to a document's normalisation total under the mode:
+// its square for vector normalisation, itself otherwise.
+double normalisation_share(double strength, unsigned int normalize);
+// What the strengths are divided by once the total is complete: its square
+// root or itself, or 0.0 when they are not divided (normalisation off, or
+// a zero total: strengths are never negative, so all are 0.0 and stay so
+// rather than become 0/0).
+double normalisation_divisor(double total, unsigned int normalize);
 
 // 1000 x freq / sum_freq, truncated, plus one only when the fraction left is
 // above one half.

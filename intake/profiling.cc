@@ -18,8 +18,8 @@ void profile_document(const std::string &document) {
   // one (the head's chain, then the modifier's slot): each is asked for a
   // few pairs ahead.
   const size_t ahead = 4;
-  Doc::const_iterator first = doc.begin(), last = doc.end();
-  for (auto entry = first; entry != last; ++entry) {
+  Doc::const_iterator last = doc.end();
+  for (auto entry = doc.begin(); entry != last; ++entry) {
     if (last - entry > static_cast<std::ptrdiff_t>(2 * ahead))
       term_table.prefetch_chain(entry[2 * ahead].first.head);
     if (last - entry > static_cast<std::ptrdiff_t>(ahead))

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <random>
 #include <iostream>
 #include <sstream>
 
@@ -27,42 +24,6 @@ TEST(ScoreTable, BreakEvenOnTheBucketGrid) {
   EXPECT_DOUBLE_EQ(0.7, threshold({0.7, 0.7}, {0.7}));
   // A negative at max counts in the top bucket; no number never enters.
   EXPECT_NEAR(4.0 / 3, threshold({2.0, NAN}, {0.0, 2.0, NAN}), 1e-12);
-}
-
-// The threshold as sorting both sets stably gives it, to check the one that
-// leaves the negatives unsorted.
-WeightType sorted_threshold(std::vector<WeightType> pos, std::vector<WeightType> neg) {
-  std::stable_sort(pos.begin(), pos.end());
-  std::stable_sort(neg.begin(), neg.end());
-  unsigned long n = pos.size();
-  WeightType min = std::min(pos.front(), neg.front()), max = std::max(pos.back(), neg.back());
-  WeightType width = (max - min) / n;
-  if (width == 0.0) return min;
-  auto lower = [](const std::vector<WeightType> &v, WeightType b) {
-    return static_cast<unsigned long>(std::lower_bound(v.begin(), v.end(), b) - v.begin());
-  };
-  auto below = [&](unsigned long i) { return i == n ? n : lower(pos, min + i * width); };
-  auto above = [&](unsigned long i) { return i == n ? 0 : neg.size() - lower(neg, min + i * width); };
-  unsigned long lo = 0, hi = n;
-  while (hi - lo >= 2) (above((lo + hi) / 2) <= below((lo + hi) / 2) ? hi : lo) = (lo + hi) / 2;
-  double d1 = static_cast<double>(above(lo)) - below(lo);
-  double d2 = static_cast<double>(below(hi)) - above(hi);
-  return min + (lo + d1 / (d1 + d2)) * width;
-}
-
-// Many ties, signed zeros and few distinct values: the same bits as sorting.
-TEST(ScoreTable, UnsortedNegativesGiveTheSortedBits) {
-  std::mt19937 random(7);
-  for (int round = 0; round < 300; ++round) {
-    std::vector<WeightType> pos(1 + random() % 20), neg(1 + random() % 200);
-    for (auto *set : {&pos, &neg})
-      for (WeightType &score : *set) {
-        int pick = random() % 9;
-        score = pick == 0 ? -0.0 : pick == 1 ? 0.0 : (static_cast<int>(random() % 13) - 6) * 0.1;
-      }
-    WeightType expected = sorted_threshold(pos, neg), got = threshold(pos, neg);
-    EXPECT_EQ(0, memcmp(&expected, &got, sizeof got)) << round << ": " << expected << " " << got;
-  }
 }
 
 // SBC scores are sums of the logarithms of term weights, so hand-set weights

@@ -8,10 +8,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "driver/eventlog.h"
-#include "driver/options.h"
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/options.h"
+#include "base/param.h"
+#include "base/utils.h"
 #include "eval/polling.h"
 #include "eval/testing.h"
 #include "intake/analyser.h"

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <set>
 
-#include "driver/eventlog.h"
-#include "driver/memory.h"
-#include "driver/options.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/memory.h"
+#include "base/options.h"
+#include "base/param.h"
 #include "intake/analyser.h"
 #include "model/atomtab.h"
 #include "model/classtab.h"

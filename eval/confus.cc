@@ -3,8 +3,8 @@
 #include <iomanip>
 #include <sstream>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/param.h"
 #include "model/classtab.h"
 
 namespace {

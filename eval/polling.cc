@@ -4,9 +4,9 @@
 #include <fstream>
 #include <vector>
 
-#include "driver/eventlog.h"
-#include "driver/options.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/options.h"
+#include "base/utils.h"
 #include "eval/testing.h"
 #include "intake/profiling.h"
 #include "learn/winnow.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 #include "model/classtab.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 

@@ -4,10 +4,10 @@
 #include <memory>
 #include <sstream>
 
-#include "driver/eventlog.h"
-#include "driver/options.h"
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/options.h"
+#include "base/param.h"
+#include "base/utils.h"
 #include "eval/confus.h"
 #include "eval/scoring.h"
 #include "model/classtab.h"

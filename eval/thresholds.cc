@@ -4,8 +4,8 @@
 #include <cmath>
 #include <iterator>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/param.h"
 #include "eval/scoring.h"
 #include "model/classtab.h"
 #include "model/docprof.h"

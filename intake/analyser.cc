@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/param.h"
+#include "base/utils.h"
 
 namespace {
 

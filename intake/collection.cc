@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/param.h"
+#include "base/utils.h"
 #include "intake/analyser.h"
 #include "intake/profiling.h"
 #include "model/classtab.h"

@@ -1,6 +1,6 @@
 #include "intake/profiling.h"
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 #include "intake/analyser.h"
 #include "model/docprof.h"
 #include "model/termtab.h"

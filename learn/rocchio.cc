@@ -1,6 +1,6 @@
 #include "learn/rocchio.h"
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "learn/training.h"
 #include "model/classtab.h"
 #include "model/docprof.h"

@@ -1,7 +1,7 @@
 #include "learn/training.h"
 
 #include "driver/driver.h"
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 #include "eval/polling.h"
 #include "eval/testing.h"
 #include "eval/thresholds.h"

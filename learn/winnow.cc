@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/param.h"
 #include "learn/training.h"
 #include "model/classtab.h"
 #include "model/docprof.h"

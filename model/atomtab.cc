@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 void VocabularyFile::set_name(const std::string &path) {
   name = path;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 

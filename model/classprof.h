@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/param.h"
+#include "base/param.h"
 
 class DocProfile;
 struct ClassData;

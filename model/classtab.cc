@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "driver/eventlog.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/utils.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "driver/eventlog.h"
-#include "driver/param.h"
+#include "base/eventlog.h"
+#include "base/param.h"
 #include "model/classtab.h"
 
 namespace {

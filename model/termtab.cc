@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 #include "model/termtab.h"

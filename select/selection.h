@@ -7,7 +7,7 @@
 
 #include <set>
 
-#include "driver/param.h"
+#include "base/param.h"
 
 struct ClassData;
 struct FeatureInfo;

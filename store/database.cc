@@ -13,8 +13,8 @@
 #include <sstream>
 
 #include "driver/driver.h"
-#include "driver/eventlog.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/utils.h"
 #include "model/atomtab.h"
 #include "model/classtab.h"
 #include "model/termtab.h"

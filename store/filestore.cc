@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 struct Repository {
   off_t size;  // current length, where the next record goes

@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/param.h"
+#include "base/utils.h"
 #include "intake/analyser.h"
 #include "model/atomtab.h"
 #include "text/docparser.h"

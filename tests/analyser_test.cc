@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/param.h"
+#include "base/utils.h"
 #include "tests/child_run.h"
 
 namespace {

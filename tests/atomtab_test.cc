@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/options.h"
-#include "driver/utils.h"
+#include "base/options.h"
+#include "base/utils.h"
 #include "tests/child_run.h"
 
 namespace {

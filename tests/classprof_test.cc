@@ -7,7 +7,7 @@
 #include <random>
 #include <sstream>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 

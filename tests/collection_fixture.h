@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/options.h"
-#include "driver/param.h"
+#include "base/options.h"
+#include "base/param.h"
 #include "model/classtab.h"
 #include "select/selection.h"
 #include "store/database.h"

@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/options.h"
-#include "driver/param.h"
-#include "driver/utils.h"
+#include "base/options.h"
+#include "base/param.h"
+#include "base/utils.h"
 #include "intake/analyser.h"
 #include "model/classtab.h"
 #include "store/database.h"

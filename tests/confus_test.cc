@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "model/classtab.h"
 
 namespace {

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/eventlog.h"
-#include "driver/utils.h"
+#include "base/eventlog.h"
+#include "base/utils.h"
 #include "model/atomtab.h"
 #include "model/classtab.h"
 #include "model/termtab.h"

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "model/classtab.h"
 
 namespace {

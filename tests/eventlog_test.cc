@@ -1,4 +1,4 @@
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 #include <cerrno>
 #include <iostream>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/options.h"
+#include "base/options.h"
 #include "tests/child_run.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "driver/memory.h"
+#include "base/memory.h"
 
 #include <cstdint>
 #include <cstring>
 
 #include <gtest/gtest.h>
 
-#include "driver/utils.h"
+#include "base/utils.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "driver/options.h"
+#include "base/options.h"
 
 #include <vector>
 

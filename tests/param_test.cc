@@ -1,4 +1,4 @@
-#include "driver/param.h"
+#include "base/param.h"
 
 #include <sstream>
 #include <string>

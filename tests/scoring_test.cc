@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/utils.h"
+#include "base/utils.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 #include "tests/collection_fixture.h"
 
 namespace {

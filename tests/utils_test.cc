@@ -1,4 +1,4 @@
-#include "driver/utils.h"
+#include "base/utils.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -5,7 +5,7 @@
 #include <cfloat>
 #include <cmath>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 #include "tests/collection_fixture.h"
 
 namespace {

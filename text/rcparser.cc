@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 int parse_rc(const std::string &file_name) {
   std::ifstream ifs(file_name);

@@ -8,7 +8,7 @@
 #include <istream>
 #include <string>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "text/scanner.h"
 
 // Reads the resource file into the global param and returns the number of

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "model/classprof.h"
 #include "tests/fuzz/fuzz_support.h"
 

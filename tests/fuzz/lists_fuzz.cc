@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "intake/analyser.h"
 #include "intake/collection.h"
 #include "model/classtab.h"

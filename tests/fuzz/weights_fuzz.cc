@@ -5,7 +5,7 @@
 #include <cstring>
 #include <sstream>
 
-#include "driver/param.h"
+#include "base/param.h"
 #include "model/classprof.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -1,7 +1,7 @@
 // Small helpers for paths, files, directories and C strings, and the numbering
 // of result files. None of them reports anything except check_directory_exists.
-#ifndef MIVO_DRIVER_UTILS_H
-#define MIVO_DRIVER_UTILS_H
+#ifndef MIVO_BASE_UTILS_H
+#define MIVO_BASE_UTILS_H
 
 #include <dirent.h>
 
@@ -89,4 +89,4 @@ bool read_string(char *buf, unsigned int size, std::istream &is);
 // Writes "rank" and the next number of a process-wide counter into buf.
 void set_output_name(char *buf, unsigned int size);
 
-#endif  // MIVO_DRIVER_UTILS_H
+#endif  // MIVO_BASE_UTILS_H

@@ -1,4 +1,4 @@
-#include "driver/memory.h"
+#include "base/memory.h"
 
 void *Memory::alloc(unsigned int size) {
   unsigned long rounded = (static_cast<unsigned long>(size) + 3) & ~3UL;

@@ -1,10 +1,10 @@
-#include "driver/options.h"
+#include "base/options.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 const char *const usage_text =
     "Usage: mivo [ -h ] [ -v ] [ -p ] [ -V ] [ -a <W | R | S> ]\n"

@@ -1,4 +1,4 @@
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -8,8 +8,8 @@
 #include <ctime>
 #include <iostream>
 
-#include "driver/options.h"
-#include "driver/utils.h"
+#include "base/options.h"
+#include "base/utils.h"
 
 namespace {
 

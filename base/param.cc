@@ -1,8 +1,8 @@
-#include "driver/param.h"
+#include "base/param.h"
 
 #include <sstream>
 
-#include "driver/eventlog.h"
+#include "base/eventlog.h"
 
 const char *strength_mode_name(unsigned int mode) {
   switch (mode) {

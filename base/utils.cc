@@ -1,4 +1,4 @@
-#include "driver/utils.h"
+#include "base/utils.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/eventlog.h"
-#include "driver/memory.h"
+#include "base/eventlog.h"
+#include "base/memory.h"
 
 PathName::PathName(const std::string &dir, const std::string &name,
                    const std::string &ext) {

@@ -1,11 +1,11 @@
 // The command line: what the user asked for in this run (verbosity, algorithm,
 // polling, excluded phases and four paths). Parsed once at start; read-only after.
-#ifndef MIVO_DRIVER_OPTIONS_H
-#define MIVO_DRIVER_OPTIONS_H
+#ifndef MIVO_BASE_OPTIONS_H
+#define MIVO_BASE_OPTIONS_H
 
 #include <string>
 
-#include "driver/param.h"
+#include "base/param.h"
 
 class Options {
  public:
@@ -56,4 +56,4 @@ void show_help();
 void hint_help();
 void show_version();
 
-#endif  // MIVO_DRIVER_OPTIONS_H
+#endif  // MIVO_BASE_OPTIONS_H

@@ -1,7 +1,7 @@
 // Long-lived storage for strings that stay until the process ends: handed out
 // from pages of 65524 bytes and never freed one by one.
-#ifndef MIVO_DRIVER_MEMORY_H
-#define MIVO_DRIVER_MEMORY_H
+#ifndef MIVO_BASE_MEMORY_H
+#define MIVO_BASE_MEMORY_H
 
 #include <vector>
 
@@ -30,4 +30,4 @@ class Memory {
 
 extern Memory memory;
 
-#endif  // MIVO_DRIVER_MEMORY_H
+#endif  // MIVO_BASE_MEMORY_H

@@ -1,8 +1,8 @@
 // The event log: every message of the system goes through these functions. The
 // verbosity chosen with -v decides what reaches the screen; "mivo.log" receives
 // every result, warning and error whatever the verbosity.
-#ifndef MIVO_DRIVER_EVENTLOG_H
-#define MIVO_DRIVER_EVENTLOG_H
+#ifndef MIVO_BASE_EVENTLOG_H
+#define MIVO_BASE_EVENTLOG_H
 
 #include <fstream>
 #include <string>
@@ -68,4 +68,4 @@ void report_file_error(const std::string &name, FileErrors kind);
 #define mivo_assert(cond) \
   ((cond) ? (void)0 : assertion_failed(__FILE__, __LINE__, #cond))
 
-#endif  // MIVO_DRIVER_EVENTLOG_H
+#endif  // MIVO_BASE_EVENTLOG_H

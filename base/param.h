@@ -1,8 +1,8 @@
 // Every tunable setting of the system, in four groups (general, Winnow, Rocchio,
 // SBC). Defaults at construction, then the resource file, then the command line;
 // logged once before any work starts and read-only afterwards.
-#ifndef MIVO_DRIVER_PARAM_H
-#define MIVO_DRIVER_PARAM_H
+#ifndef MIVO_BASE_PARAM_H
+#define MIVO_BASE_PARAM_H
 
 #include <ostream>
 #include <string>
@@ -192,4 +192,4 @@ class Param {
 
 extern Param param;
 
-#endif  // MIVO_DRIVER_PARAM_H
+#endif  // MIVO_BASE_PARAM_H

@@ -11,6 +11,7 @@
 #include "base/eventlog.h"
 #include "base/options.h"
 #include "base/param.h"
+#include "base/resources.h"
 #include "base/utils.h"
 #include "eval/polling.h"
 #include "eval/testing.h"
@@ -33,10 +34,6 @@ const char *const class_profile_name = "class";
 const char *const class_profile_extension = ".cpf";
 const char *const class_weights_extension = ".cpw";
 
-// Baseline of the resource report: the moment of the previous report.
-time_t p_time = 0;
-struct tms time_buf = {};
-
 namespace {
 
 const char *const log_file_name = "mivo.log";
@@ -57,11 +54,6 @@ void read_resource_file() {
     errno = 0;
     myabort();
   }
-}
-
-void take_baseline() {
-  p_time = time(nullptr);
-  times(&time_buf);
 }
 
 // -xl needs the stored class table; an incremental run over a data directory
@@ -183,53 +175,6 @@ void apply_options() {
     param.gen.set_input_directory(options.get_input_directory());
 }
 
-void get_memory_information(long pid, long *total, long *resident) {
-  *total = -1;
-  *resident = -1;
-  char name[64];
-  snprintf(name, sizeof name, "/proc/%ld/stat", pid);
-  FILE *file = fopen(name, "r");
-  if (file == nullptr) return;
-  char line[4096];
-  bool have_line = fgets(line, sizeof line, file) != nullptr;
-  fclose(file);
-  if (!have_line) return;
-  // The command name in field 2 may hold blanks; counting resumes after its ')'.
-  const char *p = strrchr(line, ')');
-  if (p == nullptr) return;
-  unsigned long vsize = 0;
-  long rss_pages = 0;
-  if (sscanf(p + 1,
-             " %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s %*s"
-             " %*s %*s %*s %*s %lu %ld",
-             &vsize, &rss_pages) == 2) {
-    *total = static_cast<long>(vsize / 1024);
-    *resident = rss_pages * 4;
-  }
-}
-
-void report_resources() {
-  long total, resident;
-  get_memory_information(static_cast<long>(getpid()), &total, &resident);
-  char memory_text[128];
-  snprintf(memory_text, sizeof memory_text, "memory: %ldMB total, %ldMB in RAM",
-           total / 1024, resident / 1024);
-
-  time_t now = time(nullptr);
-  struct tms now_times;
-  times(&now_times);
-  unsigned long ticks = static_cast<unsigned long>(sysconf(_SC_CLK_TCK));
-  if (ticks == 0) ticks = 100;
-  char time_text[128];
-  snprintf(time_text, sizeof time_text, "time: real:%lu, user:%lu, system:%lu",
-           static_cast<unsigned long>(now - p_time),
-           static_cast<unsigned long>(now_times.tms_utime - time_buf.tms_utime) / ticks,
-           static_cast<unsigned long>(now_times.tms_stime - time_buf.tms_stime) / ticks);
-  log_formatted_results(2, "%s   %s", memory_text, time_text);
-  p_time = now;
-  time_buf = now_times;
-}
-
 int run_mivo(int argc, const char **argv) {
   event_log.initialize(log_file_name);
 
@@ -240,7 +185,7 @@ int run_mivo(int argc, const char **argv) {
   log_results(3, "parameter settings are:");
   param.log_parameters(3);
 
-  take_baseline();
+  start_resource_clock();
   analyser.initialise(param.gen.get_analyser());
   report_resources();
 

@@ -26,10 +26,5 @@ int run_mivo(int argc, const char **argv);
 std::string resource_file_name();
 // Lets the command line override the resource file's choices.
 void apply_options();
-// Logs memory and the time used since the previous report.
-void report_resources();
-// Total (virtual) and resident size of process pid in kilobytes; -1 each when
-// they cannot be read.
-void get_memory_information(long pid, long *total, long *resident);
 
 #endif  // MIVO_DRIVER_DRIVER_H

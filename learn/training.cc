@@ -1,6 +1,6 @@
 #include "learn/training.h"
 
-#include "driver/driver.h"
+#include "base/resources.h"
 #include "base/eventlog.h"
 #include "eval/polling.h"
 #include "eval/testing.h"

@@ -14,7 +14,7 @@ namespace {
 // none overlaps another, and each is aligned to four bytes.
 TEST(Memory, BlocksNeverOverlap) {
   Memory pool;
-  const unsigned int sizes[] = {1, 5, 0, 3, 70000, 4, 65000, 600};
+  const unsigned int sizes[] = {1, 5, 3, 0, 70000, 4, 65000, 600};
   std::vector<unsigned char *> blocks;
   for (unsigned int size : sizes) {
     blocks.push_back(static_cast<unsigned char *>(pool.alloc(size)));

@@ -25,17 +25,10 @@
 #include "store/database.h"
 #include "text/rcparser.h"
 
-const char *const default_rc_file = "mivo";
-const char *const rc_extension = ".rc";
-const char *const atoms_file_name = "atoms.dat";
-const char *const terms_file_name = "terms.dat";
-const char *const classes_file_name = "classes";
-const char *const class_profile_name = "class";
-const char *const class_profile_extension = ".cpf";
-const char *const class_weights_extension = ".cpw";
-
 namespace {
 
+const char *const default_rc_file = "mivo";
+const char *const rc_extension = ".rc";
 const char *const log_file_name = "mivo.log";
 const char *const scores_file_name = "scores.dat";
 
@@ -71,6 +64,7 @@ void select_stored_terms() {
   if (class_table.empty()) return;
   for (const auto &entry : class_table.get_data(0).profile.features)
     selected_terms.insert(entry.first);
+  database.set_selection(selected_terms);
 }
 
 void open_data_directory() {
@@ -148,7 +142,7 @@ void run_learner() {
 
 void train() {
   log(3, "updating class profiles...");
-  class_table.update_all_class_data();
+  update_all_class_data();
   report_resources();
   open_output_file(score_ofs, scores_file_name);
   score_ofs << "****TRAIN" << std::endl;

@@ -200,19 +200,6 @@ ClassData *ClassTable::find_path(const std::string &name, uint32_t father) {
   return it == class_map.end() ? nullptr : find_path(rest, it->second.id);
 }
 
-void ClassTable::remove_terms(const std::set<unsigned long> &selected) {
-  for (ClassMap::iterator position : by_id) {
-    ClassData &data = position->second;
-    for (const auto &entry : data.statistics) {
-      if (selected.count(entry.first) != 0) continue;
-      uint64_t term_freq = data.profile.get_term_freq(entry.first);
-      data.sum_freq -= std::min(term_freq, data.sum_freq);
-      data.profile.features.erase(entry.first);
-    }
-    data.statistics.clear();
-  }
-}
-
 bool ClassTable::write(std::ostream &os) const {
   os << size() << '\n';
   if (!os) return false;

@@ -10,7 +10,6 @@
 #include <ostream>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "model/classprof.h"
@@ -38,16 +37,6 @@ struct Examples {
   ExampList test;
 };
 
-// Per term of a class: sums of its per-mille frequencies and of their squares
-// over the class's training documents. Never stored, and 64 bits because a
-// dominant term adds up to a million per document to sum_sq.
-struct StatisticalInfo {
-  uint64_t sum = 0;
-  uint64_t sum_sq = 0;
-};
-
-typedef std::unordered_map<uint32_t, StatisticalInfo> StatisticsMap;
-
 struct ClassData {
   explicit ClassData(uint32_t class_id = 0) : id(class_id) {}
 
@@ -57,7 +46,6 @@ struct ClassData {
   uint64_t sum_freq = 0;  // grows with the collection, so 64 bits
   double sum_strength = 0.0;
   ClassProfile profile;
-  StatisticsMap statistics;
   ClassData *father = nullptr;
   std::vector<ClassData *> sons;  // in order of entry
   Examples examples;
@@ -113,16 +101,6 @@ class ClassTable {
   void print_full_name(std::ostream &os, uint32_t id) const;
   // Finds the class whose full name print_full_name writes as name.
   bool extract_full_name(const std::string &name, ClassData **data);
-
-  // Statistics and term selection for every class, then pruning to the
-  // union of the selections (selected_terms).
-  void update_all_class_data();
-  // Gathers the counts and statistics of the class's training documents.
-  void update_one_class_data(ClassData &data);
-  // Prunes every class profile to the selected terms among those that
-  // gathered statistics (an empty selection prunes them all), taking each
-  // removed term's occurrences off the class's sum_freq; empties statistics.
-  void remove_terms(const std::set<unsigned long> &selected);
 
   // The "classes" file. read fills an empty table and fails, leaving the
   // table empty, on any damage.

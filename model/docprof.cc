@@ -127,26 +127,6 @@ void DocProfile::set_document_strengths(const ClassData &data,
   }
 }
 
-void DocProfile::get_statistics(ClassData &data) const {
-  for (const Feature &feature : features) {
-    FeatureInfo &info = data.profile.features[feature.term];
-    info.term_freq += feature.freq;
-    info.doc_freq += 1;
-    info.promotions = 0;
-    info.demotions = 0;
-    uint32_t frequency = per_mille(feature.freq, sum_freq);
-    StatisticalInfo &statistics = data.statistics[feature.term];
-    statistics.sum += frequency;
-    statistics.sum_sq += frequency * frequency;
-  }
-  data.sum_freq += sum_freq;
-}
-
-void DocProfile::remove_terms(const std::set<unsigned long> &selected) {
-  if (selected.empty()) return;
-  keep_terms([&selected](uint32_t term) { return selected.count(term) != 0; });
-}
-
 void DocProfile::keep_terms(const std::function<bool(uint32_t)> &is_selected) {
   std::vector<Feature> kept;
   uint64_t kept_sum = 0;

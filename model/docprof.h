@@ -45,12 +45,6 @@ class DocProfile {
   // The same, infos[i] being the class profile's record of feature i (null
   // when the profile lacks the term), as the caller found it.
   void set_document_strengths(const ClassData &data, const std::vector<FeatureInfo *> &infos);
-  // Adds this document, as a training document of data, to the class's term
-  // counts, per-mille statistics and sum_freq.
-  void get_statistics(ClassData &data) const;
-  // Keeps only the features whose term is selected; an empty selection means
-  // that none was made and keeps them all.
-  void remove_terms(const std::set<unsigned long> &selected);
   // Keeps only the features whose term passes is_selected, in their order.
   void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 

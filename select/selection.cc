@@ -62,24 +62,6 @@ ClassSummary summarise(const ClassData &data, unsigned long vocabulary) {
                       static_cast<double>(vocabulary)};
 }
 
-}  // namespace
-
-void select_class_terms(const ClassData &data, unsigned long vocabulary,
-                        std::set<unsigned long> &selected) {
-  ClassSummary summary = summarise(data, vocabulary);
-  TermSelType method = param.gen.get_term_sel();
-  double selectivity = param.gen.get_selectivity();
-  static const FeatureInfo absent;
-  for (const auto &entry : data.statistics) {
-    const FeatureInfo *info = data.profile.get_feature(entry.first);
-    if (is_term_selected(method, selectivity, summary, info ? *info : absent,
-                         entry.second))
-      selected.insert(entry.first);
-  }
-}
-
-namespace {
-
 // Counts the class's documents and its sons' others.
 void prepare_class_data(ClassData &data) {
   uint32_t num_docs = static_cast<uint32_t>(data.examples.train.size());
@@ -239,26 +221,16 @@ void count_selected_terms(const std::vector<uint8_t> &selected) {
 
 }  // namespace
 
-void ClassTable::update_one_class_data(ClassData &data) {
-  prepare_class_data(data);
-  for (const auto &entry : data.examples.train) {
-    DocProfile doc;
-    database.peek_document_profile(entry.first, doc);
-    doc.get_statistics(data);
-  }
-  log_collected(data.id);
-}
-
 // Two passes: each class in turn gathers its statistics and marks the terms
 // it selects, then the profiles count the selected terms alone. The result is
 // what gathering every class, selecting and pruning gives, without holding
 // the statistics and every gathered term of all classes at once.
-void ClassTable::update_all_class_data() {
+void update_all_class_data() {
   std::vector<uint8_t> selected(term_table.size());
   Gathering gathering(term_table.size());
   unsigned long vocabulary = 0;
-  for (uint32_t id = 0; id < size(); ++id) {
-    ClassData &data = get_data(id);
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    ClassData &data = class_table.get_data(id);
     prepare_class_data(data);
     gather_class(data, gathering);
     if (id == 0) vocabulary = count_vocabulary(data, gathering);
@@ -268,4 +240,5 @@ void ClassTable::update_all_class_data() {
   count_selected_terms(selected);
   for (unsigned long term = 0; term < selected.size(); ++term)
     if (selected[term]) selected_terms.insert(selected_terms.end(), term);
+  database.set_selection(selected_terms);
 }

@@ -12,20 +12,14 @@
 #include <functional>
 #include <sstream>
 
-#include "driver/driver.h"
 #include "base/eventlog.h"
 #include "base/utils.h"
 #include "model/atomtab.h"
 #include "model/classtab.h"
 #include "model/termtab.h"
-#include "select/selection.h"
-
-const char *const lock_file_name = "lock";
+#include "store/filename.h"
 
 namespace {
-
-const char *const profile_store_name = "profile-store";
-const unsigned int class_profile_name_size = 1024;
 
 // Reports a file error and ends the run with the errno of the failure.
 [[noreturn]] void stop(const std::string &path, FileErrors kind) {
@@ -82,11 +76,6 @@ void close_global_database() { database.close(); }
 
 }  // namespace
 
-void get_class_profile_name(char *buf, unsigned int size,
-                            const ClassData &data) {
-  snprintf(buf, size, "%s%u", class_profile_name, static_cast<unsigned>(data.id));
-}
-
 DataBase::DataBase()
     : have_data(false),
       profile_store(nullptr),
@@ -129,7 +118,7 @@ void DataBase::release() {
 void DataBase::initialise(const std::string &dir) {
   mivo_assert(profile_store == nullptr);
   directory = dir;
-  selection = Selection();
+  selection.clear();
   if (!is_directory(io_directory())) {
     log_formatted(1, "creating data directory `%s'", directory.c_str());
     if (create_directory(io_directory(), 0770) != 0)
@@ -137,10 +126,10 @@ void DataBase::initialise(const std::string &dir) {
   }
   lock_directory();
   owner = getpid();
-  profile_store = filestore_open(PathName(directory, profile_store_name).path());
-  atom_table.set_file(PathName(directory, atoms_file_name).get());
-  term_table.set_file(PathName(directory, terms_file_name).get());
-  have_data = file_exists(PathName(directory, atoms_file_name).get());
+  profile_store = filestore_open(profile_store_name(directory).c_str());
+  atom_table.set_file(atoms_file_name(directory));
+  term_table.set_file(terms_file_name(directory));
+  have_data = file_exists(atoms_file_name(directory));
   static bool registered = false;
   if (this == &database && !registered) registered = atexit(close_global_database) == 0;
 }
@@ -152,7 +141,7 @@ std::string DataBase::io_directory() const {
 // A second process would append to the same vocabulary files and store, each
 // believing it knows what they hold: one process per data directory.
 void DataBase::lock_directory() {
-  std::string path = PathName(directory, lock_file_name).get();
+  std::string path = lock_file_name(directory);
   lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
   if (lock_fd < 0) stop(path, open_for_writing);
   if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
@@ -174,7 +163,7 @@ void DataBase::read(bool with_classes) {
     atom_table.read();
     // A run stopped between the first writes of the two files leaves atoms
     // without terms; no durable profile can name a term then.
-    if (file_exists(PathName(directory, terms_file_name).get())) term_table.read();
+    if (file_exists(terms_file_name(directory))) term_table.read();
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
       read_class_table();
@@ -202,7 +191,7 @@ void DataBase::check_stored_profiles() const {
       error("format error in profile store of `%s': document \"%s\" names "
             "term %lu of only %lu in `%s'",
             directory.c_str(), name, static_cast<unsigned long>(feature.term),
-            durable_terms, PathName(directory, terms_file_name).path());
+            durable_terms, terms_file_name(directory).c_str());
       g_list_free(names);
       stop_with_error();
     }
@@ -218,12 +207,12 @@ void DataBase::write(bool save) {
 }
 
 void DataBase::read_class_table() {
-  read_file(PathName(directory, classes_file_name).get(),
+  read_file(classes_file_name(directory),
             [](std::istream &is) { return class_table.read(is); });
 }
 
 void DataBase::write_class_table() {
-  replace_file(PathName(directory, classes_file_name).get(),
+  replace_file(classes_file_name(directory),
                [](std::ostream &os) { return class_table.write(os); });
 }
 
@@ -237,22 +226,15 @@ void DataBase::write_class_profiles() {
 }
 
 bool DataBase::have_class_table() const {
-  return file_exists(PathName(directory, classes_file_name).get());
-}
-
-std::string DataBase::class_profile_path(const ClassData &data,
-                                         const char *extension) const {
-  char name[class_profile_name_size];
-  get_class_profile_name(name, sizeof name, data);
-  return PathName(directory, name, extension).get();
+  return file_exists(classes_file_name(directory));
 }
 
 void DataBase::read_class_profile(ClassData &data) {
-  read_file(class_profile_path(data, class_profile_extension),
+  read_file(class_profile_file_name(directory, data.id),
             [&data](std::istream &is) {
               return data.profile.read(is, &data.sum_freq);
             });
-  std::string weights = class_profile_path(data, class_weights_extension);
+  std::string weights = class_weights_file_name(directory, data.id);
   if (!file_exists(weights)) return;
   read_file(weights, [&data](std::istream &is) {
     return data.profile.read_weights(is);
@@ -260,9 +242,9 @@ void DataBase::read_class_profile(ClassData &data) {
 }
 
 void DataBase::write_class_profile(const ClassData &data) {
-  replace_file(class_profile_path(data, class_weights_extension),
+  replace_file(class_weights_file_name(directory, data.id),
                [&data](std::ostream &os) { return data.profile.write_weights(os); });
-  replace_file(class_profile_path(data, class_profile_extension),
+  replace_file(class_profile_file_name(directory, data.id),
                [&data](std::ostream &os) {
                  return data.profile.write(os, data.sum_freq);
                });
@@ -343,7 +325,7 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
     error("could not build profile from stored data for document \"%s\"",
           name.c_str());
     // The index or a repository is damaged: say which store.
-    report_file_error(PathName(directory, profile_store_name).get(), format_failure);
+    report_file_error(profile_store_name(directory), format_failure);
     stop_with_error();
   }
 }
@@ -362,19 +344,15 @@ DocProfile *DataBase::get_document_profile(const std::string &name) {
 
 // A flag per term id answers at once what a lookup in the ordered set of
 // selected terms answers in some twenty steps, for every term of every
-// document loaded. The flags are rebuilt whenever the set has changed, which
-// its size, first and last terms tell: terms are only ever added to it.
+// document loaded.
+void DataBase::set_selection(const std::set<unsigned long> &terms) {
+  selection.assign(terms.empty() ? 0 : *terms.rbegin() + 1, false);
+  for (unsigned long term : terms) selection[term] = true;
+}
+
 void DataBase::prune_to_selection(DocProfile &profile) {
-  if (selected_terms.empty()) return;
-  if (selection.size != selected_terms.size() || selection.first != *selected_terms.begin() ||
-      selection.last != *selected_terms.rbegin()) {
-    selection.size = selected_terms.size();
-    selection.first = *selected_terms.begin();
-    selection.last = *selected_terms.rbegin();
-    selection.flags.assign(selection.last + 1, false);
-    for (unsigned long term : selected_terms) selection.flags[term] = true;
-  }
-  const std::vector<bool> &flags = selection.flags;
+  if (selection.empty()) return;
+  const std::vector<bool> &flags = selection;
   profile.keep_terms([&flags](uint32_t term) { return term < flags.size() && flags[term]; });
 }
 
@@ -400,8 +378,7 @@ void DataBase::save_vocabulary() {
   saving_vocabulary = true;
   atom_table.write();
   term_table.write();
-  for (const char *name : {atoms_file_name, terms_file_name}) {
-    std::string path = PathName(directory, name).get();
+  for (const std::string &path : {atoms_file_name(directory), terms_file_name(directory)}) {
     if (!sync_path(path, 0)) stop(path, write_failure);
   }
   if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);

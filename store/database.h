@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,6 @@ struct ClassData;
 
 // Cached document profiles by document name, owned by the data base.
 typedef std::map<std::string, std::unique_ptr<DocProfile>> DocProfTable;
-
-// Name of the lock file that keeps a second process out of a data directory.
-extern const char *const lock_file_name;
 
 class DataBase {
  public:
@@ -65,6 +63,9 @@ class DataBase {
   // The cached profile, loaded and pruned to the selected terms on first use.
   // Owned by the data base until release_all_profiles or cleanup.
   DocProfile *get_document_profile(const std::string &name);
+  // From now on, profiles loaded into the cache keep only these terms; an
+  // empty set means that no selection was made and keeps them all.
+  void set_selection(const std::set<unsigned long> &terms);
   // Appends the whole stored profile to the caller's profile; no cache.
   void peek_document_profile(const std::string &name, DocProfile &profile);
   void release_all_profiles();
@@ -97,9 +98,8 @@ class DataBase {
                     const std::function<bool(std::ostream &)> &fill);
   void save_vocabulary();
   void check_stored_profiles() const;
-  std::string class_profile_path(const ClassData &data, const char *extension) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
-  // Prunes a profile being cached to selected_terms.
+  // Prunes a profile being cached to the selection.
   void prune_to_selection(DocProfile &profile);
 
   bool have_data;
@@ -113,18 +113,11 @@ class DataBase {
   unsigned long durable_terms;
   bool vocabulary_behind;
   bool saving_vocabulary;
-  // selected_terms as a flag per term id, with what tells whether the set
-  // has changed since.
-  struct Selection {
-    size_t size = 0;
-    unsigned long first = 0, last = 0;
-    std::vector<bool> flags;
-  } selection;
+  // The selected terms as a flag per term id; empty when no selection was
+  // made.
+  std::vector<bool> selection;
 };
 
 extern DataBase database;
-
-// Writes "class" and the class id in decimal into buf (of size bytes).
-void get_class_profile_name(char *buf, unsigned int size, const ClassData &data);
 
 #endif  // MIVO_STORE_DATABASE_H

@@ -99,17 +99,4 @@ TEST(ClassTable, DamagedClassesFilesFailToRead) {
   }
 }
 
-TEST(ClassTable, RemoveTermsPrunesGatheredTerms) {
-  ClassTable table;
-  ClassData &data = table.get_data(table.enter_class("r", 0));
-  data.sum_freq = 10;
-  for (uint32_t term : {1, 2, 9}) data.profile.features[term].term_freq = term;
-  data.statistics[1];
-  data.statistics[2];  // term 9 was gathered in an earlier run
-  table.remove_terms({});
-  EXPECT_EQ(7u, data.sum_freq);
-  EXPECT_EQ(1u, data.profile.features.count(9));
-  EXPECT_TRUE(data.statistics.empty());
-}
-
 }  // namespace

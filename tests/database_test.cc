@@ -75,7 +75,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
 
     EXPECT_TRUE(database.have_document_profile("a"));
     EXPECT_FALSE(database.have_document_profile("c"));
-    selected_terms = {0, 7};
+    database.set_selection({0, 7});
     DocProfile *a = database.get_document_profile("a");
     EXPECT_EQ(a, database.get_document_profile("a"));
     EXPECT_EQ(Words({"car"}), words_of(*a));

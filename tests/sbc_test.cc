@@ -37,7 +37,7 @@ TEST_F(CollectionTest, SBCGivesInnerClassesThresholdsToo) {
   example("d3", "arts", {{4, 3}, {5, 1}});
   example("d4", "arts", {{5, 2}, {6, 2}});
   class_table.collect_examples();
-  class_table.update_all_class_data();
+  update_all_class_data();
   train_sbc();
   // Log scores lie far below 1.0, the threshold a new profile starts with.
   EXPECT_LT(data("sport").profile.get_theta(), 0.0);

@@ -22,7 +22,7 @@ class WinnowTest : public CollectionTest {
     for (int i = 0; i < 25; ++i)
       example("d" + std::to_string(i), i % 2 ? "sport" : "arts", {{i % 2 ? 1u : 2u, 1}});
     class_table.collect_examples();
-    class_table.update_all_class_data();
+    update_all_class_data();
   }
   static FeatureInfo &feature(const char *son, uint32_t term) {
     return data(son).profile.features[term];

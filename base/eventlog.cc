@@ -102,8 +102,7 @@ void error(const char *format, ...) {
   report(EventLog::error_event, buffer);
 }
 
-void myabort() {
-  int number = errno;
+void myabort(int number) {
   char text[64];
   if (number != 0) {
     snprintf(text, sizeof text, "aborting... (errno = %d)", number);

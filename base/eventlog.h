@@ -4,6 +4,7 @@
 #ifndef MIVO_BASE_EVENTLOG_H
 #define MIVO_BASE_EVENTLOG_H
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 
@@ -52,9 +53,13 @@ void log_formatted_results(unsigned int level, const char *format, ...)
 void warning(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void error(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// Logs "aborting..." (with errno when set) and exits with errno, or 1 when errno
-// is 0 or does not fit an exit status.
-[[noreturn]] void myabort();
+// Logs "aborting..." (with the error number when it is not 0) and ends the
+// process with that number as its status, or 1 when it is 0 or does not fit
+// an exit status. The number is an errno, or 0 for a failure that is no
+// system error.
+[[noreturn]] void myabort(int number);
+// The same with the errno of the moment: for callers not yet converted.
+[[noreturn]] inline void myabort() { myabort(errno); }
 
 // Reports the fixed message of the kind through error, naming the file when
 // name is not null. Does not end the run.

@@ -42,10 +42,7 @@ void read_resource_file() {
     return;
   }
   if (parse_rc(name) != 0) {
-    // Syntax errors are no system error: a leftover errno must not become
-    // the exit status.
-    errno = 0;
-    myabort();
+    myabort(0);
   }
 }
 
@@ -88,8 +85,7 @@ void collect_documents() {
 void check_class_profiles() {
   if (class_table.size() >= 2) return;
   error("no class profiles available");
-  errno = 0;
-  myabort();
+  myabort(0);
 }
 
 // The weights no longer change: the tables that score with them serve both

@@ -31,8 +31,7 @@ bool is_valid_name(const std::string &name, bool is_root) {
 // has been written.
 [[noreturn]] void refuse_class_name(const std::string &name) {
   error("invalid class name `%s'", name.c_str());
-  errno = 0;  // not a system error: the exit status is 1
-  myabort();
+  myabort(0);
 }
 
 }  // namespace

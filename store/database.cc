@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
 #include "base/utils.h"
 #include "model/atomtab.h"
 #include "model/classtab.h"
@@ -21,53 +22,11 @@
 
 namespace {
 
-// Reports a file error and ends the run with the errno of the failure.
-[[noreturn]] void stop(const std::string &path, FileErrors kind) {
-  int number = errno;
-  report_file_error(path, kind);
-  errno = number;
-  myabort();
-}
-
-// Reports a failure that is no system error: the exit status is 1.
-[[noreturn]] void stop_with_error() {
-  errno = 0;
-  myabort();
-}
-
-bool write_all(int fd, const std::string &text) {
-  const char *pos = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t done = ::write(fd, pos, left);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    pos += done;
-    left -= static_cast<size_t>(done);
-  }
-  return true;
-}
-
-// fsync of a file or directory by name. Some file systems cannot flush a
-// directory (EINVAL); there is nothing more to do for them.
-bool sync_path(const std::string &path, int flags) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
-  if (fd < 0) return false;
-  bool synced = fsync(fd) == 0 || errno == EINVAL;
-  int number = errno;
-  close(fd);
-  errno = number;
-  return synced;
-}
-
 void read_file(const std::string &path,
                const std::function<bool(std::istream &)> &take) {
   std::ifstream is(path);
-  if (!is) stop(path, open_for_reading);
-  if (!take(is)) {
-    errno = 0;
-    stop(path, read_failure);
-  }
+  if (!is) fail_on_file(path, open_for_reading, errno);
+  if (!take(is)) fail_on_file(path, read_failure, 0);
 }
 
 // The global data base is closed before any global object goes, so that a
@@ -122,7 +81,7 @@ void DataBase::initialise(const std::string &dir) {
   if (!is_directory(io_directory())) {
     log_formatted(1, "creating data directory `%s'", directory.c_str());
     if (create_directory(io_directory(), 0770) != 0)
-      stop(directory, create_directory_failure);
+      fail_on_file(directory, create_directory_failure, errno);
   }
   lock_directory();
   owner = getpid();
@@ -143,18 +102,17 @@ std::string DataBase::io_directory() const {
 void DataBase::lock_directory() {
   std::string path = lock_file_name(directory);
   lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
-  if (lock_fd < 0) stop(path, open_for_writing);
+  if (lock_fd < 0) fail_on_file(path, open_for_writing, errno);
   if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
   if (errno == EWOULDBLOCK) {
     error("data directory `%s' is in use by another mivo process",
           directory.c_str());
-    stop_with_error();
+    myabort(0);
   }
   int number = errno;
   error("cannot lock data directory `%s': %s", directory.c_str(),
         strerror(number));
-  errno = number;
-  myabort();
+  myabort(number);
 }
 
 void DataBase::read(bool with_classes) {
@@ -193,7 +151,7 @@ void DataBase::check_stored_profiles() const {
             directory.c_str(), name, static_cast<unsigned long>(feature.term),
             durable_terms, terms_file_name(directory).c_str());
       g_list_free(names);
-      stop_with_error();
+      myabort(0);
     }
   }
   g_list_free(names);
@@ -250,41 +208,18 @@ void DataBase::write_class_profile(const ClassData &data) {
                });
 }
 
-// The new text goes to a temporary file beside the old one, which is renamed
-// over it only once it is complete on disk: a crash or a full disk leaves
-// either the old or the new version, never a torn one.
+// A crash or a full disk leaves either the old or the new version of the
+// file, never a torn one.
 void DataBase::replace_file(const std::string &path,
                             const std::function<bool(std::ostream &)> &fill) {
   std::ostringstream text;
-  if (!fill(text)) {
-    errno = 0;
-    stop(path, write_failure);
-  }
-  std::string temporary = path + ".tmp";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
-  if (fd < 0) stop(path, open_for_writing);
-  bool written = write_all(fd, text.str()) && fsync(fd) == 0;
-  int number = errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    number = errno;
-  }
-  if (written && rename_file(temporary.c_str(), path.c_str()) != 0) {
-    written = false;
-    number = errno;
-  }
-  if (!written) {
-    report_file_error(path, write_failure);
-    delete_file(temporary.c_str());
-    errno = number;
-    myabort();
-  }
-  if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
+  if (!fill(text)) fail_on_file(path, write_failure, 0);
+  ::replace_file(path, text.str(), 0664);
 }
 
 void DataBase::delete_file(const char *path) {
   log_formatted(0, "deleting file `%s'", path);
-  if (::delete_file(path) != 0) stop(path, delete_failure);
+  if (::delete_file(path) != 0) fail_on_file(path, delete_failure, errno);
 }
 
 bool DataBase::have_document_profile(const std::string &name) const {
@@ -302,7 +237,7 @@ void DataBase::enter_document_profile(const std::string &name,
   if (!profile->write(&blob, &len) || len > UINT_MAX) {
     g_free(blob);
     error("could not build stream for profile of document \"%s\"", name.c_str());
-    stop_with_error();
+    myabort(0);
   }
   for (const Feature &feature : profile->get_features())
     if (feature.term >= durable_terms) vocabulary_behind = true;
@@ -317,7 +252,7 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
   if (!filestore_get_file(profile_store, name.c_str(), &blob, &len)) {
     error("could not retrieve profile for \"%s\" from profile store",
           name.c_str());
-    stop_with_error();
+    myabort(0);
   }
   bool built = profile.read(static_cast<const char *>(blob), len);
   g_free(blob);
@@ -326,7 +261,7 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
           name.c_str());
     // The index or a repository is damaged: say which store.
     report_file_error(profile_store_name(directory), format_failure);
-    stop_with_error();
+    myabort(0);
   }
 }
 
@@ -379,9 +314,9 @@ void DataBase::save_vocabulary() {
   atom_table.write();
   term_table.write();
   for (const std::string &path : {atoms_file_name(directory), terms_file_name(directory)}) {
-    if (!sync_path(path, 0)) stop(path, write_failure);
+    if (!sync_path(path, false)) fail_on_file(path, write_failure, errno);
   }
-  if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
+  if (!sync_path(io_directory(), true)) fail_on_file(io_directory(), write_failure, errno);
   durable_terms = term_table.size();
   vocabulary_behind = false;
   saving_vocabulary = false;

@@ -8,7 +8,7 @@ int parse_rc(const std::string &file_name) {
   std::ifstream ifs(file_name);
   if (!ifs) {
     report_file_error(file_name, open_for_reading);
-    myabort();
+    myabort(errno);
   }
   log_formatted(2, "reading parameters from file `%s'", file_name.c_str());
   RcParser parser(param, ifs, file_name.c_str());

@@ -56,7 +56,8 @@ bool loads_stored_classes() {
 // A stored model was trained, and its documents scored, on the selected terms
 // alone, and the root's profile holds exactly those terms. Documents loaded
 // to be scored by the stored profiles are pruned alike, so that SBC, which
-// counts every term of a document, scores them as the training run did.
+// counts every term of a document, scores them as the training run did; an
+// incremental run selects more terms beside them.
 void select_stored_terms() {
   if (class_table.empty()) return;
   for (const auto &entry : class_table.get_data(0).profile.features)
@@ -69,7 +70,7 @@ void open_data_directory() {
   // The stored classes are wanted when this run adds to them or does not
   // train its own.
   database.read(loads_stored_classes());
-  if (options.skip_train()) select_stored_terms();
+  if (loads_stored_classes()) select_stored_terms();
   report_resources();
 }
 

@@ -62,14 +62,17 @@ ClassSummary summarise(const ClassData &data, unsigned long vocabulary) {
                       static_cast<double>(vocabulary)};
 }
 
-// Counts the class's documents and its sons' others.
+// Counts the class's documents and its sons' others. A model stored by an
+// earlier run (an incremental run) counted its own documents: the counts add
+// up as its document frequencies do, or every term would seem to be in more
+// documents than the class has.
 void prepare_class_data(ClassData &data) {
   uint32_t num_docs = static_cast<uint32_t>(data.examples.train.size());
   for (ClassData *son : data.sons) {
     uint32_t son_docs = static_cast<uint32_t>(son->examples.train.size());
-    son->num_other_docs = son_docs < num_docs ? num_docs - son_docs : 0;
+    son->num_other_docs += son_docs < num_docs ? num_docs - son_docs : 0;
   }
-  data.num_docs = num_docs;
+  data.num_docs += num_docs;
 }
 
 void log_collected(uint32_t id) {
@@ -227,6 +230,11 @@ void count_selected_terms(const std::vector<uint8_t> &selected) {
 // the statistics and every gathered term of all classes at once.
 void update_all_class_data() {
   std::vector<uint8_t> selected(term_table.size());
+  // Terms a stored model was trained on stay selected in an incremental run:
+  // its profiles and weights hold them, and a selection from this run's
+  // documents alone would prune them away.
+  for (unsigned long term : selected_terms)
+    if (term < selected.size()) selected[term] = 1;
   Gathering gathering(term_table.size());
   unsigned long vocabulary = 0;
   for (uint32_t id = 0; id < class_table.size(); ++id) {

@@ -37,9 +37,10 @@ bool is_term_selected(TermSelType method, double selectivity,
                       const StatisticalInfo &statistics);
 
 // Statistics and term selection for every class of the class table, then
-// the class profiles pruned to the union of the selections, which is added
-// to selected_terms and handed to the data base, so that every document
-// profile it loads from then on is pruned alike.
+// the class profiles pruned to the union of the selections and of the terms
+// already in selected_terms (a stored model's), which becomes selected_terms
+// and is handed to the data base, so that every document profile it loads
+// from then on is pruned alike.
 void update_all_class_data();
 
 #endif  // MIVO_SELECT_SELECTION_H

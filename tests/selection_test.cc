@@ -118,4 +118,28 @@ TEST_F(CollectionTest, EveryMethodSelectsAndPrunes) {
   }
 }
 
+// An incremental run adds its documents to the counts a stored model kept,
+// and keeps the terms the model was trained on: with this run's counts
+// alone, the stored document frequencies outgrow the document counts, and
+// a selection from this run's documents prunes the model away.
+TEST_F(CollectionTest, AnIncrementalRunCountsOnFromTheStoredModel) {
+  ClassData &a = example("a1", "a", {{1, 5}});
+  example("b1", "b", {{2, 1}});
+  ClassData &root = class_table.get_data(0);
+  root.num_docs = 10;
+  a.num_docs = 4;
+  a.num_other_docs = 6;
+  a.profile.features[9].doc_freq = 3;
+  selected_terms = {9};
+  class_table.collect_examples();
+  param.gen.set_term_sel(DocumentFrequency);
+  param.gen.set_selectivity(1.0);
+  update_all_class_data();
+  EXPECT_EQ(12u, root.num_docs);
+  EXPECT_EQ(5u, a.num_docs);
+  EXPECT_EQ(7u, a.num_other_docs);
+  EXPECT_EQ((std::set<unsigned long>{2, 9}), selected_terms);  // 1 is in 1 of 5
+  EXPECT_EQ(3u, a.profile.get_doc_freq(9));
+}
+
 }  // namespace

@@ -129,7 +129,7 @@ MaxIters          5
 NegativeWeights  on'
 check "parameter block" [ "$(grep -A 24 '^parameter settings are:$' mivo.log)" == "$expected_params" ]
 check "empty line after parameters" [ -z "$(grep -A 25 '^parameter settings are:$' mivo.log | tail -n 1)" ]
-check "resource lines" grep -qE '^memory: [0-9]+MB total, [0-9]+MB in RAM   time: real:[0-9]+, user:[0-9]+, system:[0-9]+$' mivo.log
+check "resource lines" grep -qE '^memory: [0-9]+MB total, [0-9]+MB in RAM, resident peak [0-9]+ MB   time: real:[0-9]+, user:[0-9]+, system:[0-9]+$' mivo.log
 check "phases logged" grep -qx "collecting documents..." mivo.log
 check "no training without examples" [ ! -e scores.dat ]
 

@@ -19,13 +19,16 @@
 #include "model/classtab.h"
 #include "model/termtab.h"
 #include "store/filename.h"
+#include "store/modelfiles.h"
 
 namespace {
 
-void read_file(const std::string &path,
+// Parses a file of the stored model, checked against its manifest.
+void read_file(ModelFiles &model, const std::string &path, bool optional,
                const std::function<bool(std::istream &)> &take) {
-  std::ifstream is(path);
-  if (!is) fail_on_file(path, open_for_reading, errno);
+  std::string text;
+  if (!model.read(path, text, optional)) return;
+  std::istringstream is(text);
   if (!take(is)) fail_on_file(path, read_failure, 0);
 }
 
@@ -124,8 +127,9 @@ void DataBase::read(bool with_classes) {
     if (file_exists(terms_file_name(directory))) term_table.read();
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
-      read_class_table();
-      read_class_profiles();
+      ModelFiles model(directory);
+      read_class_table(model);
+      read_class_profiles(model);
       log_formatted_results(2, "read %d classes",
                             static_cast<int>(class_table.size()));
     }
@@ -160,66 +164,42 @@ void DataBase::check_stored_profiles() const {
 void DataBase::write(bool save) {
   if (!save) return;
   log_results(1, "writing class profiles...");
-  write_class_table();
-  write_class_profiles();
+  ModelFiles model(directory);
+  std::ostringstream classes;
+  if (!class_table.write(classes)) fail_on_file(classes_file_name(directory), write_failure, 0);
+  model.add(classes_file_name(directory), classes.str());
+  for (const auto &entry : class_table) {
+    const ClassData &data = entry.second;
+    std::ostringstream weights, profile;
+    if (!data.profile.write_weights(weights))
+      fail_on_file(class_weights_file_name(directory, data.id), write_failure, 0);
+    model.add(class_weights_file_name(directory, data.id), weights.str());
+    if (!data.profile.write(profile, data.sum_freq))
+      fail_on_file(class_profile_file_name(directory, data.id), write_failure, 0);
+    model.add(class_profile_file_name(directory, data.id), profile.str());
+  }
+  model.commit();
 }
 
-void DataBase::read_class_table() {
-  read_file(classes_file_name(directory),
+void DataBase::read_class_table(ModelFiles &model) {
+  read_file(model, classes_file_name(directory), false,
             [](std::istream &is) { return class_table.read(is); });
 }
 
-void DataBase::write_class_table() {
-  replace_file(classes_file_name(directory),
-               [](std::ostream &os) { return class_table.write(os); });
-}
-
-void DataBase::read_class_profiles() {
+void DataBase::read_class_profiles(ModelFiles &model) {
   log_results(1, "reading class profiles...");
-  for (auto &entry : class_table) read_class_profile(entry.second);
-}
-
-void DataBase::write_class_profiles() {
-  for (const auto &entry : class_table) write_class_profile(entry.second);
+  for (auto &entry : class_table) {
+    ClassData &data = entry.second;
+    read_file(model, class_profile_file_name(directory, data.id), false,
+              [&data](std::istream &is) { return data.profile.read(is, &data.sum_freq); });
+    // Profiles stored before weights files existed have none.
+    read_file(model, class_weights_file_name(directory, data.id), true,
+              [&data](std::istream &is) { return data.profile.read_weights(is); });
+  }
 }
 
 bool DataBase::have_class_table() const {
   return file_exists(classes_file_name(directory));
-}
-
-void DataBase::read_class_profile(ClassData &data) {
-  read_file(class_profile_file_name(directory, data.id),
-            [&data](std::istream &is) {
-              return data.profile.read(is, &data.sum_freq);
-            });
-  std::string weights = class_weights_file_name(directory, data.id);
-  if (!file_exists(weights)) return;
-  read_file(weights, [&data](std::istream &is) {
-    return data.profile.read_weights(is);
-  });
-}
-
-void DataBase::write_class_profile(const ClassData &data) {
-  replace_file(class_weights_file_name(directory, data.id),
-               [&data](std::ostream &os) { return data.profile.write_weights(os); });
-  replace_file(class_profile_file_name(directory, data.id),
-               [&data](std::ostream &os) {
-                 return data.profile.write(os, data.sum_freq);
-               });
-}
-
-// A crash or a full disk leaves either the old or the new version of the
-// file, never a torn one.
-void DataBase::replace_file(const std::string &path,
-                            const std::function<bool(std::ostream &)> &fill) {
-  std::ostringstream text;
-  if (!fill(text)) fail_on_file(path, write_failure, 0);
-  ::replace_file(path, text.str(), 0664);
-}
-
-void DataBase::delete_file(const char *path) {
-  log_formatted(0, "deleting file `%s'", path);
-  if (::delete_file(path) != 0) fail_on_file(path, delete_failure, errno);
 }
 
 bool DataBase::have_document_profile(const std::string &name) const {

@@ -19,6 +19,7 @@
 #include "store/filestore.h"
 
 struct ClassData;
+class ModelFiles;
 
 // Cached document profiles by document name, owned by the data base.
 typedef std::map<std::string, std::unique_ptr<DocProfile>> DocProfTable;
@@ -41,20 +42,9 @@ class DataBase {
   // Loads the vocabulary left by earlier runs, and the class table with its
   // profiles when with_classes; checks the stored profiles against it.
   void read(bool with_classes);
-  // Saves the class table and every class profile when save is true.
+  // Saves the class table and every class profile when save is true, all
+  // of them replacing the stored ones at once.
   void write(bool save);
-
-  void read_class_table();
-  void write_class_table();
-  // Every class profile, in class-table order.
-  void read_class_profiles();
-  void write_class_profiles();
-  // A profile file with the weights file beside it; the weights file is
-  // read when present (profiles stored before it existed have none).
-  void read_class_profile(ClassData &data);
-  void write_class_profile(const ClassData &data);
-  // Logs (at level 0) and removes the file; ends the run when that fails.
-  void delete_file(const char *path);
 
   // True when the name is in the cache or in the profile store.
   bool have_document_profile(const std::string &name) const;
@@ -94,8 +84,9 @@ class DataBase {
   // Closes the store, or abandons it when the vocabulary is behind; unlocks.
   void release();
   void lock_directory();
-  void replace_file(const std::string &path,
-                    const std::function<bool(std::ostream &)> &fill);
+  void read_class_table(ModelFiles &model);
+  // Every class profile, in class-table order, with its weights file.
+  void read_class_profiles(ModelFiles &model);
   void save_vocabulary();
   void check_stored_profiles() const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;

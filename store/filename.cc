@@ -24,6 +24,8 @@ std::string class_weights_file_name(const std::string &dir, uint32_t id) {
   return class_file_name(dir, id, ".cpw");
 }
 
+std::string model_file_name(const std::string &dir) { return PathName(dir, "model").get(); }
+
 std::string lock_file_name(const std::string &dir) { return PathName(dir, "lock").get(); }
 
 std::string profile_store_name(const std::string &dir) {

@@ -13,6 +13,8 @@ std::string classes_file_name(const std::string &dir);
 // "class<id>.cpf", the profile of class id, and "class<id>.cpw", its weights.
 std::string class_profile_file_name(const std::string &dir, uint32_t id);
 std::string class_weights_file_name(const std::string &dir, uint32_t id);
+// The manifest naming the files of the stored model with their checksums.
+std::string model_file_name(const std::string &dir);
 // The file that keeps a second process out of the directory.
 std::string lock_file_name(const std::string &dir);
 // The stem of the profile store's index and repository files.

@@ -75,8 +75,10 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
   }));
   EXPECT_EQ("car\nred\nfast\n", file_text("reuse/atoms.dat"));
   EXPECT_TRUE(file_exists("reuse/class2.cpf"));
-  // A profile stored without weights file still reads.
+  // A directory written before models had a manifest, and whose profiles
+  // have no weights files, still reads.
   EXPECT_EQ(0, std::remove("reuse/class1.cpw"));
+  EXPECT_EQ(0, std::remove("reuse/model"));
   EXPECT_EQ(0, run_in_child([] {
     database.initialise("reuse");
     EXPECT_TRUE(database.get_have_data());
@@ -208,58 +210,104 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
   }));
 }
 
-// A write that fails while replacing a class file keeps the old file whole
-// and leaves no temporary file behind; a link planted at the temporary name
-// is not written through.
-TEST(DataBaseTest, AFailedClassFileWriteKeepsThePreviousVersion) {
-  fresh_directory("full");
-  DataBase local;
-  local.initialise("full");
-  ClassData data(0);
-  local.write_class_profile(data);
-  data.profile.features[5].term_freq = 2;
-  std::string weights = file_text("full/class0.cpw");
-  ASSERT_EQ(0, symlink("../victim", "full/class0.cpw.tmp"));
-  std::ofstream("victim") << "mine";
-  auto write_on_full_disk = [&] {
-    failing_fsyncs = 1000;
-    local.write_class_profile(data);
-  };
-  EXPECT_EXIT(write_on_full_disk(), testing::ExitedWithCode(ENOSPC),
-              "error writing file `full/class0.cpw'");
-  EXPECT_EQ(weights, file_text("full/class0.cpw"));
-  EXPECT_EQ("0\t0\t1\n", file_text("full/class0.cpf"));
-  EXPECT_FALSE(file_exists("full/class0.cpw.tmp"));
-  EXPECT_EQ("mine", file_text("victim"));
+// Version v of a model of two classes whose ids swap from one version to
+// the next; each class's profile tells its name and the version.
+void enter_model_version(int64_t v) {
+  class_table.clear();
+  class_table.enter_class("model", 0);
+  for (const char *name : v % 2 == 0 ? std::vector<const char *>{"a", "b"}
+                                     : std::vector<const char *>{"b", "a"}) {
+    ClassData &data = class_table.get_data(class_table.enter_class(name, 0));
+    data.sum_freq = static_cast<uint64_t>(v);
+    data.profile.features[name[0] == 'a' ? 100 : 200].term_freq = static_cast<uint32_t>(v);
+  }
 }
 
-// After each kill the file must hold a complete version, the last one
-// reported done or the one after it. Versions count on over the rounds.
-TEST(DataBaseTest, KilledClassProfileWritesLeaveAWholeVersion) {
+// The version of the stored model, or -1 when its classes disagree.
+int64_t stored_model_version() {
+  int64_t versions[2];
+  for (uint32_t id = 1; id <= 2; ++id) {
+    const ClassData &data = class_table.get_data(id);
+    uint32_t mark = class_table.get_name(id) == "a" ? 100 : 200;
+    if (data.profile.get_term_freq(mark) != data.sum_freq) return -1;
+    versions[id - 1] = static_cast<int64_t>(data.sum_freq);
+  }
+  return versions[0] == versions[1] ? versions[0] : -1;
+}
+
+// A save that fails keeps the previous model whole and leaves no temporary
+// file of its own; a link planted at a temporary name is not written through.
+TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
+  fresh_directory("full");
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("full");
+    enter_model_version(0);
+    database.write(true);
+  }));
+  std::ofstream("full/atoms.dat");  // a data directory that earlier runs used
+  ASSERT_EQ(0, symlink("../victim", "full/class1.cpw.tmp"));
+  std::ofstream("victim") << "mine";
+  EXPECT_EXIT(
+      {
+        database.initialise("full");
+        enter_model_version(1);
+        failing_fsyncs = 2;
+        database.write(true);
+      },
+      testing::ExitedWithCode(ENOSPC), "error writing file `full/class");
+  EXPECT_EQ("mine", file_text("victim"));
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("full");
+    database.read(true);
+    EXPECT_EQ(0, stored_model_version());
+  }));
+}
+
+// Saves of models whose class ids differ are killed at random moments: the
+// next run reads one whole model, the last saved or the one after it, and a
+// file that belongs to no stored model is an error naming it.
+TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   fresh_directory("crash");
-  DataBase local;
-  local.initialise("crash");
-  ClassData data(0);
-  local.write_class_profile(data);
-  uint64_t stored = 0;
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("crash");
+    enter_model_version(0);
+    database.write(true);
+  }));
+  std::ofstream("crash/atoms.dat");
   std::mt19937 random(6);
-  for (int round = 0; round < 200; ++round) {
+  int64_t stored = 0;
+  for (int round = 0; round < 100; ++round) {
     int64_t last = kill_after_random_pause(random, stored, [&](int fd) {
-      for (uint32_t version = static_cast<uint32_t>(stored) + 1;; ++version) {
-        for (uint32_t term = 0; term < 500; ++term)
-          data.profile.features[term].term_freq = version;
-        data.sum_freq = version;
-        local.write_class_profile(data);
+      database.initialise("crash");
+      for (int64_t version = stored + 1;; ++version) {
+        enter_model_version(version);
+        database.write(true);
         report_done(fd, version);
       }
     });
-    std::ifstream is("crash/class0.cpf");
-    ClassProfile profile;
-    ASSERT_TRUE(profile.read(is, &stored)) << "round " << round;
-    EXPECT_TRUE(stored == uint64_t(last) || stored == uint64_t(last + 1))
-        << "round " << round << ": " << stored << " after " << last;
-    EXPECT_EQ(stored == 0 ? 0u : 500u, profile.features.size());
+    ASSERT_EQ(0, run_in_child([&] {
+      database.initialise("crash");
+      database.read(true);
+      int64_t version = stored_model_version();
+      EXPECT_TRUE(version == last || version == last + 1) << version << " after " << last;
+      std::ofstream("crash/version") << version;
+    })) << "round " << round;
+    std::ifstream("crash/version") >> stored;
   }
+  std::ofstream("crash/class2.cpf", std::ios::app) << " ";
+  EXPECT_EXIT(
+      {
+        database.initialise("crash");
+        database.read(true);
+      },
+      failed_run, "file `crash/class2.cpf' does not belong to the stored model");
+  std::remove("crash/class1.cpw");
+  EXPECT_EXIT(
+      {
+        database.initialise("crash");
+        database.read(true);
+      },
+      failed_run, "file `crash/class1.cpw' of the stored model is missing");
 }
 
 // Runs that profile and sync are killed at random moments; each next run must

@@ -13,7 +13,8 @@ class EventLog {
   enum EventType { message_event, warning_event, error_event, debug_event };
 
   // Opens (creates or truncates) the log file and writes its header; exits
-  // with status 1 when the file cannot be opened.
+  // with status 1 when the file cannot be opened. A log that another process
+  // holds open through initialize is appended to, not truncated.
   void initialize(const char *name);
   // Writes the type's prefix, the text and a newline, flushed; nothing when
   // the file is not open or has failed.
@@ -21,6 +22,7 @@ class EventLog {
 
  private:
   std::ofstream ofs;
+  int lock_fd = -1;  // held for the run, so that a second one leaves the file alone
 };
 
 extern EventLog event_log;

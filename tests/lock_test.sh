@@ -35,9 +35,14 @@ check "refusal names the directory" grep -qx "ERROR: data directory \`$work/data
 check "data directory unchanged" [ "$(snapshot)" == "$before" ]
 check "only the first run analysed" [ "$(wc -l < "$work/requests.log")" -eq 1 ]
 
+# A run refused in the first run's own working directory leaves its log whole.
+cd "$work/first" && timeout 20 "$mivo" -xl -xt corpus >/dev/null 2>&1
+
 touch "$work/go"
 wait "$first"
 check "first run finishes" [ $? -eq 0 ]
+check "its log keeps its start" [ "$(sed -n 2p "$work/first/mivo.log")" == "this is MIVO version: 1.4" ]
+check "its log holds no NUL" [ "$(tr -d '\000' < "$work/first/mivo.log" | wc -c)" -eq "$(wc -c < "$work/first/mivo.log")" ]
 check "first run saved its results" [ "$(cat "$work/data/atoms.dat")" == $'car\nred' -a -s "$work/data/classes" ]
 "$mivo" -xl -xt corpus >/dev/null 2>&1
 check "the directory is free again" [ $? -eq 0 ]

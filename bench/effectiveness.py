@@ -135,7 +135,7 @@ def run_mivo(mivo, analyser, corpus, run_dir, learner, rc):
         f.write(settings)
     start = time.monotonic()
     with open(os.path.join(run_dir, "screen"), "w") as screen:
-        status = subprocess.call([mivo, "-a", learner, root], cwd=run_dir,
+        status = subprocess.call([mivo, "-d", "data", "-a", learner, root], cwd=run_dir,
                                  stdout=screen, stderr=subprocess.STDOUT)
     seconds = time.monotonic() - start
     if status != 0:

@@ -262,8 +262,8 @@ def main():
     args = parser.parse_args()
     settings = [("defaults", None)] + ([(os.path.basename(args.rc), args.rc)] if args.rc else [])
     row = "%-32s %9s %9s %13s %9s"
-    for spec in args.corpora:
-        name, directory = spec.split("=", 1)
+    for argument in args.corpora:
+        name, directory = argument.split("=", 1)
         corpus = Corpus(name, directory)
         print(corpus.describe())
         print(row % ("micro-F1 of", "decided", "report", "first-ranked", "seconds"))

@@ -20,9 +20,13 @@ const std::string::size_type max_class_name_length = 1023;
 struct ClassKey {
   std::string name;     // one component of a full name
   uint32_t father = 0;  // 0 for the root and for the sons of the root
+  // Tells the root from a son of the root that bears its name: a collection
+  // in a folder named like one of its classes.
+  bool root = false;
 };
 
-// Orders by father id, then byte-wise by name.
+// Orders by father id, then byte-wise by name, the root before a son of the
+// same name.
 struct ClassKeyLT {
   bool operator()(const ClassKey &a, const ClassKey &b) const;
 };

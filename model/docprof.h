@@ -33,10 +33,12 @@ class DocProfile {
   const std::vector<Feature> &get_features() const { return features; }
 
   // A new blob of native 32-bit words: the feature count, then term and freq
-  // of each feature. The caller releases it with g_free.
+  // of each feature, then a checksum of those words. The caller releases it
+  // with g_free.
   bool write(char **contents, size_t *len) const;
   // Appends the features of a blob; false, with the profile unchanged, when
-  // the blob is not exactly 4 + 8 x count bytes long.
+  // the blob is not 8 + 8 x count bytes long with a matching checksum, nor
+  // 4 + 8 x count bytes long (a blob stored before checksums).
   bool read(const char *contents, size_t len);
 
   // Sets every feature's strength relative to the class (by the strength and

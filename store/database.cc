@@ -44,6 +44,7 @@ DataBase::DataBase()
       lock_fd(-1),
       owner(0),
       durable_terms(0),
+      terms_at_open(0),
       vocabulary_behind(false),
       saving_vocabulary(false) {}
 
@@ -74,6 +75,7 @@ void DataBase::release() {
   have_data = false;
   directory.clear();
   durable_terms = 0;
+  terms_at_open = 0;
   vocabulary_behind = false;
 }
 
@@ -135,30 +137,7 @@ void DataBase::read(bool with_classes) {
     }
   }
   durable_terms = term_table.size();
-  check_stored_profiles();
-}
-
-// A profile that names a term beyond terms.dat was stored by a run whose
-// vocabulary was lost; the ids it names would be given to other terms.
-void DataBase::check_stored_profiles() const {
-  mivo_assert(profile_store != nullptr);
-  GList *names = filestore_get_filenames(profile_store);
-  for (GList *cell = names; cell != nullptr; cell = cell->next) {
-    const char *name = static_cast<const char *>(cell->data);
-    DocProfile profile;
-    fetch_profile(name, profile);
-    for (const Feature &feature : profile.get_features()) {
-      if (feature.term < durable_terms) continue;
-      // Either file may be the damaged one; name both.
-      error("format error in profile store of `%s': document \"%s\" names "
-            "term %lu of only %lu in `%s'",
-            directory.c_str(), name, static_cast<unsigned long>(feature.term),
-            durable_terms, terms_file_name(directory).c_str());
-      g_list_free(names);
-      myabort(0);
-    }
-  }
-  g_list_free(names);
+  terms_at_open = durable_terms;
 }
 
 void DataBase::write(bool save) {
@@ -240,7 +219,23 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
     error("could not build profile from stored data for document \"%s\"",
           name.c_str());
     // The index or a repository is damaged: say which store.
-    report_file_error(profile_store_name(directory), format_failure);
+    fail_on_file(profile_store_name(directory), format_failure, 0);
+  }
+  if (!filestore_get_node(profile_store, name.c_str())->fresh) check_stored_terms(name, profile);
+}
+
+// A profile stored by an earlier run that names a term beyond terms.dat was
+// stored by a run whose vocabulary was lost; the ids it names would be given
+// to other terms. Checked when the profile is read, so that opening a data
+// directory does not read every profile.
+void DataBase::check_stored_terms(const std::string &name, const DocProfile &profile) const {
+  for (const Feature &feature : profile.get_features()) {
+    if (feature.term < terms_at_open) continue;
+    // Either file may be the damaged one; name both.
+    error("format error in profile store of `%s': document \"%s\" names "
+          "term %lu of only %lu in `%s'",
+          directory.c_str(), name.c_str(), static_cast<unsigned long>(feature.term),
+          terms_at_open, terms_file_name(directory).c_str());
     myabort(0);
   }
 }

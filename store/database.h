@@ -40,7 +40,8 @@ class DataBase {
   // profile store and names the vocabulary files. Ends the run on failure.
   void initialise(const std::string &directory);
   // Loads the vocabulary left by earlier runs, and the class table with its
-  // profiles when with_classes; checks the stored profiles against it.
+  // profiles when with_classes. Stored profiles are checked against the
+  // vocabulary as they are read.
   void read(bool with_classes);
   // Saves the class table and every class profile when save is true, all
   // of them replacing the stored ones at once.
@@ -88,7 +89,7 @@ class DataBase {
   // Every class profile, in class-table order, with its weights file.
   void read_class_profiles(ModelFiles &model);
   void save_vocabulary();
-  void check_stored_profiles() const;
+  void check_stored_terms(const std::string &name, const DocProfile &profile) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
   // Prunes a profile being cached to the selection.
   void prune_to_selection(DocProfile &profile);
@@ -102,6 +103,7 @@ class DataBase {
   // Terms known to be in terms.dat on disk; a profile naming a later term
   // must not become durable before the vocabulary is written.
   unsigned long durable_terms;
+  unsigned long terms_at_open;  // what a profile stored before this run may name
   bool vocabulary_behind;
   bool saving_vocabulary;
   // The selected terms as a flag per term id; empty when no selection was

@@ -166,7 +166,7 @@ gboolean fs_free_func(gpointer, gpointer value, gpointer) {
 // Points name at the given place. A node already under that name is updated in
 // place: the tree's key is the node's own name and must stay valid.
 void enter_node(FileStore *fs, const char *name, unsigned int repository_id,
-                off_t offset, size_t size, time_t time) {
+                off_t offset, size_t size, time_t time, bool fresh) {
   FileStoreNode *node =
       static_cast<FileStoreNode *>(g_tree_lookup(fs->tree, name));
   if (node == nullptr) {
@@ -178,6 +178,7 @@ void enter_node(FileStore *fs, const char *name, unsigned int repository_id,
   node->offset = offset;
   node->size = size;
   node->time = time;
+  node->fresh = fresh;
 }
 
 void read_node(FileStore *fs, IndexReader &in) {
@@ -189,7 +190,7 @@ void read_node(FileStore *fs, IndexReader &in) {
   if (repository_id >= fs->nr_stores)
     format_error(in.path, "a record names a repository beyond the last");
   if (offset < 0) format_error(in.path, "a record has a negative offset");
-  enter_node(fs, name, repository_id, offset, size, time);
+  enter_node(fs, name, repository_id, offset, size, time, false);
   g_free(name);
 }
 
@@ -357,7 +358,7 @@ void filestore_put_file(FileStore *fs, const char *name, const void *data,
   Repository &repository = fs->stores[id];
   if (!write_all(repository.fd, data, len, repository.size))
     fail(fs, repository_path(fs, id), write_failure);
-  enter_node(fs, name, id, repository.size, len, time(nullptr));
+  enter_node(fs, name, id, repository.size, len, time(nullptr), true);
   repository.size += len;
   fs->dirty = true;
 }

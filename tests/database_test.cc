@@ -119,6 +119,8 @@ TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
       {
         database.initialise("beyond");
         database.read(false);
+        DocProfile profile;
+        database.peek_document_profile("orphan", profile);
       },
       testing::ExitedWithCode(1),
       "format error in profile store of `beyond': document \"orphan\" names "
@@ -136,6 +138,8 @@ TEST(DataBaseTest, AStoredBlobThatIsNoProfileNamesTheStore) {
       {
         database.initialise("blob");
         database.read(false);
+        DocProfile profile;
+        database.peek_document_profile("bad", profile);
       },
       testing::ExitedWithCode(1),
       "could not build profile from stored data for document \"bad\"(.|\n)*"
@@ -173,6 +177,7 @@ TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
       {
         database.initialise("torn");
         database.read(false);
+        database.get_document_profile("a");
       },
       testing::ExitedWithCode(1), "document \"a\" names term 0 of only 0");
 }

@@ -22,22 +22,29 @@ std::string blob_of(const DocProfile &profile) {
 
 TEST(DocProfile, BlobRoundTripAndDamage) {
   DocProfile profile;
-  EXPECT_EQ(std::string(4, '\0'), blob_of(profile));
+  EXPECT_EQ(8u, blob_of(profile).size());
   profile.enter_term(5, 2);
   profile.enter_term(3, 4000000000u);
   std::string blob = blob_of(profile);
-  ASSERT_EQ(20u, blob.size());
+  ASSERT_EQ(24u, blob.size());
   DocProfile back;
   ASSERT_TRUE(back.read(blob.data(), blob.size()));
   ASSERT_TRUE(back.read(blob.data(), blob.size()));  // appends
-  EXPECT_EQ(3u, back.get_features().at(3).term);
-  EXPECT_EQ(2 * 4000000002ULL, back.get_sum_freq());
-  for (size_t len : {0, 3, 19, 21}) {
+  // A blob stored before checksums ends with its last pair.
+  ASSERT_TRUE(back.read(blob.data(), 20));
+  EXPECT_EQ(3u, back.get_features().at(5).term);
+  EXPECT_EQ(3 * 4000000002ULL, back.get_sum_freq());
+  for (size_t len : {0, 3, 19, 21, 23, 25}) {
     std::string damaged = blob;
     damaged.resize(len);
     EXPECT_FALSE(back.read(damaged.data(), damaged.size())) << len;
   }
-  EXPECT_EQ(4u, back.get_features().size());
+  for (size_t bit : {0, 37, 100, 191}) {
+    std::string flipped = blob;
+    flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (1 << (bit % 8)));
+    EXPECT_FALSE(back.read(flipped.data(), flipped.size())) << bit;
+  }
+  EXPECT_EQ(6u, back.get_features().size());
 }
 
 class Strengths : public ::testing::Test {

@@ -14,6 +14,7 @@
 #include "base/resources.h"
 #include "base/utils.h"
 #include "eval/polling.h"
+#include "eval/scoring.h"
 #include "eval/testing.h"
 #include "intake/analyser.h"
 #include "intake/collection.h"
@@ -92,7 +93,7 @@ void check_class_profiles() {
 // The weights no longer change: the tables that score with them serve both
 // the test phase and polling.
 void test_and_poll() {
-  bool froze = freeze_weights();
+  FrozenWeights frozen;
   test();
   score_ofs.close();
   report_resources();
@@ -106,7 +107,6 @@ void test_and_poll() {
     database.sync();
     report_resources();
   }
-  if (froze) thaw_weights();
 }
 
 // Without testing the class profiles are stored; but a table that this run

@@ -7,9 +7,10 @@
 #include "base/eventlog.h"
 #include "base/options.h"
 #include "base/utils.h"
+#include "eval/scoring.h"
 #include "eval/testing.h"
 #include "intake/profiling.h"
-#include "learn/winnow.h"
+#include "model/classtab.h"
 #include "store/database.h"
 
 namespace {
@@ -40,6 +41,20 @@ std::vector<std::string> collect_input_documents(const std::string &directory) {
   return names;
 }
 
+// Ranks the document's classes from the root down into chosen, profiling
+// it first when the data base has none.
+void classify(FrozenScorer &scorer, const std::string &name, Ranks &chosen) {
+  if (!database.have_document_profile(name)) profile_document(name);
+  const DocProfile *doc = database.get_document_profile(name);
+  Ranks scored;
+  bool significant = classify_from_root(scorer, *doc, scored, chosen);
+  // With maxranks 0 nothing is chosen.
+  const char *best =
+      chosen.empty() ? "none" : class_table.get_name(chosen[0].class_data->id).c_str();
+  log_formatted(4, "classified document `%s' in class `%s' (%s)", name.c_str(), best,
+                significant ? "significant" : "not significant");
+}
+
 void write_rankings(const std::vector<std::string> &names) {
   char output_name[output_name_size];
   set_output_name(output_name, sizeof output_name);
@@ -53,13 +68,12 @@ void write_rankings(const std::vector<std::string> &names) {
     report_file_error(temporary, open_for_writing);
     myabort();
   }
-  bool froze = freeze_weights();
+  FrozenWeights frozen;
   for (const std::string &name : names) {
-    Ranks ranks;
-    predict_winnow(name, ranks);
-    if (!ranks.print(name, out)) break;
+    Ranks chosen;
+    classify(frozen.get_scorer(), name, chosen);
+    if (!chosen.print(name, out)) break;
   }
-  if (froze) thaw_weights();
   out.close();
   // A result file cut short by a full disk is not left behind.
   if (out.fail()) {
@@ -85,9 +99,4 @@ void classify_documents(const char *input) {
   log_formatted_results(1, "polling directory `%s'", directory.c_str());
   std::vector<std::string> names = collect_input_documents(directory);
   if (!names.empty()) write_rankings(names);
-}
-
-DocProfile *get_or_make_profile(const std::string &name, const ClassData &) {
-  if (!database.have_document_profile(name)) profile_document(name);
-  return database.get_document_profile(name);
 }

@@ -4,19 +4,10 @@
 #ifndef MIVO_EVAL_POLLING_H
 #define MIVO_EVAL_POLLING_H
 
-#include <string>
-
-struct ClassData;
-class DocProfile;
-
 // The whole polling phase over input/in: the rankings go to "rankN.dat" in
 // the examples directory (or the working directory), written as "rankN.tmp"
 // and renamed when complete. A directory that cannot be read or a result
 // file that cannot be written ends the run.
 void classify_documents(const char *input);
-
-// The cached profile of the document, profiling it first when the data base
-// has none. The class is not used.
-DocProfile *get_or_make_profile(const std::string &name, const ClassData &data);
 
 #endif  // MIVO_EVAL_POLLING_H

@@ -1,10 +1,9 @@
 // Ranked results: the (class, score) list that scoring produces for one
-// document, its orderings, and the one-line text form in which result files
+// document, its order, and the one-line text form in which result files
 // hold it ("name.txt class:score ...").
 #ifndef MIVO_EVAL_RANKS_H
 #define MIVO_EVAL_RANKS_H
 
-#include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -21,11 +20,8 @@ struct Ranking {
   WeightType score;
 };
 
-// Score orders in which a score that is not a number comes after every
-// number, so that sorting stays well defined.
-struct RankingLT {
-  bool operator()(const Ranking &a, const Ranking &b) const;
-};
+// Descending by score, a score that is not a number after every number, so
+// that sorting stays well defined.
 struct RankingGT {
   bool operator()(const Ranking &a, const Ranking &b) const;
 };
@@ -47,20 +43,11 @@ class Ranks : private std::vector<Ranking> {
 
   // Appends; a class may be entered more than once.
   void enter(ClassData *data, const WeightType &score);
-  // Ascending by score.
-  void sort();
-  // Descending by score: the order used everywhere else.
+  // Descending by score.
   void sortGF();
-  // The greatest score, the earliest of equals; the list must not be empty.
-  const Ranking &top() const;
 
   // Writes the ranking line; false when the stream has failed.
   bool print(const std::string &name, std::ostream &os) const;
-  // print, ending the run when a non-empty line could not be written.
-  void write(const std::string &name, std::ostream &os) const;
-  // Reads one line written by write, appending the entries whose classes
-  // exist; name receives the document name without ".txt".
-  void read(std::string &name, std::istream &is);
 };
 
 #endif  // MIVO_EVAL_RANKS_H

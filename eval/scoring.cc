@@ -3,9 +3,63 @@
 #include <algorithm>
 
 #include "base/eventlog.h"
-#include "base/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
+
+ScoringRule::ScoringRule()
+    : algorithm(param.gen.get_algorithm()),
+      negative(algorithm == Winnow && param.win.get_negative_weights()),
+      by_strength(algorithm != SBC),
+      unknown(algorithm == SBC ? std::log(sbc_unknown_term_weight) : 0.0) {}
+
+// For every class with sons: a document's strengths relative to the class,
+// then its scores for the sons, all in one pass through the document. The
+// strengths are those DocProfile::set_class_document_strengths gives, bit
+// for bit. Only for rules that pass unknown terms by: it leaves out every
+// term that a class does not know.
+class HierarchyScorer {
+ public:
+  HierarchyScorer(const ScoringRule &rule, const ClassTable &table);
+  // Scores the document for the sons of every class.
+  void predict_scores(const DocProfile &doc);
+  // The scores of the last document for the sons of the class, in order of
+  // sons; empty for a leaf.
+  void get_scores(uint32_t class_id, std::vector<double> &scores) const;
+
+ private:
+  // One class knowing a term: the class, the term's inverse document
+  // frequency in it, and where the postings of its sons for the term begin
+  // (they end where the next entry's begin), or its row of factors.
+  struct Entry {
+    uint32_t father;
+    uint32_t first_posting;
+    uint32_t row;  // where in factors, or absent
+    double idf;
+  };
+  struct Father {
+    uint32_t first_column;
+    uint32_t width;
+  };
+
+  void build(const ClassTable &table);
+  // The entry of the class (a position in fathers) for the term, or absent.
+  uint32_t find_entry(uint32_t term, uint32_t father) const;
+
+  ScoringRule rule;
+  std::vector<Father> fathers;          // the classes with sons
+  std::vector<uint32_t> father_of;      // class id -> position in fathers, or absent
+  TermIndex slots;                      // term -> slot
+  std::vector<uint32_t> entry_starts;   // slot -> its first entry; one more at the end
+  std::vector<Entry> entries;           // with one more at the end
+  std::vector<Posting> postings;
+  std::vector<double> factors;          // rows, one factor a son
+  size_t columns;
+  // Per document, kept to save allocations.
+  std::vector<uint32_t> found;
+  std::vector<double> raw;
+  std::vector<double> totals;
+  std::vector<double> scores;
+};
 
 namespace {
 
@@ -41,15 +95,14 @@ bool wants_row(size_t count, size_t width) { return width >= 2 && count * 2 >= w
 
 // Two walks through the profiles: one counts each term's postings, the
 // other puts them in place, every term's together. A term that at least
-// half the profiles know gets a row of factors, one for each profile (0.0
-// where the profile lacks it), instead: rows take no more room than their
-// postings would, and a document's term then adds to every score in one
-// sweep through contiguous memory. Adding 0.0 times a strength to a sum
-// that starts at +0.0 leaves it as it was, so the scores stay the same.
-ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
-    : width(profiles.size()) {
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
+// half the profiles know gets a row of factors, one for each profile (the
+// unknown factor where the profile lacks it), instead: rows take no more
+// room than their postings would, and a document's term then adds to every
+// score in one sweep through contiguous memory. Where unknown terms count,
+// every column takes something from every term: all terms get rows.
+ColumnScorer::ColumnScorer(const ScoringRule &scoring,
+                           const std::vector<const ClassProfile *> &profiles)
+    : rule(scoring), width(profiles.size()) {
   std::vector<uint32_t> counts;
   for (const ClassProfile *profile : profiles) {
     for (const auto &entry : profile->features) {
@@ -61,18 +114,18 @@ ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
   rows.assign(counts.size(), TermIndex::absent);
   size_t dense = 0;
   for (size_t slot = 0; slot < counts.size(); ++slot) {
-    if (!wants_row(counts[slot], width)) continue;
+    if (rule.skips_unknown() && !wants_row(counts[slot], width)) continue;
     rows[slot] = static_cast<uint32_t>(dense++);
     counts[slot] = 0;
   }
-  factors.assign(dense * width, 0.0);
+  factors.assign(dense * width, rule.get_unknown_factor());
   std::vector<uint32_t> next = starts_from_counts(counts);
   starts.swap(counts);
   postings.resize(starts.back());
   for (uint32_t column = 0; column < width; ++column) {
     for (const auto &entry : profiles[column]->features) {
       uint32_t slot = slots.find(entry.first);
-      double factor = term_factor(entry.second, algorithm, negative);
+      double factor = rule.factor(entry.second);
       if (rows[slot] != TermIndex::absent)
         factors[size_t{rows[slot]} * width + column] = factor;
       else
@@ -84,21 +137,28 @@ ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
 void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
   scores.assign(width, 0.0);
   double *score = scores.data();
+  double unknown = rule.get_unknown_factor();
   for (const Feature &feature : doc.get_features()) {
     uint32_t slot = slots.find(feature.term);
-    if (slot == TermIndex::absent) continue;
-    double strength = feature.strength;
+    double weight = rule.term_weight(feature.strength);
+    if (slot == TermIndex::absent) {
+      if (rule.skips_unknown()) continue;
+      for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(unknown, weight);
+      continue;
+    }
     if (rows[slot] != TermIndex::absent) {
       const double *row = &factors[size_t{rows[slot]} * width];
-      for (size_t i = 0; i < width; ++i) score[i] += row[i] * strength;
+      for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);
       continue;
     }
     for (uint32_t p = starts[slot]; p < starts[slot + 1]; ++p)
-      score[postings[p].column] += postings[p].factor * strength;
+      score[postings[p].column] += ScoringRule::addend(postings[p].factor, weight);
   }
 }
 
-HierarchyScorer::HierarchyScorer(const ClassTable &table) : columns(0) {
+HierarchyScorer::HierarchyScorer(const ScoringRule &scoring, const ClassTable &table)
+    : rule(scoring), columns(0) {
+  mivo_assert(rule.skips_unknown());
   father_of.assign(table.size(), TermIndex::absent);
   for (uint32_t id = 0; id < table.size(); ++id) {
     const ClassData &data = table.get_data(id);
@@ -144,8 +204,6 @@ void HierarchyScorer::build(const ClassTable &table) {
     }
   }
   // The postings: counted per entry (in first_posting), then put in place.
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
   for (bool fill : {false, true}) {
     if (fill) {
       // An entry for which at least half the sons know the term gets a row
@@ -157,7 +215,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         entry.first_posting = sum;
         if (wants_row(count, width)) {
           entry.row = static_cast<uint32_t>(factors.size());
-          factors.resize(factors.size() + width, 0.0);
+          factors.resize(factors.size() + width, rule.get_unknown_factor());
           continue;
         }
         sum += count;
@@ -175,7 +233,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         for (const auto &record : data.sons[i]->profile.features) {
           uint32_t e = find_entry(record.first, father_of[id]);
           if (e == TermIndex::absent) continue;
-          double factor = term_factor(record.second, algorithm, negative);
+          double factor = rule.factor(record.second);
           if (fill && entries[e].row != TermIndex::absent)
             factors[entries[e].row + i] = factor;
           else if (fill)
@@ -232,15 +290,16 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
       double strength = raw[k] * entry.idf;
       double divisor = totals[entry.father];
       if (divisor != 0.0) strength /= divisor;
+      double weight = rule.term_weight(strength);
       if (entry.row != TermIndex::absent) {
         const Father &father = fathers[entry.father];
         const double *row = &factors[entry.row];
         double *score = &scores[father.first_column];
-        for (uint32_t i = 0; i < father.width; ++i) score[i] += row[i] * strength;
+        for (uint32_t i = 0; i < father.width; ++i) score[i] += ScoringRule::addend(row[i], weight);
         continue;
       }
       for (uint32_t p = entry.first_posting; p < entries[e + 1].first_posting; ++p)
-        scores[postings[p].column] += postings[p].factor * strength;
+        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, weight);
     }
   }
 }
@@ -251,4 +310,41 @@ void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result)
   const Father &father = fathers[father_of[class_id]];
   result.assign(scores.begin() + father.first_column,
                 scores.begin() + father.first_column + father.width);
+}
+
+FrozenScorer::FrozenScorer(const ClassTable &table) {
+  ScoringRule rule;
+  if (rule.skips_unknown()) {
+    hierarchy.reset(new HierarchyScorer(rule, table));
+    return;
+  }
+  for (uint32_t id = 0; id < table.size(); ++id) {
+    std::vector<const ClassProfile *> profiles;
+    for (const ClassData *son : table.get_data(id).sons) profiles.push_back(&son->profile);
+    fathers.emplace_back(profiles.empty() ? nullptr : new ColumnScorer(rule, profiles));
+  }
+}
+
+FrozenScorer::~FrozenScorer() = default;
+
+void FrozenScorer::set_document(const DocProfile &document) {
+  doc = &document;
+  if (hierarchy) hierarchy->predict_scores(document);
+}
+
+void FrozenScorer::get_scores(const ClassData &father, std::vector<double> &scores) const {
+  mivo_assert(doc != nullptr);
+  scores.clear();
+  if (hierarchy)
+    hierarchy->get_scores(father.id, scores);
+  else if (father.id < fathers.size() && fathers[father.id])
+    fathers[father.id]->predict_scores(*doc, scores);
+}
+
+std::weak_ptr<FrozenScorer> FrozenWeights::shared;
+
+FrozenWeights::FrozenWeights() : scorer(shared.lock()) {
+  if (scorer) return;
+  scorer = std::make_shared<FrozenScorer>(class_table);
+  shared = scorer;
 }

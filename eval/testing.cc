@@ -1,7 +1,6 @@
 #include "eval/testing.h"
 
 #include <fstream>
-#include <memory>
 #include <sstream>
 
 #include "base/eventlog.h"
@@ -18,34 +17,17 @@ namespace {
 
 const unsigned int output_name_size = 1024;
 
-// While the test phase and polling run the weights no longer change, and
-// every document is scored by nearly every class. One scorer serves all
-// classes at once; under SBC, which it cannot serve, each class with sons
-// has a flat table that scores a document for all the sons (by class id;
-// null for leaves). Without either, scores come from the profiles.
-std::unique_ptr<HierarchyScorer> frozen_hierarchy;
-const DocProfile *scored_document = nullptr;
-std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
-
-// Sets the document's strengths relative to the class, then scores it for
-// every son of the class, in order of sons. The scorer scores a document
-// for all classes when its classification begins, which is at the root.
-void score_sons(const ClassData &data, DocProfile &doc, std::vector<WeightType> &scores) {
-  if (frozen_hierarchy) {
-    if (data.father == nullptr || &doc != scored_document) {
-      frozen_hierarchy->predict_scores(doc);
-      scored_document = &doc;
-    }
-    frozen_hierarchy->get_scores(data.id, scores);
-    return;
+// Enters the score of every son of the class (scaled when scaling is on)
+// for the document the scorer has taken up into ranks.
+void predict(const FrozenScorer &scorer, const ClassData &father, Ranks &ranks) {
+  std::vector<WeightType> scores;
+  scorer.get_scores(father, scores);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    ClassData *son = father.sons[i];
+    WeightType score = scores[i];
+    if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
+    ranks.enter(son, score);
   }
-  if (data.id < frozen_tables.size() && frozen_tables[data.id]) {
-    frozen_tables[data.id]->predict_scores(data, doc, scores);
-    return;
-  }
-  doc.set_class_document_strengths(data.id);
-  scores.clear();
-  for (const ClassData *son : data.sons) scores.push_back(son->profile.predict_score(doc));
 }
 
 WeightType threshold_of(const ClassData &data) {
@@ -56,7 +38,7 @@ WeightType threshold_of(const ClassData &data) {
 // with sons of their own are scored and gone through in turn, so that a
 // document always ends in leaves. True when some score is above its
 // threshold.
-bool choose(DocProfile &doc, const Ranks &scored, Ranks &chosen) {
+bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
   bool significant = false;
   for (const Ranking &entry : scored) {
     const ClassData &data = *entry.class_data;
@@ -66,9 +48,9 @@ bool choose(DocProfile &doc, const Ranks &scored, Ranks &chosen) {
       continue;
     }
     Ranks deeper;
-    predict(data, doc, deeper);
+    predict(scorer, data, deeper);
     deeper.sortGF();
-    if (choose(doc, deeper, chosen)) significant = true;
+    if (choose(scorer, deeper, chosen)) significant = true;
   }
   return significant;
 }
@@ -112,68 +94,16 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
   myabort();
 }
 
-}  // namespace
-
-bool freeze_weights() {
-  if (frozen_hierarchy || !frozen_tables.empty()) return false;
-  if (param.gen.get_algorithm() != SBC) {
-    frozen_hierarchy.reset(new HierarchyScorer(class_table));
-    return true;
-  }
-  for (uint32_t id = 0; id < class_table.size(); ++id) {
-    ClassData &data = class_table.get_data(id);
-    std::vector<const ClassProfile *> profiles;
-    for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
-    frozen_tables.emplace_back(profiles.empty() ? nullptr
-                                                : new ScoringTable(profiles, &data.profile));
-  }
-  return true;
-}
-
-void thaw_weights() {
-  frozen_hierarchy.reset();
-  scored_document = nullptr;
-  frozen_tables.clear();
-}
-
-WeightType scale_score(WeightType score, WeightType theta) {
-  if (theta > 0.0) return score / theta;
-  if (theta < 0.0) return 1.0 + (score - theta) / -theta;
-  return 1.0 + score - theta;
-}
-
-void predict(const ClassData &class_data_P, DocProfile &doc, Ranks &ranks) {
-  std::vector<WeightType> scores;
-  score_sons(class_data_P, doc, scores);
-  for (size_t i = 0; i < scores.size(); ++i) {
-    ClassData *son = class_data_P.sons[i];
-    WeightType score = scores[i];
-    if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
-    ranks.enter(son, score);
-  }
-}
-
-bool classify_document(const ClassData *class_data_P, DocProfile &doc,
-                       const Ranks &scored, Ranks &chosen) {
-  mivo_assert(class_data_P != 0);
-  mivo_assert(class_data_P->sons.size() > 0);
-  bool significant = choose(doc, scored, chosen);
-  chosen.sortGF();
-  trim(chosen);
-  return significant;
-}
-
-void test_example(const ClassData &class_data_P, const std::string &name,
-                  const std::vector<ClassData *> &classes,
-                  ConfusionMatrix &matrix, std::ostream &out) {
-  DocProfile *doc = database.get_document_profile(name);
+// Classifies one test document of the root, writes its full ranking to out
+// and counts the decision against the document's true classes.
+void test_example(FrozenScorer &scorer, const std::string &name,
+                  const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
+                  std::ostream &out) {
+  const DocProfile *doc = database.get_document_profile(name);
   log_formatted(4, "testing document `%s'", name.c_str());
-  Ranks scored;
-  predict(class_data_P, *doc, scored);
-  scored.sortGF();
+  Ranks scored, chosen;
+  bool significant = classify_from_root(scorer, *doc, scored, chosen);
   if (!scored.print(name, out)) return;
-  Ranks chosen;
-  bool significant = classify_document(&class_data_P, *doc, scored, chosen);
   if (param.gen.multiclass()) {
     count_multiclass(classes, significant, chosen, matrix);
   } else if (significant && !classes.empty() && !chosen.empty()) {
@@ -181,15 +111,17 @@ void test_example(const ClassData &class_data_P, const std::string &name,
   }
 }
 
-bool test_classifier(const ClassData &class_data_P, std::ostream &out) {
+// Every test document of the root; stops early when out fails, and returns
+// whether every ranking was written.
+bool test_classifier(FrozenScorer &scorer, std::ostream &out) {
   ConfusionMatrix matrix;
-  const ExampList &documents = class_data_P.examples.test;
-  const char *name = class_table.get_name(class_data_P.id).c_str();
+  const ExampList &documents = class_table.get_data(0).examples.test;
+  const char *name = class_table.get_name(0).c_str();
   // Fewer than ten documents give no progress messages.
   unsigned long step = documents.size() / 10;
   unsigned long done = 0;
   for (const auto &entry : documents) {
-    test_example(class_data_P, entry.first, entry.second, matrix, out);
+    test_example(scorer, entry.first, entry.second, matrix, out);
     if (!out) return false;
     ++done;
     if (step != 0 && done % step == 0)
@@ -198,6 +130,30 @@ bool test_classifier(const ClassData &class_data_P, std::ostream &out) {
   }
   matrix.log(3);
   return true;
+}
+
+}  // namespace
+
+WeightType scale_score(WeightType score, WeightType theta) {
+  if (theta > 0.0) return score / theta;
+  if (theta < 0.0) return 1.0 + (score - theta) / -theta;
+  return 1.0 + score - theta;
+}
+
+bool classify_document(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
+  bool significant = choose(scorer, scored, chosen);
+  chosen.sortGF();
+  trim(chosen);
+  return significant;
+}
+
+bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scored,
+                        Ranks &chosen) {
+  const ClassData &root = class_table.get_data(0);
+  scorer.set_document(doc);
+  predict(scorer, root, scored);
+  scored.sortGF();
+  return classify_document(scorer, scored, chosen);
 }
 
 void test() {
@@ -222,9 +178,8 @@ void test() {
   log_formatted_results(1, "testing %s on `%s' with %d documents...",
                         algorithm.str().c_str(), class_table.get_name(0).c_str(),
                         static_cast<int>(root.examples.test.size()));
-  bool froze = freeze_weights();
-  bool written = test_classifier(root, out);
-  if (froze) thaw_weights();
+  FrozenWeights frozen;
+  bool written = test_classifier(frozen.get_scorer(), out);
   out.close();
   if (!written || out.fail()) abandon_output(temporary);
 

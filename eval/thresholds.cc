@@ -32,9 +32,12 @@ void ScoreTable::enter(WeightType score, bool positive) {
 
 namespace {
 
-template <typename Scorer>
-void tabulate(const Scorer &scoring, const std::vector<ClassData *> &classes,
-              std::vector<ScoreTable> &tables) {
+// Scores every cached document profile with each class's profile into the
+// class's table: its training documents are positive, all others negative.
+void tabulate_scores(const std::vector<ClassData *> &classes, std::vector<ScoreTable> &tables) {
+  std::vector<const ClassProfile *> profiles;
+  for (const ClassData *data : classes) profiles.push_back(&data->profile);
+  ColumnScorer scoring(ScoringRule(), profiles);
   tables.assign(classes.size(), ScoreTable());
   // The cache and each class's members are all in name order: one walk
   // through the members of each class finds a document's.
@@ -54,16 +57,6 @@ void tabulate(const Scorer &scoring, const std::vector<ClassData *> &classes,
 }
 
 }  // namespace
-
-void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
-                                 std::vector<ScoreTable> &tables) {
-  std::vector<const ClassProfile *> profiles;
-  for (const ClassData *data : classes) profiles.push_back(&data->profile);
-  if (param.gen.get_algorithm() == SBC)
-    tabulate(ScoringTable(profiles), classes, tables);
-  else
-    tabulate(ColumnScorer(profiles), classes, tables);
-}
 
 // Stable, so that equal scores keep their order of entry, as in a multiset:
 // -0.0 and 0.0 compare equal, yet the least score is the one reported. The
@@ -141,7 +134,7 @@ void apply_threshold(ClassData &data, ScoreTable &table) {
 // Thresholds for the classes, scored together and set in the order given.
 void set_thresholds(const std::vector<ClassData *> &classes) {
   std::vector<ScoreTable> tables;
-  ScoreTable::tabulate_scores(classes, tables);
+  tabulate_scores(classes, tables);
   for (size_t i = 0; i < classes.size(); ++i) apply_threshold(*classes[i], tables[i]);
 }
 

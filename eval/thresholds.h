@@ -12,10 +12,6 @@ struct ClassData;
 
 class ScoreTable {
  public:
-  // Scores every cached document profile with each class's profile into the
-  // class's table: its training documents are positive, all others negative.
-  static void tabulate_scores(const std::vector<ClassData *> &classes,
-                              std::vector<ScoreTable> &tables);
   // Adds one score; a score that is not a finite number is left out.
   void enter(WeightType score, bool positive);
 

@@ -59,7 +59,3 @@ void train_rocchio() {
   }
   finish_training();
 }
-
-void predict_rocchio(const std::string &name, Ranks &ranks) {
-  classify_from_root(name, ranks);
-}

@@ -1,5 +1,6 @@
 #include "learn/sbc.h"
 
+#include "eval/scoring.h"
 #include "eval/thresholds.h"
 #include "learn/training.h"
 #include "model/classtab.h"
@@ -41,8 +42,4 @@ void train_sbc() {
   for (auto &entry : class_table)
     if (entry.second.id != 0 && !entry.second.sons.empty()) set_threshold(entry.second);
   finish_training();
-}
-
-void predict_sbc(const std::string &name, Ranks &ranks) {
-  classify_from_root(name, ranks);
 }

@@ -4,10 +4,6 @@
 #ifndef MIVO_LEARN_SBC_H
 #define MIVO_LEARN_SBC_H
 
-#include <string>
-
-#include "eval/ranks.h"
-
 struct ClassData;
 
 // Weighs the sons of every father in key order, then gives every leaf its
@@ -17,8 +13,5 @@ void train_sbc();
 // (term_freq + 1) / sum_freq for every term of every son of the father; the
 // weight of an unknown term for a son without occurrences.
 void sbc_set_weights(const ClassData &father);
-
-// Classifies a polled document into ranks from the root down.
-void predict_sbc(const std::string &name, Ranks &ranks);
 
 #endif  // MIVO_LEARN_SBC_H

@@ -2,8 +2,6 @@
 
 #include "base/resources.h"
 #include "base/eventlog.h"
-#include "eval/polling.h"
-#include "eval/testing.h"
 #include "eval/thresholds.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -41,13 +39,4 @@ void finish_training() {
   // The thresholds score the training documents still in the cache.
   set_leaf_thresholds();
   database.release_all_profiles();
-}
-
-bool classify_from_root(const std::string &name, Ranks &ranks) {
-  const ClassData &root = class_table.get_data(0);
-  DocProfile *doc = get_or_make_profile(name, root);
-  Ranks scored;
-  predict(root, *doc, scored);
-  scored.sortGF();
-  return classify_document(&root, *doc, scored, ranks);
 }

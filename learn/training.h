@@ -1,12 +1,8 @@
 // What the three learners share: which classes get their sons trained, the
-// document strengths relative to such a father, the closing threshold step,
-// and the classification of one document from the root down.
+// document strengths relative to such a father, and the closing threshold
+// step.
 #ifndef MIVO_LEARN_TRAINING_H
 #define MIVO_LEARN_TRAINING_H
-
-#include <string>
-
-#include "eval/ranks.h"
 
 struct ClassData;
 
@@ -24,9 +20,5 @@ void set_training_strengths(ClassData &father, const char *label);
 // Thresholds for every leaf from the scores of the cached training
 // documents, then the cache is released.
 void finish_training();
-
-// Ranks the document's classes from the root down into ranks (best first,
-// trimmed to the chosen ones); true when the decision is significant.
-bool classify_from_root(const std::string &name, Ranks &ranks);
 
 #endif  // MIVO_LEARN_TRAINING_H

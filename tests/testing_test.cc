@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/eventlog.h"
+#include "eval/scoring.h"
 #include "tests/collection_fixture.h"
 
 namespace {
@@ -78,7 +79,9 @@ TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
     scored.sortGF();
     DocProfile doc;  // football 1.848 and tennis -4.6439 when sport is descended into
     doc.enter_term(1, 1);
-    bool significant = classify_document(&class_table.get_data(0), doc, scored, chosen);
+    FrozenWeights frozen;
+    frozen.get_scorer().set_document(doc);
+    bool significant = classify_document(frozen.get_scorer(), scored, chosen);
     std::string names = significant ? "+" : "-";
     for (const Ranking &r : chosen) names += class_table.get_name(r.class_data->id) + " ";
     return names;
@@ -102,28 +105,6 @@ TEST(Scaling, KeepsOrderAndThresholdForAnyTheta) {
     EXPECT_LT(scale_score(theta - 0.1, theta), 1.0) << theta;
     EXPECT_LT(scale_score(-3.0, theta), scale_score(-2.5, theta)) << theta;
   }
-}
-
-TEST(Scoring, EachAlgorithmsRule) {
-  ClassData &data = class_table.get_data(class_table.enter_class("r", 0));
-  data.num_docs = 4;
-  data.profile.features[1] = FeatureInfo{0, 1, 0.0, 2.0, 0.5, 0, 0};  // idf ln 4
-  data.profile.features[2] = FeatureInfo{0, 4, 0.0, 3.0, 1.0, 0, 0};  // idf 0
-  DocProfile doc;
-  param.gen.set_algorithm(SBC);
-  EXPECT_EQ(0.0, data.profile.predict_score(doc));
-  doc.enter_term(1, 3);
-  doc.enter_term(7, 1);
-  doc.enter_term(2, 1);
-  doc.set_class_document_strengths(0);
-  EXPECT_DOUBLE_EQ(std::log(2.0) + std::log(0.01) + std::log(3.0),
-                   data.profile.predict_score(doc));
-  param.gen.set_algorithm(Winnow);
-  EXPECT_DOUBLE_EQ(1.5 * 3 * std::log(4.0), data.profile.predict_score(doc));
-  param.win.set_negative_weights(false);
-  EXPECT_DOUBLE_EQ(2.0 * 3 * std::log(4.0), data.profile.predict_score(doc));
-  param = Param();
-  class_table.clear();
 }
 
 }  // namespace

@@ -258,9 +258,13 @@ def main():
     parser.add_argument("--analyser", required=True)
     parser.add_argument("--work", required=True, help="folder for the runs")
     parser.add_argument("--rc", help="resource file for the second set of mivo rows")
+    parser.add_argument("--no-defaults", action="store_true", help="leave out mivo's defaults")
+    parser.add_argument("--learners", default="".join(LEARNERS), help="mivo's learners to run")
+    parser.add_argument("--no-peers", action="store_true", help="mivo alone")
     parser.add_argument("corpora", nargs="+", help="name=examples directory")
     args = parser.parse_args()
-    settings = [("defaults", None)] + ([(os.path.basename(args.rc), args.rc)] if args.rc else [])
+    settings = ([] if args.no_defaults else [("defaults", None)]) + \
+        ([(os.path.basename(args.rc), args.rc)] if args.rc else [])
     row = "%-32s %9s %9s %13s %9s"
     for argument in args.corpora:
         name, directory = argument.split("=", 1)
@@ -268,13 +272,13 @@ def main():
         print(corpus.describe())
         print(row % ("micro-F1 of", "decided", "report", "first-ranked", "seconds"))
         for label, rc in settings:
-            for learner in LEARNERS:
+            for learner in args.learners:
                 run_dir = os.path.join(args.work, name, "%s-%s" % (label, learner))
                 decided, report, first, seconds = run_mivo(
                     os.path.abspath(args.mivo), args.analyser, corpus, run_dir, learner, rc)
                 print(row % ("mivo -a %s, %s" % (learner, label), figure(decided),
                              figure(report), figure(first), "%.1f" % seconds), flush=True)
-        for label, fit_predict in peers():
+        for label, fit_predict in ([] if args.no_peers else peers()):
             f1, seconds = peer_run(corpus, fit_predict)
             print(row % (label, figure(f1), "", "", "%.1f" % seconds), flush=True)
         print()

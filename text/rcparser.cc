@@ -3,13 +3,14 @@
 #include <fstream>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
+#include "base/utils.h"
 
 int parse_rc(const std::string &file_name) {
+  // A directory opens like a file and fails only on reading, without a name.
+  if (is_directory(file_name)) fail_on_file(file_name, open_for_reading, EISDIR);
   std::ifstream ifs(file_name);
-  if (!ifs) {
-    report_file_error(file_name, open_for_reading);
-    myabort(errno);
-  }
+  if (!ifs) fail_on_file(file_name, open_for_reading, errno);
   log_formatted(2, "reading parameters from file `%s'", file_name.c_str());
   RcParser parser(param, ifs, file_name.c_str());
   parser.parse();

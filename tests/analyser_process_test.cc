@@ -1,5 +1,7 @@
 #include "intake/analyser.h"
 
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "base/param.h"
@@ -25,6 +27,7 @@ class AnalyserTest : public testing::Test {
  protected:
   void SetUp() override {
     alarm(time_limit);
+    param = Param();
     param.gen.set_file_directory("docs");
   }
   void TearDown() override { alarm(0); }
@@ -32,7 +35,7 @@ class AnalyserTest : public testing::Test {
     check_directory_exists("docs");
     std::ofstream(PathName("docs", name, ".txt").get()) << text;
   }
-  Analyser analyser;
+  // The process-wide analyser: a run that ends through exit ends its children.
 };
 
 TEST_F(AnalyserTest, CommandIsSplitAtEveryBlankUpToTwentyArguments) {
@@ -64,43 +67,71 @@ TEST_F(AnalyserTest, AnswersAreJoinedOverChunksUpToTheTerminatingByte) {
   }
 }
 
-// A document asked for ahead is answered in its turn; an answer asked for
-// but not wanted is dropped, and a hint that cannot be sent waits for its own
-// turn to fail.
-TEST_F(AnalyserTest, DocumentsAskedForAheadKeepTheirAnswers) {
-  for (const char *name : {"a", "b", "c"}) make_document(name, std::string("text of ") + name);
-  analyser.initialise(stand_in("echo"));
-  analyser.expect_next("b");
-  EXPECT_EQ("text of a", analyser.process("a"));
-  analyser.expect_next("c");
-  EXPECT_EQ("text of b", analyser.process("b"));
-  EXPECT_EQ("text of c", analyser.process("c"));
-  analyser.expect_next("b");
-  EXPECT_EQ("text of a", analyser.process("a"));
-  EXPECT_EQ("text of c", analyser.process("c"));  // b's answer dropped
-  analyser.expect_next("a");
-  EXPECT_EQ("text of a", analyser.process("a"));
-  analyser.expect_next("missing");
-  EXPECT_EQ("text of b", analyser.process("b"));
+// However many children, answers come in the order of the queue; the first
+// documents go to as many children at once. An analyser that takes one read()
+// per request would hang on a second request sent before its answer was read.
+// A document asked for out of turn drops the queue; one that cannot be sent
+// fails in its own turn.
+TEST_F(AnalyserTest, QueuedDocumentsAreAnsweredInOrderOneRequestAtATime) {
+  const std::string one_read = std::string(getenv("MIVO_SOURCE_DIR")) +
+                               "/tests/data/one_read_analyser.pl";
+  for (const char *name : {"a", "b", "c", "d"}) make_document(name, std::string("text of ") + name);
+  for (unsigned int children : {1u, 3u}) {
+    param.gen.set_analysers(children);
+    analyser.initialise(one_read);
+    for (int round = 0; round < 3; ++round)
+      for (const char *name : {"a", "b", "c", "d"}) analyser.expect(name);
+    for (int round = 0; round < 3; ++round)
+      for (const char *name : {"a", "b", "c", "d"})
+        EXPECT_EQ(std::string("text of ") + name, analyser.process(name));
+    analyser.expect("a");
+    analyser.expect("b");
+    EXPECT_EQ("text of c", analyser.process("c"));
+    EXPECT_EQ("text of a", analyser.process("a"));
+    analyser.initialise(stand_in("pid"));
+    for (const char *name : {"a", "b", "c", "d"}) analyser.expect(name);
+    std::set<std::string> pids;
+    for (const char *name : {"a", "b", "c"}) pids.insert(analyser.process(name));
+    EXPECT_EQ(children, pids.size());
+  }
+  analyser.expect("missing");
+  analyser.expect("a");
   EXPECT_RUN_ENDS(analyser.process("missing"), "Cannot open file \"docs/missing.txt\"");
 }
 
+// Every way of failing ends the run naming the analyser and the document, in
+// that document's turn: with two children, after the documents before it.
 TEST_F(AnalyserTest, FailingAnalysersEndTheRunNamingThemAndTheDocument) {
-  make_document("first", "[ a ]");
+  const char *documents[] = {"first", "second", "third"};
+  for (const char *name : documents) make_document(name, "[ a ]");
   make_document("line\nbreak", "[ a ]");
-  analyser.initialise(stand_in("die-after 1"));
+  std::ofstream("not_executable") << "#!/bin/sh\n";
+  const struct { unsigned int children; std::string command; const char *pattern; } cases[] = {
+      {1, stand_in("die-after 1"),
+       "analyser `.*test_analyser.sh die-after 1' ended before answering document `second'"},
+      {2, stand_in("die-after 1"), "ended before answering document `third'"},
+      {1, stand_in("close"), "analyser `.*close' ended before answering document `first'"},
+      {1, stand_in("hang-after 0"), "analyser `.*test_analyser.sh hang-after 0' sent nothing for 1 seconds "
+                            "\\(AnalyserTimeout\\) while analysing document `first'"},
+      {2, stand_in("half"), "analyser `.*half' sent nothing .* document `first'"},
+      {1, "no/such/analyser -x", "cannot start analyser `no/such/analyser': No such file"},
+      {1, "not_executable", "cannot start analyser `not_executable': Permission denied"},
+      // Ends at once without reading: the request may meet a closed pipe.
+      {1, "/bin/true", "analyser `/bin/true'.*document `first'"}};
+  param.gen.set_analyser_timeout(1);
+  for (const auto &c : cases) {
+    param.gen.set_analysers(c.children);
+    EXPECT_RUN_ENDS(
+        {
+          analyser.initialise(c.command);
+          for (const char *name : documents) analyser.expect(name);
+          for (const char *name : documents) EXPECT_EQ("[ a ]", analyser.process(name));
+        },
+        c.pattern);
+  }
+  analyser.initialise(stand_in("echo"));
   EXPECT_RUN_ENDS(analyser.process("line\nbreak"),
                   "document name `line\nbreak' holds a control character");
-  EXPECT_EQ("[ a ]", analyser.process("first"));
-  EXPECT_RUN_ENDS(analyser.process("first"),
-                  "analyser `.*test_analyser.sh die-after 1' ended before "
-                  "answering document `first'");
-  EXPECT_RUN_ENDS({ analyser.initialise("no/such/analyser -x"); analyser.process("first"); },
-                  "analyser process execution failed: No such file or directory"
-                  "(.|\n)*analyser `no/such/analyser -x'.*document `first'");
-  // Ends at once without reading: the request may meet a closed pipe.
-  EXPECT_RUN_ENDS({ analyser.initialise("/bin/true"); for (;;) analyser.process("first"); },
-                  "analyser `/bin/true'.*document `first'");
 }
 
 TEST_F(AnalyserTest, WithoutACommandTheDocumentIsReadAsItIs) {

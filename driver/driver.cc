@@ -164,6 +164,7 @@ void apply_options() {
     param.gen.set_data_directory(options.get_data_directory());
   if (!options.get_input_directory().empty())
     param.gen.set_input_directory(options.get_input_directory());
+  if (options.get_analysers() != 0) param.gen.set_analysers(options.get_analysers());
 }
 
 int run_mivo(int argc, const char **argv) {

@@ -5,12 +5,12 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/eventlog.h"
 #include "base/param.h"
 #include "base/utils.h"
-#include "intake/analyser.h"
 #include "intake/profiling.h"
 #include "model/classtab.h"
 #include "store/database.h"
@@ -126,29 +126,24 @@ bool read_list_line(std::istream &is, std::string &line) {
   return true;
 }
 
-// Tells the analyser of the document of a line still to come.
-void expect_document(const std::string &line) {
-  std::string document, field;
-  if (split_document(line, document, field) && !database.have_document_profile(document))
-    analyser.expect_next(document);
-}
-
 void collect_list(const std::string &examples, const char *list_name,
-                  bool training) {
+                  bool training, std::unordered_set<std::string> &expected) {
   if (!Directory(io_name(examples).c_str()))
     stop(io_name(examples), open_directory_failure);
   std::string list = PathName(examples, list_name).get();
   std::ifstream is(list);
   if (!is) return;
-  // One line is read ahead, so that the analyser can work on its document
-  // while this one is parsed and stored.
-  std::string line, next;
-  for (bool more = read_list_line(is, line); more; line.swap(next)) {
-    more = read_list_line(is, next);
-    if (more) expect_document(next);
-    collect_line(line, list, training);
-  }
+  std::vector<std::string> lines;
+  for (std::string line; read_list_line(is, line);) lines.push_back(line);
   if (is.bad()) stop(list, read_failure);
+  // Every document is asked for before any is stored, so that the analysers
+  // work ahead while this process parses and stores in list order. A line
+  // that is wrong fails in its turn, after the lines before it are stored.
+  std::string document, field;
+  for (const std::string &line : lines)
+    if (split_document(line, document, field) && expected.insert(document).second)
+      expect_document(document);
+  for (const std::string &line : lines) collect_line(line, list, training);
 }
 
 }  // namespace
@@ -159,6 +154,7 @@ void collect_all_documents(const char *examples_name) {
   files_directory = string_copy(files.c_str());
   if (!is_directory(files)) stop(files, directory_not_found);
   check_root(examples);
-  collect_list(examples, "train", true);
-  collect_list(examples, "test", false);
+  std::unordered_set<std::string> expected;
+  collect_list(examples, "train", true, expected);
+  collect_list(examples, "test", false, expected);
 }

@@ -113,8 +113,7 @@ void Analyser::initialise(const std::string &command_line) {
   if (words.size() > MAX_NR_OPTIONS + 1) {
     error("analyser command `%s' has more than %u arguments", command.c_str(),
           MAX_NR_OPTIONS);
-    errno = 0;
-    myabort();
+    myabort(0);
   }
   children.assign(std::max(1u, param.gen.get_analysers()), Child());
   timeout_ms = 1000LL * param.gen.get_analyser_timeout();
@@ -145,16 +144,18 @@ void Analyser::start_child(Child &child) {
   // Close-on-exec: no later child may hold another one's pipes open.
   if (pipe2(requests, O_CLOEXEC) != 0 || pipe2(answers, O_CLOEXEC) != 0 ||
       pipe2(status, O_CLOEXEC) != 0) {
-    error("cannot make pipes for analyser `%s': %s", command.c_str(), strerror(errno));
-    myabort();
+    int number = errno;
+    error("cannot make pipes for analyser `%s': %s", command.c_str(), strerror(number));
+    myabort(number);
   }
   // An analyser that has gone must show as a failed write, not end mivo
   // silently.
   signal(SIGPIPE, SIG_IGN);
   pid_t pid = fork();
   if (pid < 0) {
-    error("cannot fork analyser `%s': %s", command.c_str(), strerror(errno));
-    myabort();
+    int number = errno;
+    error("cannot fork analyser `%s': %s", command.c_str(), strerror(number));
+    myabort(number);
   }
   if (pid == 0) run_analyser(requests[0], answers[1], status[1], argv.data());
   close(requests[0]);
@@ -172,8 +173,7 @@ void Analyser::start_child(Child &child) {
   if (got == sizeof number) {
     end_child(child);
     error("cannot start analyser `%s': %s", words[0].c_str(), strerror(number));
-    errno = number;
-    myabort();
+    myabort(number);
   }
 }
 
@@ -201,15 +201,15 @@ std::string Analyser::process(const std::string &name) {
   // The analyser answers a document it cannot read with nothing, and that
   // empty profile would be stored for good: a directory is refused here.
   if (!find_document(name, path)) {
+    int number = errno;
     error("Cannot open file \"%s\" for analysing stage", path.c_str());
-    myabort();
+    myabort(number);
   }
   if (command.empty()) return read_file(path, name);
   if (has_control_character(path)) {
     error("document name `%s' holds a control character; not sent to analyser "
           "`%s'", name.c_str(), command.c_str());
-    errno = 0;
-    myabort();
+    myabort(0);
   }
   if (queue.empty() || queue.front().name != name || queue.front().state == unsendable) {
     drop_queue();
@@ -219,12 +219,11 @@ std::string Analyser::process(const std::string &name) {
   for (dispatch(); job.state != answered; dispatch()) {
     if (job.state == failed) {
       error("%s", job.answer.c_str());
-      errno = job.error_number;
-      myabort();
+      myabort(job.error_number);
     }
     if (job.state == unsendable) {  // gone since the check above
       error("Cannot open file \"%s\" for analysing stage", path.c_str());
-      myabort();
+      myabort(0);
     }
     wait_for_answers();
   }
@@ -307,8 +306,9 @@ void Analyser::wait_for_answers() {
   mivo_assert(!fds.empty());
   int ready = poll(fds.data(), fds.size(), static_cast<int>(std::min(wait, 1LL << 30)));
   if (ready < 0 && errno != EINTR) {
-    error("cannot wait for analyser `%s': %s", command.c_str(), strerror(errno));
-    myabort();
+    int number = errno;
+    error("cannot wait for analyser `%s': %s", command.c_str(), strerror(number));
+    myabort(number);
   }
   if (ready == 0) {
     now = now_ms();
@@ -373,8 +373,9 @@ std::string Analyser::read_file(const std::string &path,
   unsigned long size = get_file_size(path.c_str());
   int fd = open(path.c_str(), O_RDONLY);
   if (fd < 0) {
-    error("%s: %s", name.c_str(), strerror(errno));
-    myabort();
+    int number = errno;
+    error("%s: %s", name.c_str(), strerror(number));
+    myabort(number);
   }
   std::string text;
   text.reserve(size);
@@ -383,8 +384,9 @@ std::string Analyser::read_file(const std::string &path,
   while ((got = read_some(fd, buffer, sizeof buffer)) > 0)
     text.append(buffer, static_cast<size_t>(got));
   if (got < 0) {
-    error("%s: %s", name.c_str(), strerror(errno));
-    myabort();
+    int number = errno;
+    error("%s: %s", name.c_str(), strerror(number));
+    myabort(number);
   }
   close(fd);
   if (text.size() < size)

@@ -260,8 +260,8 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 }
 
 // First the normalisation total of each class, then the scores; both walk
-// the features in their order, as set_document_strengths and predict_score
-// do, so that every sum gets its terms in the same order.
+// the features in their order, as set_document_strengths and the rule do,
+// so that every sum gets its terms in the same order.
 void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();

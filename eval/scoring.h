@@ -15,7 +15,6 @@
 class DocProfile;
 class ClassTable;
 struct ClassData;
-struct Feature;
 
 // The weight SBC gives a term that a class does not know.
 const double sbc_unknown_term_weight = 0.01;
@@ -40,7 +39,7 @@ class ScoringRule {
   double factor(const FeatureInfo &info) const {
     return factor(info.weight, info.negative_weight);
   }
-  // The factor of a term the class does not know.
+  // The factor of a term the class does not know, the same for every class.
   double get_unknown_factor() const { return unknown; }
   // True when a term the class does not know leaves every score as it was,
   // so that a scorer may pass it by: 0.0 times a finite weight is a zero,

@@ -89,17 +89,16 @@ SonWeights::SonWeights(const std::vector<ClassData *> &sons_to_train)
   size_t terms = 0;
   for (const ClassData *son : sons) terms += son->profile.features.size();
   rows.reserve(terms);
+  // The rows first, so that the cells are allocated once.
+  for (const ClassData *son : sons)
+    for (const auto &entry : son->profile.features)
+      rows.insert(entry.first, static_cast<uint32_t>(rows.size()));
+  weights.assign(rows.size() * width, Weights{0.0, 0.0});
+  tallies.assign(rows.size() * width, Tally{0, 0, nullptr});
   for (size_t i = 0; i < width; ++i) {
     for (auto &entry : sons[i]->profile.features) {
-      uint32_t row = rows.find(entry.first);
-      if (row == TermIndex::absent) {
-        row = static_cast<uint32_t>(rows.size());
-        rows.insert(entry.first, row);
-        weights.resize(weights.size() + width, Weights{0.0, 0.0});
-        tallies.resize(tallies.size() + width, Tally{0, 0, nullptr});
-      }
       const FeatureInfo &info = entry.second;
-      size_t cell = size_t{row} * width + i;
+      size_t cell = size_t{rows.find(entry.first)} * width + i;
       weights[cell] = Weights{info.weight, info.negative_weight};
       tallies[cell] = Tally{info.promotions, info.demotions, &entry.second};
     }
@@ -117,8 +116,11 @@ SonWeights::~SonWeights() {
   }
 }
 
-// Keeps the document's rows for the updates that follow.
+// Keeps the document's rows for the updates that follow. The rule is a
+// local copy: no store through score can change it, so the compiler keeps
+// its choices out of the loop over the sons.
 void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &result) {
+  const ScoringRule rule = this->rule;
   found.clear();
   result.assign(width, 0.0);
   double *score = result.data();

@@ -22,6 +22,11 @@ bool sync_path(const std::string &path, bool directory);
 // Creates path for writing, never through a link or file left at that name:
 // a stale one is removed first. The descriptor, or -1 with errno set.
 int create_fresh(const std::string &path, mode_t mode);
+// Writes text durably to temporary, a file created afresh; on failure
+// removes it, reports the error naming path (the file it stands for) and
+// ends the run.
+void write_fresh_file(const std::string &temporary, const std::string &path,
+                      const std::string &text, mode_t mode);
 // Puts text in place of path: written to path + ".tmp", made durable, renamed
 // over path, and the directory synced. On failure the temporary file is
 // removed, the error reported naming path, and the run ends.

@@ -62,6 +62,11 @@ for setup in "line" "one-read" "one-read Analysers 2" "one-read Analysers 2 -j 3
   done
 done
 check "analysers logged" grep -qx "Analysers         3" mivo.log
+run -j 65 corpus
+check "-j 65 refused" grep -qx "ERROR: valid arguments to -j are 1 to 64" out
+rc "$one_read" "Analysers 0"
+run corpus
+check "Analysers 0 refused" grep -q "parse error: number of analysers from 1 to 64 expected" out
 
 # d3 is never answered: the run names it and keeps d1 and d2, which a later
 # run does not analyse again.

@@ -41,7 +41,12 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
   example("t3", "sport/football", {{2, 1}}, false);  // taken for tennis
   example("t4", "arts", {{9, 1}, {2, 1}}, false);    // nothing above its threshold
   class_table.collect_examples();
+  // The decisions follow the list, its names and its first line of each.
+  std::ofstream("examples/test") << "t3.txt sport/football\nt1 sport/football\nt4.txt arts\n"
+                                    "t2.txt arts\nt1.txt sport/football\n";
   test();
+  EXPECT_EQ("t3.txt sport/tennis\nt1 sport/football\nt4.txt\nt2.txt arts\n",
+            file_text("examples/decisions.dat"));
   // Scaled by a negative threshold t: 1 + (score - t) / -t.
   EXPECT_EQ("t1.txt sport:1 arts:-4.6439\nt2.txt arts:1.848 sport:-4.6439\n"
             "t3.txt sport:1 arts:-4.6439\nt4.txt sport:-5.6439 arts:-11.288\n",

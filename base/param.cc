@@ -67,7 +67,10 @@ GenParam::GenParam()
       maxrank(1),
       minrank(1),
       normalize(normalize_off),
-      strength_mode(freq_strength) {}
+      strength_mode(freq_strength),
+      threshold_folds(0),
+      gated_descent(false),
+      always_decide(false) {}
 
 void GenParam::print(std::ostream &os) const {
   os << "[General]\n"
@@ -95,6 +98,11 @@ void GenParam::print(std::ostream &os) const {
   os << "\n"
      << "Strength          " << strength_mode_name(strength_mode) << "\n"
      << "Normalize         " << normalize_mode_name(normalize) << "\n";
+  // Later settings show only when changed, so that logs of runs without
+  // them read as they always did.
+  if (threshold_folds != 0) os << "ThresholdFolds    " << threshold_folds << "\n";
+  if (gated_descent) os << "GatedDescent      " << Toggle(gated_descent) << "\n";
+  if (always_decide) os << "AlwaysDecide      " << Toggle(always_decide) << "\n";
 }
 
 WinParam::WinParam()

@@ -101,6 +101,17 @@ class GenParam {
   void set_normalize(unsigned int n) { normalize = n; }
   unsigned int get_strength_mode() const { return strength_mode; }
   void set_strength_mode(unsigned int n) { strength_mode = n; }
+  // 0: thresholds from the final model's own training scores; k >= 2: from
+  // the scores of models trained without the document's fold.
+  unsigned int get_threshold_folds() const { return threshold_folds; }
+  void set_threshold_folds(unsigned int n) { threshold_folds = n; }
+  // Whether the decision enters only inner classes above their thresholds.
+  bool get_gated_descent() const { return gated_descent; }
+  void set_gated_descent(bool b) { gated_descent = b; }
+  // Whether a document none of whose scores is above its threshold still
+  // gets its MinRanks best classes rather than none.
+  bool get_always_decide() const { return always_decide; }
+  void set_always_decide(bool b) { always_decide = b; }
 
   void print(std::ostream &os) const;
 
@@ -123,6 +134,9 @@ class GenParam {
   unsigned int minrank;
   unsigned int normalize;
   unsigned int strength_mode;
+  unsigned int threshold_folds;
+  bool gated_descent;
+  bool always_decide;
 };
 
 class WinParam {

@@ -1,9 +1,14 @@
 #include "eval/testing.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
 #include "base/options.h"
 #include "base/param.h"
 #include "base/utils.h"
@@ -16,6 +21,14 @@
 namespace {
 
 const unsigned int output_name_size = 1024;
+const char *const decisions_file_name = "decisions.dat";
+const char *const document_extension = ".txt";
+// As a rank file is written: whoever may read it, as the umask allows.
+const mode_t decisions_file_mode = 0666;
+
+// Document name -> the classes that the report counts as decided for it,
+// best first.
+typedef std::map<std::string, std::vector<uint32_t>> Decisions;
 
 // Enters the score of every son of the class (scaled when scaling is on)
 // for the document the scorer has taken up into ranks.
@@ -34,19 +47,37 @@ WeightType threshold_of(const ClassData &data) {
   return param.gen.scaling() ? 1.0 : data.profile.get_theta();
 }
 
+// Under gated descent, the inner class to go down into when none of the
+// scored ones is above its threshold: the best of them (the scores are
+// sorted); null when one is above, or without gating.
+const Ranking *fallback_inner(const Ranks &scored) {
+  if (!param.gen.get_gated_descent()) return nullptr;
+  const Ranking *best = nullptr;
+  for (const Ranking &entry : scored) {
+    if (entry.class_data->sons.empty()) continue;
+    if (entry.score > threshold_of(*entry.class_data)) return nullptr;
+    if (best == nullptr) best = &entry;
+  }
+  return best;
+}
+
 // Goes through the scores of one class's sons: leaves go into chosen, sons
-// with sons of their own are scored and gone through in turn, so that a
+// with sons of their own are scored and gone through in turn (under gated
+// descent only those above their thresholds, or else the best), so that a
 // document always ends in leaves. True when some score is above its
 // threshold.
 bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
   bool significant = false;
+  const Ranking *fallback = fallback_inner(scored);
   for (const Ranking &entry : scored) {
     const ClassData &data = *entry.class_data;
-    if (entry.score > threshold_of(data)) significant = true;
+    bool above = entry.score > threshold_of(data);
+    if (above) significant = true;
     if (data.sons.empty()) {
       chosen.push_back(entry);
       continue;
     }
+    if (param.gen.get_gated_descent() && !above && &entry != fallback) continue;
     Ranks deeper;
     predict(scorer, data, deeper);
     deeper.sortGF();
@@ -67,11 +98,11 @@ void trim(Ranks &chosen) {
   while (chosen.size() > param.gen.get_maxrank()) chosen.pop_back();
 }
 
-void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
+void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
                       Ranks &chosen, ConfusionMatrix &matrix) {
   for (const ClassData *data : classes) {
     Ranks::iterator found = chosen.end();
-    if (significant) {
+    if (counted) {
       for (found = chosen.begin(); found != chosen.end(); ++found)
         if (found->class_data->id == data->id) break;
     }
@@ -82,7 +113,7 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
       matrix.enterRNS(data->id);
     }
   }
-  if (!significant) return;
+  if (!counted) return;
   for (const Ranking &entry : chosen) matrix.enterNRS(entry.class_data->id);
 }
 
@@ -98,22 +129,29 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
 // and counts the decision against the document's true classes.
 void test_example(FrozenScorer &scorer, const std::string &name,
                   const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
-                  std::ostream &out) {
+                  std::ostream &out, Decisions &decisions) {
   const DocProfile *doc = database.get_document_profile(name);
   log_formatted(4, "testing document `%s'", name.c_str());
   Ranks scored, chosen;
   bool significant = classify_from_root(scorer, *doc, scored, chosen);
   if (!scored.print(name, out)) return;
+  // What was chosen counts when some score was above its threshold, or
+  // whatever the scores when every document is to be decided.
+  bool counted = significant || param.gen.get_always_decide();
+  std::vector<uint32_t> &decided = decisions[name];
   if (param.gen.multiclass()) {
-    count_multiclass(classes, significant, chosen, matrix);
-  } else if (significant && !classes.empty() && !chosen.empty()) {
+    if (counted)
+      for (const Ranking &entry : chosen) decided.push_back(entry.class_data->id);
+    count_multiclass(classes, counted, chosen, matrix);
+  } else if (counted && !classes.empty() && !chosen.empty()) {
+    decided.push_back(chosen[0].class_data->id);
     matrix.enter(classes.front()->id, chosen[0].class_data->id);
   }
 }
 
 // Every test document of the root; stops early when out fails, and returns
 // whether every ranking was written.
-bool test_classifier(FrozenScorer &scorer, std::ostream &out) {
+bool test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisions) {
   ConfusionMatrix matrix;
   const ExampList &documents = class_table.get_data(0).examples.test;
   const char *name = class_table.get_name(0).c_str();
@@ -121,7 +159,7 @@ bool test_classifier(FrozenScorer &scorer, std::ostream &out) {
   unsigned long step = documents.size() / 10;
   unsigned long done = 0;
   for (const auto &entry : documents) {
-    test_example(scorer, entry.first, entry.second, matrix, out);
+    test_example(scorer, entry.first, entry.second, matrix, out, decisions);
     if (!out) return false;
     ++done;
     if (step != 0 && done % step == 0)
@@ -130,6 +168,38 @@ bool test_classifier(FrozenScorer &scorer, std::ostream &out) {
   }
   matrix.log(3);
   return true;
+}
+
+// The decisions beside the rank file: a line per document of the test list,
+// in the list's order and named as the list names it, then the full names
+// of its decided classes; a document listed again is written once.
+void write_decisions(const Decisions &decisions) {
+  std::string directory = options.get_examples_directory();
+  std::string list = PathName(directory, "test").get();
+  std::ifstream in(list);
+  if (!in) fail_on_file(list, open_for_reading, errno);
+  std::ostringstream text;
+  std::set<std::string> written;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string given = line.substr(0, line.find(' '));
+    std::string name = given;
+    if (has_extension(name.c_str(), document_extension))
+      name.erase(name.size() - strlen(document_extension));
+    auto found = decisions.find(name);
+    if (found == decisions.end() || !written.insert(name).second) continue;
+    text << given;
+    for (uint32_t id : found->second) {
+      text << ' ';
+      class_table.print_full_name(text, id);
+    }
+    text << '\n';
+  }
+  if (in.bad()) fail_on_file(list, read_failure, errno);
+  std::string path = PathName(directory, decisions_file_name).get();
+  log_formatted(2, "writing decisions to `%s'", path.c_str());
+  replace_file(path, text.str(), decisions_file_mode);
 }
 
 }  // namespace
@@ -179,7 +249,8 @@ void test() {
                         algorithm.str().c_str(), class_table.get_name(0).c_str(),
                         static_cast<int>(root.examples.test.size()));
   FrozenWeights frozen;
-  bool written = test_classifier(frozen.get_scorer(), out);
+  Decisions decisions;
+  bool written = test_classifier(frozen.get_scorer(), out, decisions);
   out.close();
   if (!written || out.fail()) abandon_output(temporary);
 
@@ -188,4 +259,5 @@ void test() {
     error("cannot rename file `%s' to `%s'", temporary.c_str(), final_path.c_str());
     myabort();
   }
+  write_decisions(decisions);
 }

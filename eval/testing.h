@@ -30,7 +30,9 @@ bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scor
                         Ranks &chosen);
 
 // The test phase: the root's test documents into "rankN.dat" in the examples
-// directory, written as "rankN.tmp" and renamed when complete.
+// directory, written as "rankN.tmp" and renamed when complete; then the
+// classes decided for each, as the report counts them, into
+// "decisions.dat" beside it, in the order of the test list.
 void test();
 
 #endif  // MIVO_EVAL_TESTING_H

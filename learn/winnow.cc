@@ -20,13 +20,6 @@ const double initial_negative_weight = 1.0;
 // to divide by.
 const double fallback_average_strength = 10000.0;
 
-// One training document of a pass, found in the cache once per father.
-struct Example {
-  const std::string *name;
-  const std::vector<ClassData *> *classes;
-  const DocProfile *doc;
-};
-
 struct PassCounts {
   int promotions = 0;
   int demotions = 0;
@@ -51,27 +44,15 @@ double average_document_strength(const ClassData &father) {
   return average == 0.0 ? fallback_average_strength : average;
 }
 
-// The father's training documents in name order, their profiles loaded.
-std::vector<Example> find_examples(const ClassData &father) {
-  std::vector<Example> examples;
-  examples.reserve(father.examples.train.size());
-  for (const auto &entry : father.examples.train)
-    examples.push_back(
-        Example{&entry.first, &entry.second, database.get_document_profile(entry.first)});
-  return examples;
-}
-
-// The examples shuffled by the run's one unseeded lrand48 stream, so that
-// every run trains alike.
-std::vector<Example> shuffled(std::vector<Example> order) {
+std::vector<Example> shuffled(std::vector<Example> order, const WinnowDraw &draw) {
   for (size_t i = 1; i < order.size(); ++i)
-    std::swap(order[i], order[static_cast<unsigned long>(lrand48()) % (i + 1)]);
+    std::swap(order[i], order[static_cast<unsigned long>(draw()) % (i + 1)]);
   return order;
 }
 
-void winnow_pass(const std::vector<Example> &examples, SonWeights &weights,
-                 PassCounts &counts) {
-  for (const Example &example : shuffled(examples)) {
+void winnow_pass(const std::vector<Example> &examples, const WinnowDraw &draw,
+                 SonWeights &weights, PassCounts &counts) {
+  for (const Example &example : shuffled(examples, draw)) {
     log_formatted(4, "training document `%s'", example.name->c_str());
     int update = weights.learn(*example.doc, *example.classes);
     if (update > 0) ++counts.promotions;
@@ -187,22 +168,29 @@ void init_winnow_weights(ClassData &data) {
   }
 }
 
-unsigned int train_winnow_class(ClassData &father) {
-  set_training_strengths(father, "Winnow Initialization");
-  father.profile.sum_term_strength(father.id);
+unsigned int train_winnow_sons(ClassData &father, const std::vector<Example> &examples,
+                               const WinnowDraw &draw, bool logged) {
   for (ClassData *son : father.sons) init_winnow_weights(*son);
-  std::vector<Example> examples = find_examples(father);
   SonWeights weights(father.sons);
   unsigned int passes = 0;
   while (passes < param.win.get_max_iters()) {
     PassCounts counts;
     ++passes;
-    winnow_pass(examples, weights, counts);
-    log_formatted_results(3, "iteration %d: %d promotions, %d demotions",
-                          static_cast<int>(passes), counts.promotions, counts.demotions);
+    winnow_pass(examples, draw, weights, counts);
+    if (logged)
+      log_formatted_results(3, "iteration %d: %d promotions, %d demotions",
+                            static_cast<int>(passes), counts.promotions, counts.demotions);
     if (counts.promotions == 0 && counts.demotions == 0) break;
   }
   return passes;
+}
+
+// The final model's shuffles come from the run's one unseeded lrand48
+// stream, so that every run trains alike.
+unsigned int train_winnow_class(ClassData &father) {
+  set_training_strengths(father, "Winnow Initialization");
+  father.profile.sum_term_strength(father.id);
+  return train_winnow_sons(father, find_examples(father), lrand48, true);
 }
 
 void train_winnow() {
@@ -212,6 +200,7 @@ void train_winnow() {
     log_training("winnow", father);
     unsigned int passes = train_winnow_class(father);
     log_formatted(1, "trained %d iterations", static_cast<int>(passes));
+    hold_out(father);
   }
   finish_training();
 }

@@ -6,9 +6,11 @@
 #define MIVO_LEARN_WINNOW_H
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "eval/scoring.h"
+#include "learn/training.h"
 
 struct ClassData;
 class DocProfile;
@@ -19,6 +21,16 @@ void train_winnow();
 
 // Trains the sons of one father; returns the number of passes made.
 unsigned int train_winnow_class(ClassData &father);
+
+// Where the shuffles of the passes draw their numbers (as lrand48 does).
+typedef std::function<long()> WinnowDraw;
+
+// Gives the father's sons their initial weights and trains them on the
+// examples, shuffled anew for every pass; returns the number of passes. The
+// father's document strengths and average strength must be in place.
+// Logged passes give a line each at level 3.
+unsigned int train_winnow_sons(ClassData &father, const std::vector<Example> &examples,
+                               const WinnowDraw &draw, bool logged);
 
 // Gives every term of the son its initial weights: 2.0 and 1.0, divided by
 // the father's average document strength unless normalisation is linear.

@@ -38,6 +38,20 @@ TEST(Param, SelectivityShowsOffWhenNothingIsSelected) {
   }
 }
 
+// Settings added later show only when changed: logs of runs without them
+// read as they always did.
+TEST(Param, LaterSettingsShowOnlyWhenChanged) {
+  Param p;
+  std::string before = p.parameters_text();
+  p.gen.set_threshold_folds(5);
+  p.gen.set_gated_descent(true);
+  p.gen.set_always_decide(true);
+  std::string after = p.parameters_text();
+  EXPECT_EQ(std::string::npos, before.find("Folds"));
+  EXPECT_NE(std::string::npos,
+            after.find("ThresholdFolds    5\nGatedDescent      on\nAlwaysDecide      on\n\n"));
+}
+
 TEST(Param, ModesAndNamesPrint) {
   Param p;
   p.gen.set_strength_mode(ltc_strength);

@@ -72,6 +72,16 @@ TEST(RcParserTest, NumbersAndRationals) {
   EXPECT_DOUBLE_EQ(0.25, outcome.param.gen.get_fparameter());
 }
 
+TEST(RcParserTest, DecisionSettings) {
+  Outcome outcome = parse("[General] thresholdfolds 3 gateddescent on alwaysdecide on");
+  EXPECT_EQ(0u, outcome.errors);
+  EXPECT_EQ(3u, outcome.param.gen.get_threshold_folds());
+  EXPECT_TRUE(outcome.param.gen.get_gated_descent());
+  EXPECT_TRUE(outcome.param.gen.get_always_decide());
+  // One fold would leave its models nothing to learn from.
+  EXPECT_EQ(1u, parse("[General] ThresholdFolds 1").errors);
+}
+
 TEST(RcParserTest, AfterAnErrorTheNextSectionIsParsed) {
   Outcome outcome = parse(
       "maxranks 3\n"

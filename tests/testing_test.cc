@@ -41,7 +41,15 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
   example("t3", "sport/football", {{2, 1}}, false);  // taken for tennis
   example("t4", "arts", {{9, 1}, {2, 1}}, false);    // nothing above its threshold
   class_table.collect_examples();
+  // The decisions follow the list, its names and its first line of each.
+  std::ofstream("examples/test") << "t3.txt sport/football\nt1 sport/football\nt4.txt arts\n"
+                                    "t2.txt arts\nt1.txt sport/football\n";
   test();
+  EXPECT_EQ("t3.txt sport/tennis\nt1 sport/football\nt4.txt\nt2.txt arts\n",
+            file_text("examples/decisions.dat"));
+  param.gen.set_always_decide(true);  // t4 gets its best class all the same
+  test();
+  EXPECT_NE(std::string::npos, file_text("examples/decisions.dat").find("\nt4.txt sport/tennis\n"));
   // Scaled by a negative threshold t: 1 + (score - t) / -t.
   EXPECT_EQ("t1.txt sport:1 arts:-4.6439\nt2.txt arts:1.848 sport:-4.6439\n"
             "t3.txt sport:1 arts:-4.6439\nt4.txt sport:-5.6439 arts:-11.288\n",
@@ -96,6 +104,13 @@ TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
   data("arts").profile.set_theta(0.5);
   data("film").profile.set_theta(5);
   EXPECT_EQ("-", classify({{"arts", 0.3}, {"film", 4}}));
+  // Gated: only into inner classes above their thresholds, or else the best.
+  param.gen.set_scaling(true);
+  param.gen.set_gated_descent(true);
+  param.gen.set_minrank(3);
+  class_table.enter_on_full_name("music/rock", 0);
+  EXPECT_EQ("+rock ", classify({{"sport", 0.5}, {"music", 2}}));
+  EXPECT_EQ("+football arts ", classify({{"sport", 0.6}, {"music", 0.5}, {"arts", 0.4}}));
 }
 
 TEST(Scaling, KeepsOrderAndThresholdForAnyTheta) {

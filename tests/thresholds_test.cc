@@ -54,6 +54,16 @@ TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
   EXPECT_EQ(0.25, data("c").profile.get_theta());  // not a leaf
   EXPECT_EQ(1.0, data("lonely").profile.get_theta());
   EXPECT_NE(std::string::npos, screen.str().find("WARNING: class `lonely'"));
+
+  // Held-out scores stand in for the father's training documents (a1, a2,
+  // b1, c1 in name order), an inner class's too; b keeps its own.
+  double b_theta = b.profile.get_theta();
+  std::cerr.rdbuf(screen.rdbuf());
+  set_leaf_thresholds({{a.id, {1.0, 3.0, 2.0, 0.0}}, {data("c").id, {0.0, 0.0, 0.0, 5.0}}});
+  std::cerr.rdbuf(old);
+  EXPECT_EQ(threshold({1.0, 3.0}, {2.0, 0.0}), a.profile.get_theta());
+  EXPECT_EQ(threshold({5.0}, {0.0, 0.0, 0.0}), data("c").profile.get_theta());
+  EXPECT_EQ(b_theta, b.profile.get_theta());
 }
 
 }  // namespace

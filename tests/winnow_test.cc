@@ -89,4 +89,20 @@ TEST_F(WinnowTest, PassesUntilNothingChanges) {
     EXPECT_NE(std::string::npos, log.find(line)) << line;
 }
 
+// Each document has a term of its own: a fold model, which never saw the
+// held-out document, does not know it and scores it 0.0 like every other,
+// so the threshold falls to 0.0; trained on, the document scores 1.0.
+TEST_F(CollectionTest, HeldOutDocumentsAreStrangersToTheirFoldModel) {
+  param.gen.set_term_sel(NoTermSel);
+  param.win.set_max_iters(0);  // the initial weights decide
+  for (uint32_t t = 1; t <= 4; ++t) example("d" + std::to_string(t), t <= 2 ? "a" : "b", {{t, 1}});
+  class_table.collect_examples();
+  update_all_class_data();
+  for (unsigned int folds : {0u, 2u}) {
+    param.gen.set_threshold_folds(folds);
+    train_winnow();
+    EXPECT_EQ(folds == 0, data("a").profile.get_theta() > 0.0) << folds;
+  }
+}
+
 }  // namespace

@@ -177,6 +177,16 @@ void RcParser::should_be_general_section() {
       if (should_be_toggle(b)) gen.set_save(b);
     } else if (was_token(KEY_SCALING)) {
       if (should_be_toggle(b)) gen.set_scaling(b);
+    } else if (was_token(KEY_GATEDDESCENT)) {
+      if (should_be_toggle(b)) gen.set_gated_descent(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) gen.set_always_decide(b);
+    } else if (was_token(KEY_THRESHOLDFOLDS)) {
+      // One fold would leave its models nothing to train on.
+      if (is_number(n) && n == 1)
+        syntax_error("0 or at least 2 folds expected");
+      else if (should_be_number(n))
+        gen.set_threshold_folds(n);
     } else if (was_token(KEY_DATADIRECTORY)) {
       if (should_be_string(s)) gen.set_data_directory(s);
     } else if (was_token(KEY_INPUTDIRECTORY)) {

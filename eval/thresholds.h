@@ -35,6 +35,8 @@ class ScoreTable {
 // without positive or without negative scores keeps its threshold, with a
 // warning. The training profiles must still be cached.
 void set_threshold(ClassData &data);
+// set_threshold for the classes, scored together, in the order given.
+void set_thresholds(const std::vector<ClassData *> &classes);
 // set_threshold for every class without sons, in key order.
 void set_leaf_thresholds();
 

@@ -65,8 +65,9 @@ void write_fresh_file(const std::string &temporary, const std::string &path,
   }
 }
 
-void replace_file(const std::string &path, const std::string &text, mode_t mode) {
-  std::string temporary = path + ".tmp";
+void replace_file(const std::string &path, const std::string &text, mode_t mode,
+                  const std::string &temporary_name) {
+  std::string temporary = temporary_name.empty() ? path + ".tmp" : temporary_name;
   write_fresh_file(temporary, path, text, mode);
   if (rename(temporary.c_str(), path.c_str()) != 0) {
     int number = errno;

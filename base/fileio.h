@@ -30,7 +30,9 @@ void write_fresh_file(const std::string &temporary, const std::string &path,
 // Puts text in place of path: written to path + ".tmp", made durable, renamed
 // over path, and the directory synced. On failure the temporary file is
 // removed, the error reported naming path, and the run ends.
-void replace_file(const std::string &path, const std::string &text, mode_t mode);
+// The temporary file is the one named, when one is.
+void replace_file(const std::string &path, const std::string &text, mode_t mode,
+                  const std::string &temporary_name = std::string());
 
 // Reports the fixed message of kind for path and ends the run with number
 // (an errno, or 0 for a failure that is no system error).

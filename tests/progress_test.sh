@@ -24,6 +24,7 @@ printf '[General]\nAnalyser "%s/slow.sh"\nFileDirectory "ex/files"\n' "$work" > 
 
 script -qfec "$mivo ex" /dev/null > terminal.out
 check "terminal run succeeds" [ $? -eq 0 ]
+check "closing line on the terminal" grep -q "Total: F [0-9.]*% (precision [0-9.]*%, recall [0-9.]*%); written: ex/rank0.dat, ex/decisions.dat" terminal.out
 check "progress line on the terminal" grep -q 'profiling: [0-9]* of 60 documents, [0-9]* a second, 0:[0-9][0-9] left' terminal.out
 rm -rf data ex/rank*
 "$mivo" ex > redirected.out 2>&1

@@ -49,6 +49,9 @@ class ScoringRule {
   // father of the classes scored: the strength itself, or 1.0 under SBC,
   // which counts every term of the document once.
   double term_weight(double strength) const { return by_strength ? strength : 1.0; }
+  // Whether term_weight gives the strength back, so that a scorer may
+  // take the strengths for the weights.
+  bool weighs_by_strength() const { return by_strength; }
   static double addend(double factor, double weight) { return factor * weight; }
 
  private:

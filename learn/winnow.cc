@@ -83,8 +83,9 @@ void winnow_pass(const std::vector<Example> &examples, SonWeights &weights,
 
 SonWeights::SonWeights(const std::vector<ClassData *> &sons_to_train)
     : sons(sons_to_train), width(sons.size()) {
-  // A son that lacks a term gets the rule's factor for a term a class does
-  // not know, which adds nothing, and no weights to train.
+  // Scoring passes by the terms that no son knows, which only a rule that
+  // skips unknown terms allows; a son that lacks a term that another knows
+  // gets the rule's factor for it, and no weights to train.
   mivo_assert(rule.skips_unknown());
   size_t terms = 0;
   for (const ClassData *son : sons) terms += son->profile.features.size();

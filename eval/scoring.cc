@@ -100,8 +100,9 @@ class SbcScorer {
 // For every class with sons: a document's strengths relative to the class,
 // then its scores for the sons, all in one pass through the document. The
 // strengths are those DocProfile::set_class_document_strengths gives, bit
-// for bit. Only for rules that pass unknown terms by: it leaves out every
-// term that a class does not know.
+// for bit. Only for rules that pass unknown terms by, since it leaves out
+// every term that a class does not know, and that weigh terms by their
+// strengths, which it takes as the weights.
 class HierarchyScorer {
  public:
   HierarchyScorer(const ScoringRule &rule, const ClassTable &table);
@@ -258,7 +259,7 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
 
 HierarchyScorer::HierarchyScorer(const ScoringRule &scoring, const ClassTable &table)
     : rule(scoring), columns(0) {
-  mivo_assert(rule.skips_unknown());
+  mivo_assert(rule.skips_unknown() && rule.weighs_by_strength());
   father_of.assign(table.size(), TermIndex::absent);
   for (uint32_t id = 0; id < table.size(); ++id) {
     const ClassData &data = table.get_data(id);
@@ -390,16 +391,15 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
       double strength = raw[k] * entry.idf;
       double divisor = totals[entry.father];
       if (divisor != 0.0) strength /= divisor;
-      double weight = rule.term_weight(strength);
       if (entry.row != TermIndex::absent) {
         const Father &father = fathers[entry.father];
         const double *row = &factors[entry.row];
         double *score = &scores[father.first_column];
-        for (uint32_t i = 0; i < father.width; ++i) score[i] += ScoringRule::addend(row[i], weight);
+        for (uint32_t i = 0; i < father.width; ++i) score[i] += ScoringRule::addend(row[i], strength);
         continue;
       }
       for (uint32_t p = entry.first_posting; p < entries[e + 1].first_posting; ++p)
-        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, weight);
+        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, strength);
     }
   }
 }

@@ -59,6 +59,10 @@ class ScoringRule {
   // A term's weight in the document, given its strength relative to the
   // father of the classes scored.
   double term_weight(double strength) const { return strength; }
+  // Whether term_weight gives the strength back, so that a scorer may take
+  // the strengths for the weights. SBC counts occurrences instead, through
+  // its own pieces below.
+  bool weighs_by_strength() const { return algorithm != SBC; }
   static double addend(double factor, double weight) { return factor * weight; }
 
   // SBC's arithmetic, in the pieces its scorers sum. How many occurrences

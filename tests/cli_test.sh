@@ -11,6 +11,16 @@ run() {  # run <args...>: sets out (stdout+stderr) and status
   status=$?
 }
 
+# expect <status> <output> <args...>: the run ends so, printing exactly that.
+expect() {
+  local want_status="$1" want_out
+  want_out=$(printf "%s" "$2")  # as $(...) leaves it: without the last newlines
+  shift 2
+  run "$@"
+  check "mivo $*: status $status" [ "$status" -eq "$want_status" ]
+  check "mivo $*: output" [ "$out" == "$want_out" ]
+}
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -22,73 +32,36 @@ chmod +x analyse.pl
 usage='Usage: mivo [ -h ] [ -v ] [ -p ] [ -V ] [ -a <W | R | S> ]
            [ -d <data-directory> ] [ -i <input-directory> ]
            [ -r <rc-file> ] [ <examples-directory> ]'
-help_text="$usage
-Options are:
-    -h    --help           show help
-    -d    --data           specify data directory
-    -i    --input          specify input directory
-    -p    --poll           poll input directory for documents
-    -r    --resource       specify resource file
-    -v    --verbose        be verbose
-    -V    --Version        show version
-    -a    --algorithm      specify training algorithm
-    -xl   --xlearning      exclude learning (training) phase
-    -xt   --xtesting       exclude testing phase
-
-Arguments are:
-    <data-directory>       directory for storing profile data
-    <examples-directory>   directory with example documents
-    <input-directory>      directory to be polled for input documents
-    <W | R | S>            select which to apply: Winnow, Rocchio or SBC
-    <rc-file>              file with resource definitions
-"
-
-# Usage alone: three lines and a newline on stderr, nothing on stdout, status 0.
-"$mivo" >stdout.txt 2>stderr.txt; status=$?
-check "usage status" [ "$status" -eq 0 ]
-check "usage text" [ "$(cat stderr.txt)" == "$usage" ]
-check "usage ends in one newline" [ "$(tail -c 1 stderr.txt | od -An -c | tr -d ' ')" == '\n' ]
+# Usage alone: three lines and a newline on stderr, nothing on stdout.
+"$mivo" >stdout.txt 2>stderr.txt
+check "usage status" [ $? -eq 0 ]
+check "usage text and its one newline" cmp -s stderr.txt <(printf '%s\n' "$usage")
 check "nothing on stdout" [ ! -s stdout.txt ]
-
-# Help, byte for byte, ending with an empty line.
-"$mivo" -h 2>stderr.txt; status=$?
-printf '%s\n' "$help_text" > expected.txt
-check "help status" [ "$status" -eq 0 ]
-check "help text" cmp -s stderr.txt expected.txt
-"$mivo" --help 2>stderr.txt
-check "long help text" cmp -s stderr.txt expected.txt
-
-run -vvx -h
-check "invalid option then help" [ "$status" -eq 0 ]
-check "invalid option message" [ "${out%%$'\n'*}" == "ERROR: invalid option \`-vvx'" ]
-check "help after invalid option" grep -q '^Options are:$' <<<"$out"
-
-for args in "-d -p" "--data"; do
-  run $args
-  check "$args status" [ "$status" -eq 1 ]
-  check "$args message" [ "$out" == "ERROR: option \`-d' needs an argument
-use \`mivo -h' for help" ]
+# Help: the usage, a line for each option and argument, an empty line.
+"$mivo" --help 2>help.txt
+check "help status" [ $? -eq 0 ]
+check "-h is --help" cmp -s <("$mivo" -h 2>&1) help.txt
+check "help starts with the usage" [ "$(head -n 3 help.txt)" == "$usage" ]
+for item in -h -d -i -p -r -v -V -a -xl -xt '<data-directory>' '<examples-directory>' \
+    '<input-directory>' '<W | R | S>' '<rc-file>'; do
+  check "help on $item" grep -q "^    $item  *[^ ]" help.txt
 done
-
-run -a r
-check "-a r" [ "$status" -eq 1 ] && check "-a r message" [ "$out" == "ERROR: valid arguments to -a are W, R or S
-use \`mivo -h' for help" ]
-
-run x y
-check "duplicate examples status" [ "$status" -eq 1 ]
-check "duplicate examples message" [ "$out" == "ERROR: duplicate examples directory specified" ]
-
-run -q -h
-check "unknown option status" [ "$status" -eq 1 ]
-check "unknown option without help" [ "$out" == "ERROR: unknown option \`-q'
-use \`mivo -h' for help" ]
-
-# Command-line errors reach the log too.
-check "error in log" grep -qx "ERROR: unknown option \`-q'" mivo.log
-
-run -V
-check "version status" [ "$status" -eq 0 ]
-check "version has two lines" [ "$(printf '%s\n' "$out" | wc -l)" -eq 2 ]
+check "help ends with an empty line" [ "$(tail -c 2 help.txt)" == "" -a "$(wc -l < help.txt)" -eq 22 ]
+expect 0 "ERROR: invalid option \`-vvx'
+$(cat help.txt)" -vvx -h
+hint="use \`mivo -h' for help"
+expect 1 "ERROR: option \`-d' needs an argument
+$hint" -d -p
+expect 1 "ERROR: option \`-i' needs an argument
+$hint" --input
+expect 1 "ERROR: valid arguments to -a are W, R or S
+$hint" -a r
+expect 1 "ERROR: duplicate examples directory specified" x y
+expect 1 "ERROR: unknown option \`-q'
+$hint" -q -h
+check "command-line errors reach the log" grep -qx "ERROR: unknown option \`-q'" mivo.log
+expect 0 "mivo: text categorisation with Winnow, Rocchio and SBC
+learns class profiles from example documents and classifies new ones" -V
 
 # A run: log header, parameter settings at -vvv, polling without examples.
 # Without an examples directory the working directory is collected; -xt
@@ -98,8 +71,7 @@ rm -f mivo.log
 run -vvv -xt
 check "run status" [ "$status" -eq 0 ]
 check "log first line is a date" grep -qE '^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]{2} [0-9:]{8} [0-9]{4}$' <(head -n 1 mivo.log)
-check "log version line" [ "$(sed -n 2p mivo.log)" == "this is MIVO version: 1.4" ]
-check "log empty third line" [ -z "$(sed -n 3p mivo.log)" ]
+check "log version line and empty line" [ "$(sed -n 2,3p mivo.log)" == "this is MIVO version: 1.4" ]
 check "polling activated" grep -qx "polling mode activated" mivo.log
 check "no resource file" grep -qx "no resource file available, using default parameters" mivo.log
 expected_params='parameter settings are:
@@ -127,15 +99,19 @@ ThetaPlus         1
 ThetaMin          1
 MaxIters          5
 NegativeWeights  on'
-check "parameter block" [ "$(grep -A 24 '^parameter settings are:$' mivo.log)" == "$expected_params" ]
-check "empty line after parameters" [ -z "$(grep -A 25 '^parameter settings are:$' mivo.log | tail -n 1)" ]
+check "parameter block and the empty line after it" \
+  diff <(grep -A 25 '^parameter settings are:$' mivo.log) <(printf '%s\n\n' "$expected_params")
 check "resource lines" grep -qE '^memory: [0-9]+MB total, [0-9]+MB in RAM, resident peak [0-9]+ MB   time: real:[0-9]+, user:[0-9]+, system:[0-9]+$' mivo.log
 check "phases logged" grep -qx "collecting documents..." mivo.log
-check "no training without examples" [ ! -e scores.dat ]
 
+# Each level's messages reach the screen at that verbosity and not below:
+# at -vv the counts, resource lines and mode, not the settings of level 3.
+run -vv -xt
+check "-vv shows level 2" grep -q "^memory: " <<<"$out"
+check "-vv shows the mode" grep -qx "polling mode activated" <<<"$out"
+check "-vv hides level 3" bash -c '! grep -q "^parameter settings" <<<"$1"' - "$out"
 # Verbosity 0: progress messages stay out of the log, results go in.
 rm -f mivo.log
-run
 run -p -xt
 check "quiet log has no polling message" bash -c '! grep -q "polling mode activated" mivo.log'
 check "quiet log has results" grep -qx "collecting documents..." mivo.log
@@ -162,5 +138,9 @@ rm -f scores.dat
 run -xl ex
 check "-xl run with stored classes" [ "$status" -eq 0 ]
 check "-xl writes no scores" [ ! -e scores.dat ]
+# A list that cannot be read is no empty list.
+rm -f ex/test && mkdir ex/test
+run ex
+check "unreadable list" grep -qx "ERROR: error reading file \`ex/test'" <<<"$out"
 
 summary cli_test

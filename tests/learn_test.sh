@@ -55,11 +55,14 @@ for algorithm in W R S; do
   check "$algorithm logs repeat" cmp -s log.1 log.2
 done
 
-# Train once with "save on", then classify with the stored model.
-printf '[General]\nSave on\n' > save.rc
+# Train once with "Save on" (or "Incremental on", which stores the model
+# too), then classify with the stored model.
+printf '[General]\nSave on\n' > W.rc
+cp W.rc R.rc
+printf '[General]\nIncremental on\n' > S.rc
 for algorithm in W R S; do
   rm -rf data news/rank*
-  "$mivo" -r save -a $algorithm news >/dev/null 2>&1
+  "$mivo" -r $algorithm -a $algorithm news >/dev/null 2>&1
   mv news/rank0.dat trained.dat
   "$mivo" -xl -a $algorithm news >/dev/null 2>&1
   check "$algorithm stored model ranks as the trained one" cmp -s trained.dat news/rank0.dat
@@ -86,5 +89,19 @@ touch other/train
 check "-p -xt does not poll" bash -c '! grep -q "^polling directory" mivo.log && [ ! -e other/rank0.dat ]'
 "$mivo" -xl -a S news >/dev/null 2>&1
 check "the stored model still ranks as trained" cmp -s trained.dat news/rank0.dat
+
+# Term selection on three documents whose per-mille frequencies of "tea"
+# (500, 500 and 333) give a mean just below 5.6443 standard deviations, and
+# of "urn" well above: only "urn" is selected. The first one's sum of squares
+# does not divide by three.
+mkdir -p sel/files
+printf 'tea urn' > files/s1.txt
+cp files/s1.txt files/s2.txt
+printf 'tea urn urn' > files/s3.txt
+printf 's1.txt c\ns2.txt c\ns3.txt c\n' > sel/train
+printf '[General]\nAnalyser "%s echo"\nTermSelection uncertainty\nSelectivity 5.6443\n' \
+  "$2/tests/data/test_analyser.sh" > select.rc
+"$mivo" -xt -r select -d seldata sel >/dev/null 2>&1
+check "uncertainty selects at its edge" grep -q "with 3 documents: 1 active terms" mivo.log
 
 summary learn_test

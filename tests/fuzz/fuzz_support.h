@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 struct RunEnded {};
@@ -31,30 +32,32 @@ bool survives(Reader reader) {
   }
 }
 
-// The path of name in a fresh directory of this process's own, made on first
-// use, so that the files a target writes never meet another's or the user's.
-// The working directory stays: libFuzzer's corpus paths are relative to it.
+// True when read, given a stream over text, returned true without ending the run.
+template <typename Read>
+bool reads(const std::string &text, Read read) {
+  std::istringstream is(text);
+  bool result = false;
+  return survives([&] { result = read(is); }) && result;
+}
+
+// The path of name in a fresh directory of this process's own (under TMPDIR),
+// so that the files a target writes never meet another's or the user's. The
+// working directory stays: libFuzzer's corpus paths are relative to it.
 inline std::string scratch(const std::string &name) {
   static std::string directory;
   if (directory.empty()) {
-    std::string pattern =
-        std::string(getenv("TMPDIR") ? getenv("TMPDIR") : P_tmpdir) + "/mivo-fuzz-XXXXXX";
-    if (mkdtemp(&pattern[0]) == nullptr) {
-      perror("fuzz scratch directory");
-      abort();
-    }
-    directory = pattern;
+    directory = std::string(getenv("TMPDIR") ? getenv("TMPDIR") : P_tmpdir) + "/mivo-fuzz-XXXXXX";
+    if (mkdtemp(&directory[0]) == nullptr) abort();
   }
   return directory + "/" + name;
 }
 
-inline void write_bytes(const std::string &path, const uint8_t *data, size_t size) {
-  std::ofstream os(path, std::ios::binary | std::ios::trunc);
-  os.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
-}
-
 inline std::string as_string(const uint8_t *data, size_t size) {
   return std::string(reinterpret_cast<const char *>(data), size);
+}
+
+inline void write_bytes(const std::string &path, const uint8_t *data, size_t size) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << as_string(data, size);
 }
 
 // Stops the target at once: a fault that the sanitizers do not see.

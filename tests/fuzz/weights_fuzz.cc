@@ -2,28 +2,17 @@
 // file, split at the first NUL byte, under the algorithm picked by the first
 // byte. Damage is refused; weights that were read write back and read again
 // the same.
-#include <cstring>
-#include <sstream>
-
 #include "base/param.h"
 #include "model/classprof.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {
 
-bool read_profile(const std::string &text, ClassProfile &profile) {
-  std::istringstream is(text);
+bool read_both(const std::string &profile_text, const std::string &weights,
+               ClassProfile &profile) {
   uint64_t sum_freq = 0;
-  bool read = false;
-  survives([&] { read = profile.read(is, &sum_freq); });
-  return read;
-}
-
-bool read_weights(const std::string &text, ClassProfile &profile) {
-  std::istringstream is(text);
-  bool read = false;
-  survives([&] { read = profile.read_weights(is); });
-  return read;
+  return reads(profile_text, [&](std::istream &is) { return profile.read(is, &sum_freq); }) &&
+         reads(weights, [&](std::istream &is) { return profile.read_weights(is); });
 }
 
 }  // namespace
@@ -34,16 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string rest = as_string(data + 1, size - 1);
   std::string::size_type nul = rest.find('\0');
   if (nul == std::string::npos) return 0;
-  std::string profile_text = rest.substr(0, nul), weights = rest.substr(nul + 1);
-  ClassProfile profile;
-  if (!read_profile(profile_text, profile) || !read_weights(weights, profile))
-    return 0;
+  std::string profile_text = rest.substr(0, nul);
+  ClassProfile profile, copy;
+  if (!read_both(profile_text, rest.substr(nul + 1), profile)) return 0;
   std::ostringstream first, second;
   expect(profile.write_weights(first), "read weights write");
-  ClassProfile copy;
-  expect(read_profile(profile_text, copy), "the profile reads again");
-  expect(read_weights(first.str(), copy), "written weights read");
-  expect(copy.write_weights(second) && first.str() == second.str(),
-         "weights round trip");
+  expect(read_both(profile_text, first.str(), copy), "written weights read");
+  expect(copy.write_weights(second) && first.str() == second.str(), "weights round trip");
   return 0;
 }

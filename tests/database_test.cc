@@ -103,47 +103,38 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
   }));
 }
 
-// A profile that names a term beyond terms.dat would silently take the
-// meaning of whatever term gets that id next.
-TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
-  fresh_directory("beyond");
-  ASSERT_EQ(0, run_in_child([] {
-    database.initialise("beyond");
-    database.read(false);
-    DocProfile orphan;
-    orphan.enter_term(7, 1);
-    database.enter_document_profile("orphan", &orphan);
-    database.sync();
-  }));
-  EXPECT_EXIT(
-      {
-        database.initialise("beyond");
-        database.read(false);
-        DocProfile profile;
-        database.peek_document_profile("orphan", profile);
-      },
-      testing::ExitedWithCode(1),
-      "format error in profile store of `beyond': document \"orphan\" names "
-      "term 7 of only 0 in `beyond/terms.dat'");
-}
-
-// A blob of the wrong size means a damaged index or repository: the error
-// names the document and the store.
-TEST(DataBaseTest, AStoredBlobThatIsNoProfileNamesTheStore) {
-  fresh_directory("blob");
-  FileStore *store = filestore_open("blob/profile-store");
-  filestore_put_file(store, "bad", "abc", 3);
-  filestore_close(store);
-  EXPECT_EXIT(
-      {
-        database.initialise("blob");
-        database.read(false);
-        DocProfile profile;
-        database.peek_document_profile("bad", profile);
-      },
-      testing::ExitedWithCode(1),
-      "could not build profile from stored data for document \"bad\"(.|\n)*"
-      "format error in file `blob/profile-store'");
+// Damage to a stored profile is an error naming the document and the file,
+// when the profile is read: a profile naming a term beyond terms.dat (it
+// would take the meaning of whatever term gets that id next), a blob of the
+// wrong size, a flipped bit.
+TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
+  const struct {
+    const char *damage, *message;
+  } cases[] = {
+      {"beyond", "document \"doc\" names term 7 of only 0 in `beyond/terms.dat'"},
+      {"size", "document \"doc\"(.|\n)*format error in file `size/profile-store'"},
+      {"bit", "document \"doc\"(.|\n)*format error in file `bit/profile-store'"},
+  };
+  for (const auto &c : cases) {
+    fresh_directory(c.damage);
+    FileStore *store = filestore_open((std::string(c.damage) + "/profile-store").c_str());
+    DocProfile doc;
+    doc.enter_term(7, 1);
+    char *blob;
+    size_t len;
+    doc.write(&blob, &len);
+    if (std::string(c.damage) == "bit") blob[5] ^= 4;
+    filestore_put_file(store, "doc", blob, std::string(c.damage) == "size" ? 3 : len);
+    g_free(blob);
+    filestore_close(store);
+    EXPECT_EXIT(
+        {
+          database.initialise(c.damage);
+          database.read(false);
+          database.peek_document_profile("doc", doc);
+        },
+        testing::ExitedWithCode(1), c.message);
+  }
 }
 
 // A first run killed between creating atoms.dat and terms.dat leaves a

@@ -55,7 +55,7 @@ void report(EventLog::EventType type, const char *text) {
 
 }  // namespace
 
-void EventLog::initialize(const char *name) {
+void EventLog::initialise(const char *name) {
   if (ofs.is_open()) ofs.close();
   if (lock_fd >= 0) close(lock_fd);
   // Another mivo that runs in this working directory, and that a second run

@@ -14,8 +14,8 @@ class EventLog {
 
   // Opens (creates or truncates) the log file and writes its header; exits
   // with status 1 when the file cannot be opened. A log that another process
-  // holds open through initialize is appended to, not truncated.
-  void initialize(const char *name);
+  // holds open through initialise is appended to, not truncated.
+  void initialise(const char *name);
   // Writes the type's prefix, the text and a newline, flushed; nothing when
   // the file is not open or has failed.
   void log(EventType type, const char *text);

@@ -189,7 +189,7 @@ void apply_options() {
 }
 
 int run_mivo(int argc, const char **argv) {
-  event_log.initialize(log_file_name);
+  event_log.initialise(log_file_name);
 
   options.parse(argc, argv);
   options.log_options(2);

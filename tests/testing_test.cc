@@ -55,7 +55,7 @@ class TestPhase : public CollectionTest {
 };
 
 TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
-  event_log.initialize("testing.log");
+  event_log.initialise("testing.log");
   example("t1", "sport/football", {{1, 1}}, false);
   example("t2", "arts", {{3, 1}}, false);
   example("t3", "sport/football", {{2, 1}}, false);  // taken for tennis

@@ -69,7 +69,7 @@ TEST_F(WinnowTest, UpdatesAreInclusiveTheLastOneCountsAndWeightsStayFinite) {
 }
 
 TEST_F(WinnowTest, PassesUntilNothingChanges) {
-  event_log.initialize("winnow.log");
+  event_log.initialise("winnow.log");
   const char *argv[] = {"mivo", "-v", "x", nullptr};
   options.parse(3, argv);
   train_winnow();  // the first document of each son is promoted, then none

@@ -1,5 +1,9 @@
 #include "base/eventlog.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -51,9 +55,16 @@ void report(EventLog::EventType type, const char *text) {
 
 }  // namespace
 
-void EventLog::initialize(const char *name) {
-  open_output_file(ofs, name);
-  if (!ofs) {
+void EventLog::initialise(const char *name) {
+  if (ofs.is_open()) ofs.close();
+  if (lock_fd >= 0) close(lock_fd);
+  // Another mivo that runs in this working directory, and that a second run
+  // will be refused beside, writes this log: it is not truncated under it,
+  // this run's lines go after its own.
+  lock_fd = open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0664);
+  bool own = lock_fd >= 0 && flock(lock_fd, LOCK_EX | LOCK_NB) == 0;
+  if (lock_fd >= 0) ofs.open(name, own ? std::ios::out | std::ios::trunc : std::ios::app);
+  if (!ofs.is_open() || !ofs) {
     std::cerr << "ERROR: cannot open log file " << name << std::endl;
     std::cerr << "aborting..." << std::endl;
     exit(1);
@@ -102,8 +113,7 @@ void error(const char *format, ...) {
   report(EventLog::error_event, buffer);
 }
 
-void myabort() {
-  int number = errno;
+void myabort(int number) {
   char text[64];
   if (number != 0) {
     snprintf(text, sizeof text, "aborting... (errno = %d)", number);

@@ -4,6 +4,7 @@
 #ifndef MIVO_BASE_EVENTLOG_H
 #define MIVO_BASE_EVENTLOG_H
 
+#include <cerrno>
 #include <fstream>
 #include <string>
 
@@ -12,14 +13,16 @@ class EventLog {
   enum EventType { message_event, warning_event, error_event, debug_event };
 
   // Opens (creates or truncates) the log file and writes its header; exits
-  // with status 1 when the file cannot be opened.
-  void initialize(const char *name);
+  // with status 1 when the file cannot be opened. A log that another process
+  // holds open through initialise is appended to, not truncated.
+  void initialise(const char *name);
   // Writes the type's prefix, the text and a newline, flushed; nothing when
   // the file is not open or has failed.
   void log(EventType type, const char *text);
 
  private:
   std::ofstream ofs;
+  int lock_fd = -1;  // held for the run, so that a second one leaves the file alone
 };
 
 extern EventLog event_log;
@@ -52,9 +55,13 @@ void log_formatted_results(unsigned int level, const char *format, ...)
 void warning(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void error(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// Logs "aborting..." (with errno when set) and exits with errno, or 1 when errno
-// is 0 or does not fit an exit status.
-[[noreturn]] void myabort();
+// Logs "aborting..." (with the error number when it is not 0) and ends the
+// process with that number as its status, or 1 when it is 0 or does not fit
+// an exit status. The number is an errno, or 0 for a failure that is no
+// system error.
+[[noreturn]] void myabort(int number);
+// The same with the errno of the moment: for callers not yet converted.
+[[noreturn]] inline void myabort() { myabort(errno); }
 
 // Reports the fixed message of the kind through error, naming the file when
 // name is not null. Does not end the run.

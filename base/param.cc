@@ -54,6 +54,8 @@ GenParam::GenParam()
       input_directory("input"),
       file_directory("files"),
       analyser("analyse.pl"),
+      analysers(1),
+      analyser_timeout(default_analyser_timeout),
       fparameter(1.0),
       selectivity(0.16),
       algorithm(Winnow),
@@ -65,12 +67,19 @@ GenParam::GenParam()
       maxrank(1),
       minrank(1),
       normalize(normalize_off),
-      strength_mode(freq_strength) {}
+      strength_mode(freq_strength),
+      threshold_folds(0),
+      gated_descent(false),
+      always_decide(false) {}
 
 void GenParam::print(std::ostream &os) const {
   os << "[General]\n"
-     << "Analyser          " << Quote(analyser) << "\n"
-     << "DataDirectory     " << Quote(data_directory) << "\n"
+     << "Analyser          " << Quote(analyser) << "\n";
+  // Logs written before these settings existed stay as they were.
+  if (analysers != 1) os << "Analysers         " << analysers << "\n";
+  if (analyser_timeout != default_analyser_timeout)
+    os << "AnalyserTimeout   " << analyser_timeout << "\n";
+  os << "DataDirectory     " << Quote(data_directory) << "\n"
      << "InputDirectory    " << Quote(input_directory) << "\n"
      << "FileDirectory     " << Quote(file_directory) << "\n"
      << "FParameter        " << fparameter << "\n"
@@ -89,6 +98,11 @@ void GenParam::print(std::ostream &os) const {
   os << "\n"
      << "Strength          " << strength_mode_name(strength_mode) << "\n"
      << "Normalize         " << normalize_mode_name(normalize) << "\n";
+  // Later settings show only when changed, so that logs of runs without
+  // them read as they always did.
+  if (threshold_folds != 0) os << "ThresholdFolds    " << threshold_folds << "\n";
+  if (gated_descent) os << "GatedDescent      " << Toggle(gated_descent) << "\n";
+  if (always_decide) os << "AlwaysDecide      " << Toggle(always_decide) << "\n";
 }
 
 WinParam::WinParam()

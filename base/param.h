@@ -9,6 +9,13 @@
 
 enum AlgorithmType { Winnow = 0, Rocchio = 1, SBC = 2 };
 
+// Analyser processes a run may keep busy at once.
+const unsigned int max_analysers = 64;
+// Seconds an analyser may owe an answer without sending a byte of it: long
+// enough for the shipped analyser on a 50 MB document on a busy machine.
+const unsigned int default_analyser_timeout = 300;
+const unsigned int max_analyser_timeout = 1000000;
+
 enum TermSelType {
   NoTermSel = 0,
   Uncertainty = 1,
@@ -66,6 +73,10 @@ class GenParam {
   void set_file_directory(const std::string &s) { file_directory = s; }
   std::string get_analyser() const { return analyser; }
   void set_analyser(const std::string &s) { analyser = s; }
+  unsigned int get_analysers() const { return analysers; }
+  void set_analysers(unsigned int n) { analysers = n; }
+  unsigned int get_analyser_timeout() const { return analyser_timeout; }
+  void set_analyser_timeout(unsigned int n) { analyser_timeout = n; }
   const double &get_fparameter() const { return fparameter; }
   void set_fparameter(const double &d) { fparameter = d; }
   double get_selectivity() const { return selectivity; }
@@ -90,6 +101,17 @@ class GenParam {
   void set_normalize(unsigned int n) { normalize = n; }
   unsigned int get_strength_mode() const { return strength_mode; }
   void set_strength_mode(unsigned int n) { strength_mode = n; }
+  // 0: thresholds from the final model's own training scores; k >= 2: from
+  // the scores of models trained without the document's fold.
+  unsigned int get_threshold_folds() const { return threshold_folds; }
+  void set_threshold_folds(unsigned int n) { threshold_folds = n; }
+  // Whether the decision enters only inner classes above their thresholds.
+  bool get_gated_descent() const { return gated_descent; }
+  void set_gated_descent(bool b) { gated_descent = b; }
+  // Whether a document none of whose scores is above its threshold still
+  // gets its MinRanks best classes rather than none.
+  bool get_always_decide() const { return always_decide; }
+  void set_always_decide(bool b) { always_decide = b; }
 
   void print(std::ostream &os) const;
 
@@ -98,6 +120,8 @@ class GenParam {
   std::string input_directory;
   std::string file_directory;
   std::string analyser;
+  unsigned int analysers;
+  unsigned int analyser_timeout;
   double fparameter;
   double selectivity;
   AlgorithmType algorithm;
@@ -110,6 +134,9 @@ class GenParam {
   unsigned int minrank;
   unsigned int normalize;
   unsigned int strength_mode;
+  unsigned int threshold_folds;
+  bool gated_descent;
+  bool always_decide;
 };
 
 class WinParam {

@@ -58,7 +58,7 @@ void check_directory_exists(const std::string &path) {
   if (is_directory(path)) return;
   if (create_directory(path, 0770) != 0) {
     report_file_error(path, create_directory_failure);
-    myabort();
+    myabort(errno);
   }
 }
 

@@ -11,9 +11,11 @@
 #include "base/eventlog.h"
 #include "base/options.h"
 #include "base/param.h"
+#include "base/progress.h"
 #include "base/resources.h"
 #include "base/utils.h"
 #include "eval/polling.h"
+#include "eval/scoring.h"
 #include "eval/testing.h"
 #include "intake/analyser.h"
 #include "intake/collection.h"
@@ -25,17 +27,10 @@
 #include "store/database.h"
 #include "text/rcparser.h"
 
-const char *const default_rc_file = "mivo";
-const char *const rc_extension = ".rc";
-const char *const atoms_file_name = "atoms.dat";
-const char *const terms_file_name = "terms.dat";
-const char *const classes_file_name = "classes";
-const char *const class_profile_name = "class";
-const char *const class_profile_extension = ".cpf";
-const char *const class_weights_extension = ".cpw";
-
 namespace {
 
+const char *const default_rc_file = "mivo";
+const char *const rc_extension = ".rc";
 const char *const log_file_name = "mivo.log";
 const char *const scores_file_name = "scores.dat";
 
@@ -49,10 +44,7 @@ void read_resource_file() {
     return;
   }
   if (parse_rc(name) != 0) {
-    // Syntax errors are no system error: a leftover errno must not become
-    // the exit status.
-    errno = 0;
-    myabort();
+    myabort(0);
   }
 }
 
@@ -66,11 +58,13 @@ bool loads_stored_classes() {
 // A stored model was trained, and its documents scored, on the selected terms
 // alone, and the root's profile holds exactly those terms. Documents loaded
 // to be scored by the stored profiles are pruned alike, so that SBC, which
-// counts every term of a document, scores them as the training run did.
+// counts every term of a document, scores them as the training run did; an
+// incremental run selects more terms beside them.
 void select_stored_terms() {
   if (class_table.empty()) return;
   for (const auto &entry : class_table.get_data(0).profile.features)
     selected_terms.insert(entry.first);
+  database.set_selection(selected_terms);
 }
 
 void open_data_directory() {
@@ -78,7 +72,7 @@ void open_data_directory() {
   // The stored classes are wanted when this run adds to them or does not
   // train its own.
   database.read(loads_stored_classes());
-  if (options.skip_train()) select_stored_terms();
+  if (loads_stored_classes()) select_stored_terms();
   report_resources();
 }
 
@@ -94,15 +88,33 @@ void collect_documents() {
 void check_class_profiles() {
   if (class_table.size() >= 2) return;
   error("no class profiles available");
-  errno = 0;
-  myabort();
+  myabort(0);
 }
 
 // The weights no longer change: the tables that score with them serve both
 // the test phase and polling.
+// On a terminal a quiet run ends with one line: the report's Total and the
+// files it wrote.
+void say_outcome(const TestOutcome &outcome, const std::string &polled) {
+  if (options.get_verbosity_level() != 0 || !progress_on_terminal()) return;
+  std::string line;
+  if (outcome.tested) {
+    char total[128];
+    snprintf(total, sizeof total, "Total: F %.2f%% (precision %.2f%%, recall %.2f%%)",
+             100 * outcome.f, 100 * outcome.precision, 100 * outcome.recall);
+    line = total;
+  }
+  std::vector<std::string> files = outcome.files;
+  if (!polled.empty()) files.push_back(polled);
+  for (size_t i = 0; i < files.size(); ++i)
+    line += (i == 0 ? (line.empty() ? "written: " : "; written: ") : ", ") + files[i];
+  if (!line.empty()) terminal_line(line);
+}
+
 void test_and_poll() {
-  bool froze = freeze_weights();
-  test();
+  FrozenWeights frozen;
+  TestOutcome outcome = test();
+  std::string polled;
   score_ofs.close();
   report_resources();
   if (class_table.have_training_docs())
@@ -110,12 +122,12 @@ void test_and_poll() {
   database.sync();
   if (options.poll()) {
     check_class_profiles();
-    classify_documents(param.gen.get_input_directory().c_str());
+    polled = classify_documents(param.gen.get_input_directory().c_str());
     // Documents profiled while polling become durable with their vocabulary.
     database.sync();
     report_resources();
   }
-  if (froze) thaw_weights();
+  say_outcome(outcome, polled);
 }
 
 // Without testing the class profiles are stored; but a table that this run
@@ -148,7 +160,7 @@ void run_learner() {
 
 void train() {
   log(3, "updating class profiles...");
-  class_table.update_all_class_data();
+  update_all_class_data();
   report_resources();
   open_output_file(score_ofs, scores_file_name);
   score_ofs << "****TRAIN" << std::endl;
@@ -173,10 +185,11 @@ void apply_options() {
     param.gen.set_data_directory(options.get_data_directory());
   if (!options.get_input_directory().empty())
     param.gen.set_input_directory(options.get_input_directory());
+  if (options.get_analysers() != 0) param.gen.set_analysers(options.get_analysers());
 }
 
 int run_mivo(int argc, const char **argv) {
-  event_log.initialize(log_file_name);
+  event_log.initialise(log_file_name);
 
   options.parse(argc, argv);
   options.log_options(2);

@@ -6,15 +6,6 @@
 #include <fstream>
 #include <string>
 
-extern const char *const default_rc_file;
-extern const char *const rc_extension;
-extern const char *const atoms_file_name;
-extern const char *const terms_file_name;
-extern const char *const classes_file_name;
-extern const char *const class_profile_name;
-extern const char *const class_profile_extension;
-extern const char *const class_weights_extension;
-
 // Receives the marker lines "****TRAIN" and "****TEST" of a training run.
 extern std::ofstream score_ofs;
 

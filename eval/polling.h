@@ -6,17 +6,11 @@
 
 #include <string>
 
-struct ClassData;
-class DocProfile;
-
 // The whole polling phase over input/in: the rankings go to "rankN.dat" in
 // the examples directory (or the working directory), written as "rankN.tmp"
 // and renamed when complete. A directory that cannot be read or a result
 // file that cannot be written ends the run.
-void classify_documents(const char *input);
-
-// The cached profile of the document, profiling it first when the data base
-// has none. The class is not used.
-DocProfile *get_or_make_profile(const std::string &name, const ClassData &data);
+// Returns the result file's path, or nothing when there was no document.
+std::string classify_documents(const char *input);
 
 #endif  // MIVO_EVAL_POLLING_H

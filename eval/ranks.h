@@ -1,11 +1,11 @@
 // Ranked results: the (class, score) list that scoring produces for one
-// document, its orderings, and the one-line text form in which result files
+// document, its order, and the one-line text form in which result files
 // hold it ("name.txt class:score ...").
 #ifndef MIVO_EVAL_RANKS_H
 #define MIVO_EVAL_RANKS_H
 
-#include <istream>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,11 +21,8 @@ struct Ranking {
   WeightType score;
 };
 
-// Score orders in which a score that is not a number comes after every
-// number, so that sorting stays well defined.
-struct RankingLT {
-  bool operator()(const Ranking &a, const Ranking &b) const;
-};
+// Descending by score, a score that is not a number after every number, so
+// that sorting stays well defined.
 struct RankingGT {
   bool operator()(const Ranking &a, const Ranking &b) const;
 };
@@ -47,20 +44,30 @@ class Ranks : private std::vector<Ranking> {
 
   // Appends; a class may be entered more than once.
   void enter(ClassData *data, const WeightType &score);
-  // Ascending by score.
-  void sort();
-  // Descending by score: the order used everywhere else.
+  // Descending by score.
   void sortGF();
-  // The greatest score, the earliest of equals; the list must not be empty.
-  const Ranking &top() const;
 
   // Writes the ranking line; false when the stream has failed.
   bool print(const std::string &name, std::ostream &os) const;
-  // print, ending the run when a non-empty line could not be written.
-  void write(const std::string &name, std::ostream &os) const;
-  // Reads one line written by write, appending the entries whose classes
-  // exist; name receives the document name without ".txt".
-  void read(std::string &name, std::istream &is);
+};
+
+// A result file "rankN.dat" of the run's next number in the examples
+// directory: its lines are gathered, then written as "rankN.tmp", created
+// afresh, and renamed into place once complete, so that no torn result file
+// is left behind and no link at the temporary name is written through.
+class ResultFile {
+ public:
+  ResultFile();
+  std::ostream &get_stream() { return text; }
+  const std::string &get_temporary_path() const { return temporary; }
+  // Writes and renames the file, logging the rename; a failure ends the
+  // run. Returns the final path.
+  std::string finish();
+
+ private:
+  std::ostringstream text;
+  std::string temporary;
+  std::string final_path;
 };
 
 #endif  // MIVO_EVAL_RANKS_H

@@ -1,11 +1,151 @@
 #include "eval/scoring.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "base/eventlog.h"
-#include "base/param.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
+
+ScoringRule::ScoringRule()
+    : algorithm(param.gen.get_algorithm()),
+      negative(algorithm == Winnow && param.win.get_negative_weights()),
+      strength_mode(param.gen.get_strength_mode()) {}
+
+double ScoringRule::sbc_occurrences(uint32_t freq) const {
+  return raw_strength(freq, strength_mode);
+}
+
+double ScoringRule::sbc_log_denominator(uint64_t sum_freq, size_t vocabulary) {
+  double total = static_cast<double>(sum_freq) + static_cast<double>(vocabulary);
+  return total > 0.0 ? std::log(total) : 0.0;
+}
+
+double ScoringRule::sbc_log_prior(uint32_t num_docs, uint32_t father_docs) {
+  if (num_docs == 0 || father_docs == 0) return -HUGE_VAL;
+  return std::log(static_cast<double>(num_docs) / static_cast<double>(father_docs));
+}
+
+// Relative to the greatest joint, so that exp neither overflows nor rounds
+// every sibling to 0.0 on long documents; log1p keeps the leader's score
+// exact when the others are far behind. Sons at -infinity stay there.
+void ScoringRule::sbc_posteriors(double *joints, size_t count) {
+  size_t best = count;
+  double greatest = -HUGE_VAL;
+  for (size_t i = 0; i < count; ++i) {
+    if (joints[i] > greatest) {
+      greatest = joints[i];
+      best = i;
+    }
+  }
+  if (best == count) return;
+  double rest = 0.0;
+  for (size_t i = 0; i < count; ++i)
+    if (i != best) rest += std::exp(joints[i] - greatest);
+  double log_total = std::log1p(rest);
+  for (size_t i = 0; i < count; ++i) joints[i] = (joints[i] - greatest) - log_total;
+}
+
+// SBC's scores for the sons of a set of fathers, each relative to the root.
+// The fathers come from the root down, so that a father's own score is there
+// when its sons' are summed. A term leads through one probe to the fathers
+// that know it, each with the postings of its sons that met it: a son that
+// did not adds log(0 + 1) = 0.0, which its sum may pass by.
+class SbcScorer {
+ public:
+  // Scores the sons of every class with sons when classes is empty, or else
+  // the sons of the fathers on the way from the root to each of classes.
+  SbcScorer(const ScoringRule &rule, const ClassTable &table,
+            const std::vector<uint32_t> &classes);
+  void predict_scores(const DocProfile &doc);
+  // The last document's score for a class; 0.0 for the root.
+  double get_score(uint32_t class_id) const {
+    return class_id == 0 ? 0.0 : scores[column_of[class_id]];
+  }
+  // The last document's scores for the sons of the class, in order of sons;
+  // empty for a leaf.
+  void get_scores(uint32_t class_id, std::vector<double> &result) const;
+
+ private:
+  struct Father {
+    uint32_t id;
+    uint32_t first_column;
+    uint32_t width;
+  };
+  // A father knowing a term, and where the postings of its sons for the
+  // term begin (they end where the next entry's begin).
+  struct Entry {
+    uint32_t father;
+    uint32_t first_posting;
+  };
+
+  void build(const ClassTable &table);
+  uint32_t find_entry(uint32_t term, uint32_t father) const;
+
+  ScoringRule rule;
+  std::vector<Father> fathers;          // from the root down
+  std::vector<uint32_t> father_of;      // class id -> position in fathers, or absent
+  std::vector<uint32_t> column_of;      // class id -> its column as a son, or absent
+  std::vector<double> log_priors;       // by column
+  std::vector<double> log_denominators;
+  TermIndex slots;                      // term -> slot
+  std::vector<uint32_t> entry_starts;   // slot -> its first entry; one more at the end
+  std::vector<Entry> entries;           // in order of fathers, with one more at the end
+  std::vector<Posting> postings;
+  // Per document, kept to save allocations.
+  std::vector<double> occurrences;      // by father
+  std::vector<double> scores;           // by column
+};
+
+// For every class with sons: a document's strengths relative to the class,
+// then its scores for the sons, all in one pass through the document. The
+// strengths are those DocProfile::set_class_document_strengths gives, bit
+// for bit. Only for rules that pass unknown terms by, since it leaves out
+// every term that a class does not know, and that weigh terms by their
+// strengths, which it takes as the weights.
+class HierarchyScorer {
+ public:
+  HierarchyScorer(const ScoringRule &rule, const ClassTable &table);
+  // Scores the document for the sons of every class.
+  void predict_scores(const DocProfile &doc);
+  // The scores of the last document for the sons of the class, in order of
+  // sons; empty for a leaf.
+  void get_scores(uint32_t class_id, std::vector<double> &scores) const;
+
+ private:
+  // One class knowing a term: the class, the term's inverse document
+  // frequency in it, and where the postings of its sons for the term begin
+  // (they end where the next entry's begin), or its row of factors.
+  struct Entry {
+    uint32_t father;
+    uint32_t first_posting;
+    uint32_t row;  // where in factors, or absent
+    double idf;
+  };
+  struct Father {
+    uint32_t first_column;
+    uint32_t width;
+  };
+
+  void build(const ClassTable &table);
+  // The entry of the class (a position in fathers) for the term, or absent.
+  uint32_t find_entry(uint32_t term, uint32_t father) const;
+
+  ScoringRule rule;
+  std::vector<Father> fathers;          // the classes with sons
+  std::vector<uint32_t> father_of;      // class id -> position in fathers, or absent
+  TermIndex slots;                      // term -> slot
+  std::vector<uint32_t> entry_starts;   // slot -> its first entry; one more at the end
+  std::vector<Entry> entries;           // with one more at the end
+  std::vector<Posting> postings;
+  std::vector<double> factors;          // rows, one factor a son
+  size_t columns;
+  // Per document, kept to save allocations.
+  std::vector<uint32_t> found;
+  std::vector<double> raw;
+  std::vector<double> totals;
+  std::vector<double> scores;
+};
 
 namespace {
 
@@ -41,15 +181,26 @@ bool wants_row(size_t count, size_t width) { return width >= 2 && count * 2 >= w
 
 // Two walks through the profiles: one counts each term's postings, the
 // other puts them in place, every term's together. A term that at least
-// half the profiles know gets a row of factors, one for each profile (0.0
-// where the profile lacks it), instead: rows take no more room than their
-// postings would, and a document's term then adds to every score in one
-// sweep through contiguous memory. Adding 0.0 times a strength to a sum
-// that starts at +0.0 leaves it as it was, so the scores stay the same.
-ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
-    : width(profiles.size()) {
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
+// half the profiles know gets a row of factors, one for each profile (the
+// unknown factor where the profile lacks it), instead: rows take no more
+// room than their postings would, and a document's term then adds to every
+// score in one sweep through contiguous memory. SBC's scores are its own
+// scorer's, for the classes that hold the profiles.
+ColumnScorer::ColumnScorer(const ScoringRule &scoring,
+                           const std::vector<const ClassProfile *> &profiles)
+    : rule(scoring), width(profiles.size()) {
+  if (!rule.skips_unknown()) {
+    std::unordered_map<const ClassProfile *, uint32_t> owner;
+    for (uint32_t id = 0; id < class_table.size(); ++id)
+      owner[&class_table.get_data(id).profile] = id;
+    for (const ClassProfile *profile : profiles) {
+      auto found = owner.find(profile);
+      mivo_assert(found != owner.end());
+      classes.push_back(found->second);
+    }
+    bayes.reset(new SbcScorer(rule, class_table, classes));
+    return;
+  }
   std::vector<uint32_t> counts;
   for (const ClassProfile *profile : profiles) {
     for (const auto &entry : profile->features) {
@@ -65,14 +216,14 @@ ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
     rows[slot] = static_cast<uint32_t>(dense++);
     counts[slot] = 0;
   }
-  factors.assign(dense * width, 0.0);
+  factors.assign(dense * width, rule.get_unknown_factor());
   std::vector<uint32_t> next = starts_from_counts(counts);
   starts.swap(counts);
   postings.resize(starts.back());
   for (uint32_t column = 0; column < width; ++column) {
     for (const auto &entry : profiles[column]->features) {
       uint32_t slot = slots.find(entry.first);
-      double factor = term_factor(entry.second, algorithm, negative);
+      double factor = rule.factor(entry.second);
       if (rows[slot] != TermIndex::absent)
         factors[size_t{rows[slot]} * width + column] = factor;
       else
@@ -81,24 +232,34 @@ ColumnScorer::ColumnScorer(const std::vector<const ClassProfile *> &profiles)
   }
 }
 
+ColumnScorer::~ColumnScorer() = default;
+
 void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+  if (bayes) {
+    bayes->predict_scores(doc);
+    scores.resize(width);
+    for (size_t i = 0; i < width; ++i) scores[i] = bayes->get_score(classes[i]);
+    return;
+  }
   scores.assign(width, 0.0);
   double *score = scores.data();
   for (const Feature &feature : doc.get_features()) {
     uint32_t slot = slots.find(feature.term);
     if (slot == TermIndex::absent) continue;
-    double strength = feature.strength;
+    double weight = rule.term_weight(feature.strength);
     if (rows[slot] != TermIndex::absent) {
       const double *row = &factors[size_t{rows[slot]} * width];
-      for (size_t i = 0; i < width; ++i) score[i] += row[i] * strength;
+      for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);
       continue;
     }
     for (uint32_t p = starts[slot]; p < starts[slot + 1]; ++p)
-      score[postings[p].column] += postings[p].factor * strength;
+      score[postings[p].column] += ScoringRule::addend(postings[p].factor, weight);
   }
 }
 
-HierarchyScorer::HierarchyScorer(const ClassTable &table) : columns(0) {
+HierarchyScorer::HierarchyScorer(const ScoringRule &scoring, const ClassTable &table)
+    : rule(scoring), columns(0) {
+  mivo_assert(rule.skips_unknown() && rule.weighs_by_strength());
   father_of.assign(table.size(), TermIndex::absent);
   for (uint32_t id = 0; id < table.size(); ++id) {
     const ClassData &data = table.get_data(id);
@@ -144,8 +305,6 @@ void HierarchyScorer::build(const ClassTable &table) {
     }
   }
   // The postings: counted per entry (in first_posting), then put in place.
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
   for (bool fill : {false, true}) {
     if (fill) {
       // An entry for which at least half the sons know the term gets a row
@@ -157,7 +316,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         entry.first_posting = sum;
         if (wants_row(count, width)) {
           entry.row = static_cast<uint32_t>(factors.size());
-          factors.resize(factors.size() + width, 0.0);
+          factors.resize(factors.size() + width, rule.get_unknown_factor());
           continue;
         }
         sum += count;
@@ -175,7 +334,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         for (const auto &record : data.sons[i]->profile.features) {
           uint32_t e = find_entry(record.first, father_of[id]);
           if (e == TermIndex::absent) continue;
-          double factor = term_factor(record.second, algorithm, negative);
+          double factor = rule.factor(record.second);
           if (fill && entries[e].row != TermIndex::absent)
             factors[entries[e].row + i] = factor;
           else if (fill)
@@ -202,8 +361,8 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 }
 
 // First the normalisation total of each class, then the scores; both walk
-// the features in their order, as set_document_strengths and predict_score
-// do, so that every sum gets its terms in the same order.
+// the features in their order, as set_document_strengths and the rule do,
+// so that every sum gets its terms in the same order.
 void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
@@ -236,11 +395,11 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
         const Father &father = fathers[entry.father];
         const double *row = &factors[entry.row];
         double *score = &scores[father.first_column];
-        for (uint32_t i = 0; i < father.width; ++i) score[i] += row[i] * strength;
+        for (uint32_t i = 0; i < father.width; ++i) score[i] += ScoringRule::addend(row[i], strength);
         continue;
       }
       for (uint32_t p = entry.first_posting; p < entries[e + 1].first_posting; ++p)
-        scores[postings[p].column] += postings[p].factor * strength;
+        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, strength);
     }
   }
 }
@@ -251,4 +410,165 @@ void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result)
   const Father &father = fathers[father_of[class_id]];
   result.assign(scores.begin() + father.first_column,
                 scores.begin() + father.first_column + father.width);
+}
+
+SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
+                     const std::vector<uint32_t> &classes)
+    : rule(scoring) {
+  std::vector<bool> wanted(table.size(), classes.empty());
+  for (uint32_t id : classes)
+    for (const ClassData *up = table.get_data(id).father; up != nullptr; up = up->father)
+      wanted[up->id] = true;
+  father_of.assign(table.size(), TermIndex::absent);
+  column_of.assign(table.size(), TermIndex::absent);
+  // Breadth first from the root: every father before its sons.
+  std::vector<uint32_t> queue{0};
+  uint32_t columns = 0;
+  for (size_t next = 0; next < queue.size(); ++next) {
+    const ClassData &data = table.get_data(queue[next]);
+    if (data.sons.empty() || !wanted[data.id]) continue;
+    father_of[data.id] = static_cast<uint32_t>(fathers.size());
+    fathers.push_back(Father{data.id, columns, static_cast<uint32_t>(data.sons.size())});
+    size_t vocabulary = data.profile.features.size();
+    for (const ClassData *son : data.sons) {
+      column_of[son->id] = columns++;
+      log_priors.push_back(ScoringRule::sbc_log_prior(son->num_docs, data.num_docs));
+      log_denominators.push_back(ScoringRule::sbc_log_denominator(son->sum_freq, vocabulary));
+      queue.push_back(son->id);
+    }
+  }
+  build(table);
+}
+
+// The entries, then the postings: each counted per term (per entry), then
+// put in place, every term's together and in order of fathers.
+void SbcScorer::build(const ClassTable &table) {
+  for (bool fill : {false, true}) {
+    std::vector<uint32_t> next;
+    if (fill) {
+      next = starts_from_counts(entry_starts);
+      entries.resize(entry_starts.back() + 1, Entry{0, 0});
+    }
+    for (uint32_t f = 0; f < fathers.size(); ++f) {
+      for (const auto &record : table.get_data(fathers[f].id).profile.features) {
+        if (fill) {
+          entries[next[slots.find(record.first)]++] = Entry{f, 0};
+          continue;
+        }
+        uint32_t slot = slot_of(slots, record.first);
+        if (slot == entry_starts.size()) entry_starts.push_back(0);
+        ++entry_starts[slot];
+      }
+    }
+  }
+  // A son's term that its father does not know, or that it never met, gets
+  // no posting. first_posting counts an entry's postings until the fill.
+  std::vector<uint32_t> next_posting;
+  for (bool fill : {false, true}) {
+    if (fill) {
+      uint64_t sum = 0;
+      for (Entry &entry : entries) {
+        uint32_t count = entry.first_posting;
+        entry.first_posting = static_cast<uint32_t>(sum);
+        sum += count;
+      }
+      mivo_assert(sum < TermIndex::absent);
+      postings.resize(sum);
+      next_posting.assign(entries.size(), 0);
+    }
+    for (uint32_t f = 0; f < fathers.size(); ++f) {
+      const ClassData &father = table.get_data(fathers[f].id);
+      for (uint32_t i = 0; i < fathers[f].width; ++i) {
+        for (const auto &record : father.sons[i]->profile.features) {
+          if (record.second.term_freq == 0) continue;
+          uint32_t e = find_entry(record.first, f);
+          if (e == TermIndex::absent) continue;
+          if (fill)
+            postings[entries[e].first_posting + next_posting[e]++] =
+                Posting{fathers[f].first_column + i,
+                        ScoringRule::sbc_term_factor(record.second.term_freq)};
+          else
+            ++entries[e].first_posting;
+        }
+      }
+    }
+  }
+}
+
+uint32_t SbcScorer::find_entry(uint32_t term, uint32_t father) const {
+  uint32_t slot = slots.find(term);
+  if (slot == TermIndex::absent) return TermIndex::absent;
+  auto first = entries.begin() + entry_starts[slot];
+  auto last = entries.begin() + entry_starts[slot + 1];
+  auto found = std::lower_bound(first, last, father,
+                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
+  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
+                                                  : TermIndex::absent;
+}
+
+void SbcScorer::predict_scores(const DocProfile &doc) {
+  occurrences.assign(fathers.size(), 0.0);
+  scores.assign(log_priors.size(), 0.0);
+  for (const Feature &feature : doc.get_features()) {
+    uint32_t slot = slots.find(feature.term);
+    if (slot == TermIndex::absent) continue;
+    double count = rule.sbc_occurrences(feature.freq);
+    for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
+      occurrences[entries[e].father] += count;
+      for (uint32_t p = entries[e].first_posting; p < entries[e + 1].first_posting; ++p)
+        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, count);
+    }
+  }
+  for (size_t f = 0; f < fathers.size(); ++f) {
+    const Father &father = fathers[f];
+    double *score = &scores[father.first_column];
+    for (uint32_t i = 0; i < father.width; ++i) {
+      uint32_t column = father.first_column + i;
+      score[i] = ScoringRule::sbc_joint(log_priors[column], score[i], occurrences[f],
+                                        log_denominators[column]);
+    }
+    ScoringRule::sbc_posteriors(score, father.width);
+    double own = get_score(father.id);
+    for (uint32_t i = 0; i < father.width; ++i) score[i] += own;
+  }
+}
+
+void SbcScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
+  result.clear();
+  if (class_id >= father_of.size() || father_of[class_id] == TermIndex::absent) return;
+  const Father &father = fathers[father_of[class_id]];
+  result.assign(scores.begin() + father.first_column,
+                scores.begin() + father.first_column + father.width);
+}
+
+FrozenScorer::FrozenScorer(const ClassTable &table) {
+  ScoringRule rule;
+  if (rule.skips_unknown())
+    hierarchy.reset(new HierarchyScorer(rule, table));
+  else
+    bayes.reset(new SbcScorer(rule, table, {}));
+}
+
+FrozenScorer::~FrozenScorer() = default;
+
+void FrozenScorer::set_document(const DocProfile &document) {
+  doc = &document;
+  if (hierarchy) hierarchy->predict_scores(document);
+  if (bayes) bayes->predict_scores(document);
+}
+
+void FrozenScorer::get_scores(const ClassData &father, std::vector<double> &scores) const {
+  mivo_assert(doc != nullptr);
+  if (hierarchy)
+    hierarchy->get_scores(father.id, scores);
+  else
+    bayes->get_scores(father.id, scores);
+}
+
+std::weak_ptr<FrozenScorer> FrozenWeights::shared;
+
+FrozenWeights::FrozenWeights() : scorer(shared.lock()) {
+  if (scorer) return;
+  scorer = std::make_shared<FrozenScorer>(class_table);
+  shared = scorer;
 }

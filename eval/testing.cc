@@ -1,10 +1,14 @@
 #include "eval/testing.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
-#include <memory>
+#include <map>
+#include <set>
 #include <sstream>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
 #include "base/options.h"
 #include "base/param.h"
 #include "base/utils.h"
@@ -16,59 +20,67 @@
 
 namespace {
 
-const unsigned int output_name_size = 1024;
+const char *const decisions_file_name = "decisions.dat";
+const char *const document_extension = ".txt";
+// As a rank file is written: whoever may read it, as the umask allows.
+const mode_t decisions_file_mode = 0666;
 
-// While the test phase and polling run the weights no longer change, and
-// every document is scored by nearly every class. One scorer serves all
-// classes at once; under SBC, which it cannot serve, each class with sons
-// has a flat table that scores a document for all the sons (by class id;
-// null for leaves). Without either, scores come from the profiles.
-std::unique_ptr<HierarchyScorer> frozen_hierarchy;
-const DocProfile *scored_document = nullptr;
-std::vector<std::unique_ptr<ScoringTable>> frozen_tables;
+// Document name -> the classes that the report counts as decided for it,
+// best first.
+typedef std::map<std::string, std::vector<uint32_t>> Decisions;
 
-// Sets the document's strengths relative to the class, then scores it for
-// every son of the class, in order of sons. The scorer scores a document
-// for all classes when its classification begins, which is at the root.
-void score_sons(const ClassData &data, DocProfile &doc, std::vector<WeightType> &scores) {
-  if (frozen_hierarchy) {
-    if (data.father == nullptr || &doc != scored_document) {
-      frozen_hierarchy->predict_scores(doc);
-      scored_document = &doc;
-    }
-    frozen_hierarchy->get_scores(data.id, scores);
-    return;
+// Enters the score of every son of the class (scaled when scaling is on)
+// for the document the scorer has taken up into ranks.
+void predict(const FrozenScorer &scorer, const ClassData &father, Ranks &ranks) {
+  std::vector<WeightType> scores;
+  scorer.get_scores(father, scores);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    ClassData *son = father.sons[i];
+    WeightType score = scores[i];
+    if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
+    ranks.enter(son, score);
   }
-  if (data.id < frozen_tables.size() && frozen_tables[data.id]) {
-    frozen_tables[data.id]->predict_scores(data, doc, scores);
-    return;
-  }
-  doc.set_class_document_strengths(data.id);
-  scores.clear();
-  for (const ClassData *son : data.sons) scores.push_back(son->profile.predict_score(doc));
 }
 
 WeightType threshold_of(const ClassData &data) {
   return param.gen.scaling() ? 1.0 : data.profile.get_theta();
 }
 
+// Under gated descent, the inner class to go down into when none of the
+// scored ones is above its threshold: the best of them (the scores are
+// sorted); null when one is above, or without gating.
+const Ranking *fallback_inner(const Ranks &scored) {
+  if (!param.gen.get_gated_descent()) return nullptr;
+  const Ranking *best = nullptr;
+  for (const Ranking &entry : scored) {
+    if (entry.class_data->sons.empty()) continue;
+    if (entry.score > threshold_of(*entry.class_data)) return nullptr;
+    if (best == nullptr) best = &entry;
+  }
+  return best;
+}
+
 // Goes through the scores of one class's sons: leaves go into chosen, sons
-// with sons of their own are scored and gone through in turn, so that a
+// with sons of their own are scored and gone through in turn (under gated
+// descent only those above their thresholds, or else the best), so that a
 // document always ends in leaves. True when some score is above its
 // threshold.
-bool choose(DocProfile &doc, const Ranks &scored, Ranks &chosen) {
+bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
   bool significant = false;
+  const Ranking *fallback = fallback_inner(scored);
   for (const Ranking &entry : scored) {
     const ClassData &data = *entry.class_data;
-    if (entry.score > threshold_of(data)) significant = true;
+    bool above = entry.score > threshold_of(data);
+    if (above) significant = true;
     if (data.sons.empty()) {
       chosen.push_back(entry);
       continue;
     }
+    if (param.gen.get_gated_descent() && !above && &entry != fallback) continue;
     Ranks deeper;
-    predict(data, doc, deeper);
+    predict(scorer, data, deeper);
     deeper.sortGF();
-    if (choose(doc, deeper, chosen)) significant = true;
+    if (choose(scorer, deeper, chosen)) significant = true;
   }
   return significant;
 }
@@ -85,11 +97,11 @@ void trim(Ranks &chosen) {
   while (chosen.size() > param.gen.get_maxrank()) chosen.pop_back();
 }
 
-void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
+void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
                       Ranks &chosen, ConfusionMatrix &matrix) {
   for (const ClassData *data : classes) {
     Ranks::iterator found = chosen.end();
-    if (significant) {
+    if (counted) {
       for (found = chosen.begin(); found != chosen.end(); ++found)
         if (found->class_data->id == data->id) break;
     }
@@ -100,41 +112,90 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool significant,
       matrix.enterRNS(data->id);
     }
   }
-  if (!significant) return;
+  if (!counted) return;
   for (const Ranking &entry : chosen) matrix.enterNRS(entry.class_data->id);
 }
 
-// Ends the run over a result file that could not be written completely; no
-// part of it is left behind.
-[[noreturn]] void abandon_output(const std::string &path) {
-  report_file_error(path, write_failure);
-  delete_file(path.c_str());
-  myabort();
+// Classifies one test document of the root, writes its full ranking to out
+// and counts the decision against the document's true classes.
+void test_example(FrozenScorer &scorer, const std::string &name,
+                  const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
+                  std::ostream &out, Decisions &decisions) {
+  const DocProfile *doc = database.get_document_profile(name);
+  log_formatted(4, "testing document `%s'", name.c_str());
+  Ranks scored, chosen;
+  bool significant = classify_from_root(scorer, *doc, scored, chosen);
+  if (!scored.print(name, out)) return;
+  // What was chosen counts when some score was above its threshold, or
+  // whatever the scores when every document is to be decided.
+  bool counted = significant || param.gen.get_always_decide();
+  std::vector<uint32_t> &decided = decisions[name];
+  if (param.gen.multiclass()) {
+    if (counted)
+      for (const Ranking &entry : chosen) decided.push_back(entry.class_data->id);
+    count_multiclass(classes, counted, chosen, matrix);
+  } else if (counted && !classes.empty() && !chosen.empty()) {
+    decided.push_back(chosen[0].class_data->id);
+    matrix.enter(classes.front()->id, chosen[0].class_data->id);
+  }
+}
+
+// Every test document of the root, with the report's Total into outcome.
+void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisions,
+                     TestOutcome &outcome) {
+  ConfusionMatrix matrix;
+  const ExampList &documents = class_table.get_data(0).examples.test;
+  const char *name = class_table.get_name(0).c_str();
+  // Fewer than ten documents give no progress messages.
+  unsigned long step = documents.size() / 10;
+  unsigned long done = 0;
+  for (const auto &entry : documents) {
+    test_example(scorer, entry.first, entry.second, matrix, out, decisions);
+    ++done;
+    if (step != 0 && done % step == 0)
+      log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,
+                            static_cast<long>(done / step));
+  }
+  matrix.log(3);
+  outcome.tested = matrix.get_precis(0, outcome.precision) && matrix.get_recall(0, outcome.recall);
+  outcome.f = get_f_beta(param.gen.get_fparameter(), outcome.precision, outcome.recall);
+}
+
+// The decisions beside the rank file: a line per document of the test list,
+// in the list's order and named as the list names it, then the full names
+// of its decided classes; a document listed again is written once. Returns
+// the file's path.
+std::string write_decisions(const Decisions &decisions) {
+  std::string directory = options.get_examples_directory();
+  std::string list = PathName(directory, "test").get();
+  std::ifstream in(list);
+  if (!in) fail_on_file(list, open_for_reading, errno);
+  std::ostringstream text;
+  std::set<std::string> written;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string given = line.substr(0, line.find(' '));
+    std::string name = given;
+    if (has_extension(name.c_str(), document_extension))
+      name.erase(name.size() - strlen(document_extension));
+    auto found = decisions.find(name);
+    if (found == decisions.end() || !written.insert(name).second) continue;
+    text << given;
+    for (uint32_t id : found->second) {
+      text << ' ';
+      class_table.print_full_name(text, id);
+    }
+    text << '\n';
+  }
+  if (in.bad()) fail_on_file(list, read_failure, errno);
+  std::string path = PathName(directory, decisions_file_name).get();
+  log_formatted(2, "writing decisions to `%s'", path.c_str());
+  replace_file(path, text.str(), decisions_file_mode);
+  return path;
 }
 
 }  // namespace
-
-bool freeze_weights() {
-  if (frozen_hierarchy || !frozen_tables.empty()) return false;
-  if (param.gen.get_algorithm() != SBC) {
-    frozen_hierarchy.reset(new HierarchyScorer(class_table));
-    return true;
-  }
-  for (uint32_t id = 0; id < class_table.size(); ++id) {
-    ClassData &data = class_table.get_data(id);
-    std::vector<const ClassProfile *> profiles;
-    for (const ClassData *son : data.sons) profiles.push_back(&son->profile);
-    frozen_tables.emplace_back(profiles.empty() ? nullptr
-                                                : new ScoringTable(profiles, &data.profile));
-  }
-  return true;
-}
-
-void thaw_weights() {
-  frozen_hierarchy.reset();
-  scored_document = nullptr;
-  frozen_tables.clear();
-}
 
 WeightType scale_score(WeightType score, WeightType theta) {
   if (theta > 0.0) return score / theta;
@@ -142,95 +203,40 @@ WeightType scale_score(WeightType score, WeightType theta) {
   return 1.0 + score - theta;
 }
 
-void predict(const ClassData &class_data_P, DocProfile &doc, Ranks &ranks) {
-  std::vector<WeightType> scores;
-  score_sons(class_data_P, doc, scores);
-  for (size_t i = 0; i < scores.size(); ++i) {
-    ClassData *son = class_data_P.sons[i];
-    WeightType score = scores[i];
-    if (param.gen.scaling()) score = scale_score(score, son->profile.get_theta());
-    ranks.enter(son, score);
-  }
-}
-
-bool classify_document(const ClassData *class_data_P, DocProfile &doc,
-                       const Ranks &scored, Ranks &chosen) {
-  mivo_assert(class_data_P != 0);
-  mivo_assert(class_data_P->sons.size() > 0);
-  bool significant = choose(doc, scored, chosen);
+bool classify_document(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
+  bool significant = choose(scorer, scored, chosen);
   chosen.sortGF();
   trim(chosen);
   return significant;
 }
 
-void test_example(const ClassData &class_data_P, const std::string &name,
-                  const std::vector<ClassData *> &classes,
-                  ConfusionMatrix &matrix, std::ostream &out) {
-  DocProfile *doc = database.get_document_profile(name);
-  log_formatted(4, "testing document `%s'", name.c_str());
-  Ranks scored;
-  predict(class_data_P, *doc, scored);
-  scored.sortGF();
-  if (!scored.print(name, out)) return;
-  Ranks chosen;
-  bool significant = classify_document(&class_data_P, *doc, scored, chosen);
-  if (param.gen.multiclass()) {
-    count_multiclass(classes, significant, chosen, matrix);
-  } else if (significant && !classes.empty() && !chosen.empty()) {
-    matrix.enter(classes.front()->id, chosen[0].class_data->id);
-  }
-}
-
-bool test_classifier(const ClassData &class_data_P, std::ostream &out) {
-  ConfusionMatrix matrix;
-  const ExampList &documents = class_data_P.examples.test;
-  const char *name = class_table.get_name(class_data_P.id).c_str();
-  // Fewer than ten documents give no progress messages.
-  unsigned long step = documents.size() / 10;
-  unsigned long done = 0;
-  for (const auto &entry : documents) {
-    test_example(class_data_P, entry.first, entry.second, matrix, out);
-    if (!out) return false;
-    ++done;
-    if (step != 0 && done % step == 0)
-      log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,
-                            static_cast<long>(done / step));
-  }
-  matrix.log(3);
-  return true;
-}
-
-void test() {
-  param.gen.set_multiclass(true);
-  if (class_table.empty()) return;
+bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scored,
+                        Ranks &chosen) {
   const ClassData &root = class_table.get_data(0);
-  if (root.sons.empty() || root.examples.test.empty()) return;
+  scorer.set_document(doc);
+  predict(scorer, root, scored);
+  scored.sortGF();
+  return classify_document(scorer, scored, chosen);
+}
 
-  char output_name[output_name_size];
-  set_output_name(output_name, sizeof output_name);
-  std::string directory = options.get_examples_directory();
-  std::string temporary = PathName(directory, output_name, ".tmp").get();
-  std::string final_path = PathName(directory, output_name, ".dat").get();
-  std::ofstream out;
-  open_output_file(out, temporary.c_str());
-  if (!out.is_open()) {
-    report_file_error(temporary, open_for_writing);
-    myabort();
-  }
+TestOutcome test() {
+  TestOutcome outcome;
+  param.gen.set_multiclass(true);
+  if (class_table.empty()) return outcome;
+  const ClassData &root = class_table.get_data(0);
+  if (root.sons.empty() || root.examples.test.empty()) return outcome;
+
+  ResultFile out;
   std::ostringstream algorithm;
   algorithm << param.gen.get_algorithm();
   log_formatted_results(1, "testing %s on `%s' with %d documents...",
                         algorithm.str().c_str(), class_table.get_name(0).c_str(),
                         static_cast<int>(root.examples.test.size()));
-  bool froze = freeze_weights();
-  bool written = test_classifier(root, out);
-  if (froze) thaw_weights();
-  out.close();
-  if (!written || out.fail()) abandon_output(temporary);
-
-  log_formatted_results(1, "renaming output file to `%s'", final_path.c_str());
-  if (rename_file(temporary.c_str(), final_path.c_str()) != 0) {
-    error("cannot rename file `%s' to `%s'", temporary.c_str(), final_path.c_str());
-    myabort();
-  }
+  FrozenWeights frozen;
+  Decisions decisions;
+  test_classifier(frozen.get_scorer(), out.get_stream(), decisions, outcome);
+  std::string final_path = out.finish();
+  outcome.files.push_back(final_path);
+  outcome.files.push_back(write_decisions(decisions));
+  return outcome;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+#include <map>
 
 #include "base/eventlog.h"
 #include "base/param.h"
@@ -32,14 +33,28 @@ void ScoreTable::enter(WeightType score, bool positive) {
 
 namespace {
 
-template <typename Scorer>
-void tabulate(const Scorer &scoring, const std::vector<ClassData *> &classes,
-              std::vector<ScoreTable> &tables) {
+// Scores every cached document profile with each class's profile into the
+// class's table: its training documents are positive, all others negative.
+// A class with held-out scores takes those for its father's training
+// documents instead.
+void tabulate_scores(const std::vector<ClassData *> &classes, const HeldOutScores &held_out,
+                     std::vector<ScoreTable> &tables) {
+  std::vector<const ClassProfile *> profiles;
+  for (const ClassData *data : classes) profiles.push_back(&data->profile);
+  ColumnScorer scoring(ScoringRule(), profiles);
   tables.assign(classes.size(), ScoreTable());
   // The cache and each class's members are all in name order: one walk
-  // through the members of each class finds a document's.
-  std::vector<ExampList::const_iterator> members;
-  for (const ClassData *data : classes) members.push_back(data->examples.train.begin());
+  // through the members of each class finds a document's, and one through
+  // the training documents of its father the document's held-out score.
+  std::vector<ExampList::const_iterator> members, siblings;
+  std::vector<const std::vector<WeightType> *> own;
+  std::vector<size_t> positions(classes.size(), 0);
+  for (const ClassData *data : classes) {
+    members.push_back(data->examples.train.begin());
+    auto found = held_out.find(data->id);
+    own.push_back(found != held_out.end() && data->father ? &found->second : nullptr);
+    siblings.push_back(own.back() ? data->father->examples.train.begin() : members.back());
+  }
   std::vector<WeightType> scores;
   for (auto it = database.get_docprof_table_begin();
        it != database.get_docprof_table_end(); ++it) {
@@ -48,22 +63,23 @@ void tabulate(const Scorer &scoring, const std::vector<ClassData *> &classes,
       const ExampList &train = classes[i]->examples.train;
       while (members[i] != train.end() && members[i]->first < it->first) ++members[i];
       bool positive = members[i] != train.end() && members[i]->first == it->first;
-      tables[i].enter(scores[i], positive);
+      WeightType score = scores[i];
+      if (own[i] != nullptr) {
+        const ExampList &fathers = classes[i]->father->examples.train;
+        while (siblings[i] != fathers.end() && siblings[i]->first < it->first) {
+          ++siblings[i];
+          ++positions[i];
+        }
+        if (siblings[i] != fathers.end() && siblings[i]->first == it->first &&
+            positions[i] < own[i]->size())
+          score = (*own[i])[positions[i]];
+      }
+      tables[i].enter(score, positive);
     }
   }
 }
 
 }  // namespace
-
-void ScoreTable::tabulate_scores(const std::vector<ClassData *> &classes,
-                                 std::vector<ScoreTable> &tables) {
-  std::vector<const ClassProfile *> profiles;
-  for (const ClassData *data : classes) profiles.push_back(&data->profile);
-  if (param.gen.get_algorithm() == SBC)
-    tabulate(ScoringTable(profiles), classes, tables);
-  else
-    tabulate(ColumnScorer(profiles), classes, tables);
-}
 
 // Stable, so that equal scores keep their order of entry, as in a multiset:
 // -0.0 and 0.0 compare equal, yet the least score is the one reported. The
@@ -138,25 +154,25 @@ void apply_threshold(ClassData &data, ScoreTable &table) {
   log_formatted_results(2, "Class %s threshhold %f", name, data.profile.get_theta());
 }
 
-// Thresholds for the classes, scored together and set in the order given.
-void set_thresholds(const std::vector<ClassData *> &classes) {
+}  // namespace
+
+void set_thresholds(const std::vector<ClassData *> &classes, const HeldOutScores &held_out) {
   std::vector<ScoreTable> tables;
-  ScoreTable::tabulate_scores(classes, tables);
+  tabulate_scores(classes, held_out, tables);
   for (size_t i = 0; i < classes.size(); ++i) apply_threshold(*classes[i], tables[i]);
 }
-
-}  // namespace
 
 void set_threshold(ClassData &data) { set_thresholds({&data}); }
 
 namespace {
 
-// Leaves of one father follow each other in key order: the groups of them.
-std::vector<std::vector<ClassData *>> leaf_groups() {
+// Sons of one father follow each other in key order: the groups of those
+// that get thresholds, every leaf and the inner classes with held-out scores.
+std::vector<std::vector<ClassData *>> threshold_groups(const HeldOutScores &held_out) {
   std::vector<std::vector<ClassData *>> groups;
   for (auto &entry : class_table) {
     ClassData &data = entry.second;
-    if (!data.sons.empty()) continue;
+    if (!data.sons.empty() && held_out.count(data.id) == 0) continue;
     if (groups.empty() || groups.back().back()->father != data.father) groups.emplace_back();
     groups.back().push_back(&data);
   }
@@ -165,21 +181,19 @@ std::vector<std::vector<ClassData *>> leaf_groups() {
 
 }  // namespace
 
-// Under SBC each group of leaves is scored in one walk through the cache;
-// otherwise as many groups as keep their scores within score_memory are
-// scored together, since the walk costs a probe per term of every document
-// however many classes it scores.
-void set_leaf_thresholds() {
-  bool one_group = param.gen.get_algorithm() == SBC;
+// As many groups as keep their scores within score_memory are scored
+// together, since the walk costs a probe per term of every document however
+// many classes it scores.
+void set_leaf_thresholds(const HeldOutScores &held_out) {
   size_t per_class = std::max<size_t>(1, database.get_docprof_table_size()) * sizeof(WeightType);
   size_t most = std::max<size_t>(1, score_memory / per_class);
   std::vector<ClassData *> batch;
-  for (const std::vector<ClassData *> &group : leaf_groups()) {
-    if (!batch.empty() && (one_group || batch.size() + group.size() > most)) {
-      set_thresholds(batch);
+  for (const std::vector<ClassData *> &group : threshold_groups(held_out)) {
+    if (!batch.empty() && batch.size() + group.size() > most) {
+      set_thresholds(batch, held_out);
       batch.clear();
     }
     batch.insert(batch.end(), group.begin(), group.end());
   }
-  if (!batch.empty()) set_thresholds(batch);
+  if (!batch.empty()) set_thresholds(batch, held_out);
 }

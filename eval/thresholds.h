@@ -4,6 +4,8 @@
 #ifndef MIVO_EVAL_THRESHOLDS_H
 #define MIVO_EVAL_THRESHOLDS_H
 
+#include <cstdint>
+#include <map>
 #include <vector>
 
 #include "eval/ranks.h"
@@ -12,10 +14,6 @@ struct ClassData;
 
 class ScoreTable {
  public:
-  // Scores every cached document profile with each class's profile into the
-  // class's table: its training documents are positive, all others negative.
-  static void tabulate_scores(const std::vector<ClassData *> &classes,
-                              std::vector<ScoreTable> &tables);
   // Adds one score; a score that is not a finite number is left out.
   void enter(WeightType score, bool positive);
 
@@ -39,7 +37,18 @@ class ScoreTable {
 // without positive or without negative scores keeps its threshold, with a
 // warning. The training profiles must still be cached.
 void set_threshold(ClassData &data);
-// set_threshold for every class without sons, in key order.
-void set_leaf_thresholds();
+// Scores of a father's training documents from models that were not trained
+// on them: by class id of a son, a score per training document of its
+// father, in name order.
+typedef std::map<uint32_t, std::vector<WeightType>> HeldOutScores;
+
+// set_threshold for the classes, scored together, in the order given; a
+// class with held-out scores takes them in place of its own.
+void set_thresholds(const std::vector<ClassData *> &classes,
+                    const HeldOutScores &held_out = HeldOutScores());
+// set_threshold for every class without sons and every class with held-out
+// scores, in key order; such a class takes its held-out scores in place of
+// its own for its father's training documents.
+void set_leaf_thresholds(const HeldOutScores &held_out = HeldOutScores());
 
 #endif  // MIVO_EVAL_THRESHOLDS_H

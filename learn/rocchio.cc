@@ -56,10 +56,7 @@ void train_rocchio() {
     rocchio_init_strengths(father);
     rocchio_sum_son_strengths(father);
     rocchio_set_weights(father);
+    hold_out(father);
   }
   finish_training();
-}
-
-void predict_rocchio(const std::string &name, Ranks &ranks) {
-  classify_from_root(name, ranks);
 }

@@ -4,10 +4,6 @@
 #ifndef MIVO_LEARN_ROCCHIO_H
 #define MIVO_LEARN_ROCCHIO_H
 
-#include <string>
-
-#include "eval/ranks.h"
-
 struct ClassData;
 
 // Trains every father in key order, then gives every leaf its threshold from
@@ -17,8 +13,5 @@ void train_rocchio();
 // Sets the weights of the father's sons from the strengths already summed
 // into the father's and the sons' profiles.
 void rocchio_set_weights(const ClassData &father);
-
-// Classifies a polled document into ranks from the root down.
-void predict_rocchio(const std::string &name, Ranks &ranks);
 
 #endif  // MIVO_LEARN_ROCCHIO_H

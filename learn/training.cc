@@ -1,10 +1,18 @@
 #include "learn/training.h"
 
-#include "base/resources.h"
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <set>
+
 #include "base/eventlog.h"
-#include "eval/polling.h"
-#include "eval/testing.h"
+#include "base/param.h"
+#include "base/resources.h"
+#include "eval/scoring.h"
 #include "eval/thresholds.h"
+#include "learn/rocchio.h"
+#include "learn/sbc.h"
+#include "learn/winnow.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 #include "select/selection.h"
@@ -34,20 +42,174 @@ void set_training_strengths(ClassData &father, const char *label) {
   }
 }
 
+std::vector<Example> find_examples(const ClassData &father) {
+  std::vector<Example> examples;
+  examples.reserve(father.examples.train.size());
+  for (const auto &entry : father.examples.train)
+    examples.push_back(
+        Example{&entry.first, &entry.second, database.get_document_profile(entry.first)});
+  return examples;
+}
+
+// Documents dealt round in name order: each fold gets its share of every
+// class whose documents are named alike.
+unsigned int fold_of(size_t position, unsigned int folds) {
+  return static_cast<unsigned int>(position % folds);
+}
+
+namespace {
+
+// Held-out scores by class id, and the fathers already held out.
+HeldOutScores held_out_scores;
+std::set<uint32_t> held_out_fathers;
+
+bool member(const Example &example, const ClassData *son) {
+  for (const ClassData *data : *example.classes)
+    if (data == son) return true;
+  return false;
+}
+
+// What a fold model may change of a class, to be put back whole.
+struct ClassState {
+  explicit ClassState(ClassData &class_data)
+      : data(&class_data),
+        profile(class_data.profile),
+        num_docs(class_data.num_docs),
+        num_other_docs(class_data.num_other_docs),
+        sum_freq(class_data.sum_freq),
+        sum_strength(class_data.sum_strength) {}
+
+  void restore() const {
+    data->profile = profile;
+    data->num_docs = num_docs;
+    data->num_other_docs = num_other_docs;
+    data->sum_freq = sum_freq;
+    data->sum_strength = sum_strength;
+  }
+
+  ClassData *data;
+  ClassProfile profile;
+  uint32_t num_docs;
+  uint32_t num_other_docs;
+  uint64_t sum_freq;
+  double sum_strength;
+};
+
+// Takes a held-out document off the counts and summed strengths that the
+// learners build their weights from, as if it had never been a training
+// document: a term that only held-out documents gave a son leaves the son,
+// so that the fold model does not know it for them. The father keeps its
+// document frequencies: the document's strengths relative to it stay as
+// the final model sees them.
+void forget(ClassData &father, const Example &example) {
+  for (const Feature &feature : example.doc->get_features()) {
+    FeatureInfo *info = father.profile.get_feature(feature.term);
+    if (info != nullptr) info->strength -= feature.strength;
+  }
+  for (ClassData *son : father.sons) {
+    if (!member(example, son)) {
+      if (son->num_other_docs != 0) --son->num_other_docs;
+      continue;
+    }
+    if (son->num_docs != 0) --son->num_docs;
+    son->sum_freq -= std::min<uint64_t>(example.doc->get_sum_freq(), son->sum_freq);
+    for (const Feature &feature : example.doc->get_features()) {
+      FeatureInfo *info = son->profile.get_feature(feature.term);
+      if (info == nullptr) continue;
+      info->term_freq -= std::min(feature.freq, info->term_freq);
+      info->strength -= feature.strength;
+      if (info->doc_freq <= 1)
+        son->profile.features.erase(feature.term);
+      else
+        --info->doc_freq;
+    }
+  }
+}
+
+// The learner in force makes the sons' weights from the documents of the
+// other folds; Winnow shuffles them with a stream of its own, so that the
+// run's lrand48 stream, and with it the final model, stays as without folds.
+void fit(ClassData &father, const std::vector<Example> &training, unsigned int fold) {
+  switch (param.gen.get_algorithm()) {
+    case Winnow: {
+      unsigned short state[3] = {static_cast<unsigned short>(fold),
+                                 static_cast<unsigned short>(father.id),
+                                 static_cast<unsigned short>(father.id >> 16)};
+      train_winnow_sons(father, training, [&state] { return nrand48(state); }, false);
+      break;
+    }
+    case Rocchio:
+      rocchio_set_weights(father);
+      break;
+    case SBC:
+      sbc_set_weights(father);
+      break;
+  }
+}
+
+// Scores the held-out documents (their positions among the father's
+// training documents) for every son with the fold model's weights.
+void score_held_out(const ClassData &father, const std::vector<Example> &examples,
+                    const std::vector<size_t> &held_out) {
+  std::vector<const ClassProfile *> profiles;
+  for (const ClassData *son : father.sons) profiles.push_back(&son->profile);
+  ColumnScorer scorer(ScoringRule(), profiles);
+  std::vector<WeightType> scores;
+  for (size_t position : held_out) {
+    scorer.predict_scores(*examples[position].doc, scores);
+    for (size_t i = 0; i < father.sons.size(); ++i) {
+      std::vector<WeightType> &own = held_out_scores[father.sons[i]->id];
+      own.resize(examples.size());
+      own[position] = scores[i];
+    }
+  }
+}
+
+}  // namespace
+
+void hold_out(ClassData &father) {
+  unsigned int folds = param.gen.get_threshold_folds();
+  if (folds < 2 || !held_out_fathers.insert(father.id).second) return;
+  log_formatted(2, "scoring `%s' held out in %u folds", class_table.get_name(father.id).c_str(),
+                std::min<unsigned int>(folds, father.examples.train.size()));
+  std::vector<ClassState> states{ClassState(father)};
+  for (ClassData *son : father.sons) states.emplace_back(*son);
+  // The strengths relative to the father, which the scorers read from the
+  // documents; setting them adds into the father's profile, put back below.
+  for (const auto &entry : father.examples.train)
+    database.get_document_profile(entry.first)->set_class_document_strengths(father.id);
+  std::vector<Example> examples = find_examples(father);
+  // Folds beyond the documents would be empty.
+  if (folds > examples.size()) folds = static_cast<unsigned int>(examples.size());
+  for (unsigned int fold = 0; fold < folds; ++fold) {
+    for (const ClassState &state : states) state.restore();
+    std::vector<Example> training;
+    std::vector<size_t> held_out;
+    for (size_t i = 0; i < examples.size(); ++i) {
+      if (fold_of(i, folds) != fold) {
+        training.push_back(examples[i]);
+        continue;
+      }
+      held_out.push_back(i);
+      forget(father, examples[i]);
+    }
+    fit(father, training, fold);
+    score_held_out(father, examples, held_out);
+  }
+  for (const ClassState &state : states) state.restore();
+}
+
 void finish_training() {
   // The threshold step gets a resource line of its own, so that its cost
   // shows apart from the learner's.
   report_resources();
+  // Held out here are the fathers of learners that do not hold out as they go.
+  if (param.gen.get_threshold_folds() >= 2)
+    for (auto &entry : class_table)
+      if (is_father(entry.second)) hold_out(entry.second);
   // The thresholds score the training documents still in the cache.
-  set_leaf_thresholds();
+  set_leaf_thresholds(held_out_scores);
+  held_out_scores.clear();
+  held_out_fathers.clear();
   database.release_all_profiles();
-}
-
-bool classify_from_root(const std::string &name, Ranks &ranks) {
-  const ClassData &root = class_table.get_data(0);
-  DocProfile *doc = get_or_make_profile(name, root);
-  Ranks scored;
-  predict(root, *doc, scored);
-  scored.sortGF();
-  return classify_document(&root, *doc, scored, ranks);
 }

@@ -1,14 +1,14 @@
 // What the three learners share: which classes get their sons trained, the
-// document strengths relative to such a father, the closing threshold step,
-// and the classification of one document from the root down.
+// document strengths relative to such a father, and the closing threshold
+// step, with its held-out scores when ThresholdFolds asks for them.
 #ifndef MIVO_LEARN_TRAINING_H
 #define MIVO_LEARN_TRAINING_H
 
 #include <string>
-
-#include "eval/ranks.h"
+#include <vector>
 
 struct ClassData;
+class DocProfile;
 
 // A class with sons and training documents: its sons are trained against it.
 bool is_father(const ClassData &data);
@@ -21,12 +21,31 @@ void log_training(const char *algorithm, const ClassData &father);
 // progress in tenths is logged as "<label> on <father> ..% complete".
 void set_training_strengths(ClassData &father, const char *label);
 
-// Thresholds for every leaf from the scores of the cached training
-// documents, then the cache is released.
-void finish_training();
+// One training document of a father, found in the cache once.
+struct Example {
+  const std::string *name;
+  const std::vector<ClassData *> *classes;  // the father's sons it belongs to
+  const DocProfile *doc;
+};
 
-// Ranks the document's classes from the root down into ranks (best first,
-// trimmed to the chosen ones); true when the decision is significant.
-bool classify_from_root(const std::string &name, Ranks &ranks);
+// The father's training documents in name order, their profiles loaded.
+std::vector<Example> find_examples(const ClassData &father);
+
+// The fold of the i-th of a father's training documents in name order.
+unsigned int fold_of(size_t position, unsigned int folds);
+
+// With ThresholdFolds k >= 2: scores every training document of the father,
+// for each son, by a model of the learner in force trained on the other
+// folds; the scores wait for finish_training. The father and its sons are
+// left exactly as the final model's training left them. Call it right after
+// the father's own training, while the class strengths it summed are still
+// those its sons' weights were made from; without folds it does nothing.
+void hold_out(ClassData &father);
+
+// Thresholds, then the cache is released: without folds for every leaf from
+// the scores of the cached training documents; with folds for every son of
+// every father from its held-out scores (fathers not yet held out are held
+// out here).
+void finish_training();
 
 #endif  // MIVO_LEARN_TRAINING_H

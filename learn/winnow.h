@@ -5,14 +5,15 @@
 #ifndef MIVO_LEARN_WINNOW_H
 #define MIVO_LEARN_WINNOW_H
 
-#include <string>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
-#include "eval/ranks.h"
+#include "eval/scoring.h"
+#include "learn/training.h"
 
 struct ClassData;
 class DocProfile;
-class ClassProfile;
 
 // Trains every father in key order, then gives every leaf its threshold from
 // the training scores and releases the cached document profiles.
@@ -21,24 +22,66 @@ void train_winnow();
 // Trains the sons of one father; returns the number of passes made.
 unsigned int train_winnow_class(ClassData &father);
 
+// Where the shuffles of the passes draw their numbers (as lrand48 does).
+typedef std::function<long()> WinnowDraw;
+
+// Gives the father's sons their initial weights and trains them on the
+// examples, shuffled anew for every pass; returns the number of passes. The
+// father's document strengths and average strength must be in place.
+// Logged passes give a line each at level 3.
+unsigned int train_winnow_sons(ClassData &father, const std::vector<Example> &examples,
+                               const WinnowDraw &draw, bool logged);
+
 // Gives every term of the son its initial weights: 2.0 and 1.0, divided by
 // the father's average document strength unless normalisation is linear.
 void init_winnow_weights(ClassData &son);
 
-// Scores the document for every son and promotes or demotes the sons on the
-// wrong side of the thick threshold. Returns the kind of the last update made:
-// +1 a promotion, -1 a demotion, 0 none.
-int winnow_update_sons(const std::vector<ClassData *> &sons, const DocProfile &doc,
-                       const std::vector<ClassData *> &classes);
+// The weights and update counts of a father's sons side by side while they
+// train: a term's row holds every son's factor under the scoring rule and,
+// apart, its weights, its counts and its record, or none. Training changes
+// weights but never which terms a son holds, so scoring a document for all
+// sons costs one probe per term and one sweep through a short row of
+// factors, not a lookup in each son's profile; an update, far rarer than a
+// score, computes the factors it changes anew. The records get the weights
+// and counts back when it goes.
+class SonWeights {
+ public:
+  explicit SonWeights(const std::vector<ClassData *> &sons);
+  ~SonWeights();
+  SonWeights(const SonWeights &) = delete;
+  SonWeights &operator=(const SonWeights &) = delete;
 
-// Scale the weights of the document's terms that the profile holds.
-void promote_profile(ClassProfile &profile, const DocProfile &doc);
-void demote_profile(ClassProfile &profile, const DocProfile &doc);
-// Counts a promotion or a demotion on each of the document's terms in the profile.
-void count_updates(ClassProfile &profile, const DocProfile &doc, bool promotion);
+  // Scores the document, with the strengths it holds, for every son.
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores);
+  // One training step: scores the document for every son, then promotes the
+  // sons it belongs to (classes) that score at most ThetaPlus and demotes
+  // the others that score at least ThetaMinus, scaling the weights of the
+  // document's terms and counting the update on them. Returns the kind of
+  // the last update made: +1 a promotion, -1 a demotion, 0 none.
+  int learn(const DocProfile &doc, const std::vector<ClassData *> &classes);
 
-// Classifies a polled document into ranks from the root down; true when the
-// decision is significant.
-bool predict_winnow(const std::string &name, Ranks &ranks);
+ private:
+  struct Weights {
+    double weight;
+    double negative_weight;
+  };
+  struct Tally {
+    int32_t promotions;
+    int32_t demotions;
+    FeatureInfo *record;  // null where the son lacks the term
+  };
+
+  void update(size_t son, bool promotion);
+
+  ScoringRule rule;
+  std::vector<ClassData *> sons;
+  size_t width;
+  TermIndex rows;
+  std::vector<double> factors;
+  std::vector<Weights> weights;
+  std::vector<Tally> tallies;
+  std::vector<uint32_t> found;  // the last document's rows
+  std::vector<double> scores;   // the last document's
+};
 
 #endif  // MIVO_LEARN_WINNOW_H

@@ -22,7 +22,7 @@ void VocabularyFile::read_lines(
   FILE *in = fopen(name.c_str(), "r");
   if (in == nullptr) {
     report_file_error(name, open_for_reading);
-    myabort();
+    myabort(errno);
   }
   char *buffer = nullptr;
   size_t capacity = 0;
@@ -49,7 +49,7 @@ void VocabularyFile::read_lines(
   fclose(in);
   if (failed) {
     report_file_error(name, read_failure);
-    myabort();
+    myabort(errno);
   }
   if (!well_formed) format_error();
   saved = lines;
@@ -63,7 +63,7 @@ void VocabularyFile::cut_torn_line() {
   warning("dropping incomplete last line of file `%s'", name.c_str());
   if (truncate(name.c_str(), static_cast<off_t>(bytes)) != 0) {
     report_file_error(name, write_failure);
-    myabort();
+    myabort(errno);
   }
 }
 
@@ -75,14 +75,13 @@ void VocabularyFile::append_lines(
   FILE *out = fd < 0 ? nullptr : fdopen(fd, "a");
   if (out == nullptr) {
     report_file_error(name, open_for_writing);
-    myabort();
+    myabort(errno);
   }
   struct stat st;
   if (fstat(fd, &st) != 0 || static_cast<unsigned long>(st.st_size) != bytes) {
     error("file `%s' is not as this run read it; not appending to it",
           name.c_str());
-    errno = 0;
-    myabort();
+    myabort(0);
   }
   if (saved < total) {
     if (saved != 0)
@@ -100,14 +99,13 @@ void VocabularyFile::append_lines(
   }
   if (fclose(out) != 0 || saved < total) {
     report_file_error(name, write_failure);
-    myabort();
+    myabort(errno);
   }
 }
 
 void VocabularyFile::format_error() const {
   report_file_error(name, format_failure);
-  errno = 0;
-  myabort();
+  myabort(0);
 }
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdlib>
 #include <cstdio>
 #include <limits>
@@ -12,7 +11,6 @@
 #include "base/eventlog.h"
 #include "base/param.h"
 #include "model/classtab.h"
-#include "model/docprof.h"
 
 namespace {
 
@@ -72,12 +70,6 @@ bool only_blanks_left(std::istream &is) {
   return is.peek() == EOF;
 }
 
-void TermIndex::clear() {
-  slots.clear();
-  count = 0;
-  mask = 0;
-}
-
 void TermIndex::reserve(size_t n) {
   size_t capacity = 16;
   while (capacity * 3 < n * 4) capacity *= 2;
@@ -125,11 +117,6 @@ bool TermIndex::erase(uint32_t term) {
   slots[gap] = Slot{absent, 0};
   --count;
   return true;
-}
-
-void FeatureMap::clear() {
-  records.clear();
-  index.clear();
 }
 
 void FeatureMap::reserve(size_t n) {
@@ -191,108 +178,6 @@ uint32_t ClassProfile::get_doc_freq(uint32_t term) const {
 uint32_t ClassProfile::get_term_freq(uint32_t term) const {
   const FeatureInfo *info = get_feature(term);
   return info ? info->term_freq : 0;
-}
-
-void ClassProfile::extend(unsigned long n) {
-  features.reserve(std::min(n / 2, max_size_hint));
-}
-
-void ClassProfile::set_init_winnow_weights(double positive, double negative) {
-  init_weight = positive;
-  init_negative_weight = negative;
-}
-
-double ClassProfile::predict_score(const DocProfile &doc) const {
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
-  double unknown = std::log(sbc_unknown_term_weight);
-  double score = 0.0;
-  for (const Feature &feature : doc.get_features()) {
-    const FeatureInfo *info = get_feature(feature.term);
-    if (algorithm == SBC)
-      score += info ? term_factor(*info, algorithm, negative) : unknown;
-    else if (info)
-      score += term_factor(*info, algorithm, negative) * feature.strength;
-  }
-  return score;
-}
-
-ScoringTable::ScoringTable(const std::vector<const ClassProfile *> &profiles,
-                           ClassProfile *father)
-    : width(profiles.size()) {
-  AlgorithmType algorithm = param.gen.get_algorithm();
-  bool negative = uses_negative_weights(algorithm);
-  sbc = algorithm == SBC;
-  size_t terms = father != nullptr ? father->features.size() : 0;
-  for (const ClassProfile *profile : profiles) terms += profile->features.size();
-  rows.reserve(terms);
-  for (size_t i = 0; i < width; ++i) {
-    for (const auto &entry : profiles[i]->features) {
-      size_t cell = size_t{enter_row(entry.first)} * width + i;
-      factor[cell] = term_factor(entry.second, algorithm, negative);
-      known[cell] = 1;
-    }
-  }
-  if (father == nullptr) return;
-  for (auto &entry : father->features) {
-    uint32_t row = enter_row(entry.first);
-    father_records.resize(rows.size(), nullptr);
-    father_records[row] = &entry.second;
-  }
-}
-
-uint32_t ScoringTable::enter_row(uint32_t term) {
-  uint32_t row = rows.find(term);
-  if (row != TermIndex::absent) return row;
-  mivo_assert(term != TermIndex::absent);
-  row = static_cast<uint32_t>(rows.size());
-  rows.insert(term, row);
-  factor.resize(factor.size() + width, 0.0);
-  known.resize(known.size() + width, 0);
-  return row;
-}
-
-void ScoringTable::find_rows(const DocProfile &doc, std::vector<uint32_t> &found) const {
-  found.clear();
-  for (const Feature &feature : doc.get_features()) found.push_back(rows.find(feature.term));
-}
-
-void ScoringTable::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
-  std::vector<uint32_t> found;
-  find_rows(doc, found);
-  score_rows(doc, found, scores);
-}
-
-void ScoringTable::predict_scores(const ClassData &father, DocProfile &doc,
-                                  std::vector<double> &scores) const {
-  std::vector<uint32_t> found;
-  find_rows(doc, found);
-  std::vector<FeatureInfo *> infos;
-  infos.reserve(found.size());
-  for (uint32_t row : found)
-    infos.push_back(row < father_records.size() ? father_records[row] : nullptr);
-  doc.set_document_strengths(father, infos);
-  score_rows(doc, found, scores);
-}
-
-void ScoringTable::score_rows(const DocProfile &doc, const std::vector<uint32_t> &found,
-                              std::vector<double> &scores) const {
-  double unknown = std::log(sbc_unknown_term_weight);
-  scores.assign(width, 0.0);
-  const std::vector<Feature> &features = doc.get_features();
-  for (size_t k = 0; k < features.size(); ++k) {
-    uint32_t row = found[k];
-    if (row == TermIndex::absent && !sbc) continue;
-    const double *factors = row == TermIndex::absent ? nullptr : &factor[size_t{row} * width];
-    const uint8_t *knowns = row == TermIndex::absent ? nullptr : &known[size_t{row} * width];
-    for (size_t i = 0; i < width; ++i) {
-      bool is_known = knowns != nullptr && knowns[i];
-      if (sbc)
-        scores[i] += is_known ? factors[i] : unknown;
-      else if (is_known)
-        scores[i] += factors[i] * features[k].strength;
-    }
-  }
 }
 
 namespace {

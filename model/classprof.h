@@ -4,7 +4,6 @@
 #ifndef MIVO_MODEL_CLASSPROF_H
 #define MIVO_MODEL_CLASSPROF_H
 
-#include <cmath>
 #include <cstdint>
 #include <istream>
 #include <ostream>
@@ -12,9 +11,6 @@
 #include <vector>
 
 #include "base/param.h"
-
-class DocProfile;
-struct ClassData;
 
 // One term of a class profile; every field starts at zero.
 struct FeatureInfo {
@@ -36,8 +32,6 @@ class TermIndex {
 
   TermIndex() : count(0), mask(0) {}
   size_t size() const { return count; }
-  size_t bucket_count() const { return slots.size(); }
-  void clear();
   // Room for n terms without growing.
   void reserve(size_t n);
   // The term's value, or absent.
@@ -90,10 +84,8 @@ class FeatureMap {
 
   size_t size() const { return records.size(); }
   bool empty() const { return records.empty(); }
-  void clear();
   // Room for n records without growing the index.
   void reserve(size_t n);
-  size_t bucket_count() const { return index.bucket_count(); }
 
   iterator find(uint32_t term);
   const_iterator find(uint32_t term) const;
@@ -118,7 +110,7 @@ class FeatureMap {
 
 class ClassProfile {
  public:
-  ClassProfile() : theta(1.0), init_weight(0.0), init_negative_weight(0.0) {}
+  ClassProfile() : theta(1.0) {}
 
   // The term's record, or null when the term is not in the profile.
   FeatureInfo *get_feature(uint32_t term);
@@ -126,21 +118,9 @@ class ClassProfile {
   // 0 when the term is absent.
   uint32_t get_doc_freq(uint32_t term) const;
   uint32_t get_term_freq(uint32_t term) const;
-  // Sizing hint for about n/2 terms, capped so that huge vocabularies
-  // times many classes do not reserve memory for empty buckets.
-  void extend(unsigned long n);
 
   double get_theta() const { return theta; }
   void set_theta(double t) { theta = t; }
-  void set_init_winnow_weights(double positive, double negative);
-  double get_init_weight() const { return init_weight; }
-  double get_init_negative_weight() const { return init_negative_weight; }
-
-  // Score of the document for this class under the training algorithm in
-  // force: summed weighted strengths (Winnow, Rocchio), or for SBC the sum of
-  // the logarithms of the term weights, sbc_unknown_term_weight standing in
-  // for an unknown term (a product would underflow on long documents).
-  double predict_score(const DocProfile &doc) const;
 
   // Adds the strength of every term to the sum_strength of class class_id.
   void sum_term_strength(uint32_t class_id) const;
@@ -164,59 +144,7 @@ class ClassProfile {
 
  private:
   double theta;
-  double init_weight;
-  double init_negative_weight;
 };
-
-// The factors per term of several class profiles (the sons of one class, as
-// a rule) in one flat open-addressing table: one probe into contiguous
-// memory per term of a document scores it for all of them, exactly as
-// ClassProfile::predict_score does each. For scoring many documents against
-// profiles whose weights no longer change.
-class ScoringTable {
- public:
-  // Takes the profiles' weights under the training algorithm in force, and
-  // the records of the father's profile when one is given.
-  explicit ScoringTable(const std::vector<const ClassProfile *> &profiles,
-                        ClassProfile *father = nullptr);
-  // scores[i] becomes the score of the document for profiles[i].
-  void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
-  // Sets the document's strengths relative to father, the class whose
-  // profile the table was given, as DocProfile::set_class_document_strengths
-  // does, then scores it: one probe per term serves both.
-  void predict_scores(const ClassData &father, DocProfile &doc,
-                      std::vector<double> &scores) const;
-
- private:
-  // The term's row, entered with no profile knowing it if absent.
-  uint32_t enter_row(uint32_t term);
-  // The rows of the document's terms (TermIndex::absent where none).
-  void find_rows(const DocProfile &doc, std::vector<uint32_t> &found) const;
-  void score_rows(const DocProfile &doc, const std::vector<uint32_t> &found,
-                  std::vector<double> &scores) const;
-
-  size_t width;  // the number of profiles
-  TermIndex rows;  // term -> row of factor and known, one entry a profile
-  std::vector<double> factor;
-  std::vector<uint8_t> known;
-  std::vector<FeatureInfo *> father_records;  // by row, when a father was given
-  bool sbc;
-};
-
-// What a known term adds to a score, before the document's strength for
-// Winnow and Rocchio: every way of scoring uses this one expression, so that
-// all give the same bits.
-inline double term_factor(const FeatureInfo &info, AlgorithmType algorithm, bool negative) {
-  if (algorithm == SBC) return std::log(info.weight);
-  return negative ? info.weight - info.negative_weight : info.weight;
-}
-// Whether Winnow's negative weights count under the algorithm.
-inline bool uses_negative_weights(AlgorithmType algorithm) {
-  return algorithm == Winnow && param.win.get_negative_weights();
-}
-
-// The weight SBC gives a term that a class does not know.
-const double sbc_unknown_term_weight = 0.01;
 
 // Upper bound on the number of buckets a sizing hint may reserve.
 const unsigned long max_size_hint = 1UL << 20;

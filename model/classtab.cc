@@ -31,15 +31,15 @@ bool is_valid_name(const std::string &name, bool is_root) {
 // has been written.
 [[noreturn]] void refuse_class_name(const std::string &name) {
   error("invalid class name `%s'", name.c_str());
-  errno = 0;  // not a system error: the exit status is 1
-  myabort();
+  myabort(0);
 }
 
 }  // namespace
 
 bool ClassKeyLT::operator()(const ClassKey &a, const ClassKey &b) const {
   if (a.father != b.father) return a.father < b.father;
-  return a.name < b.name;
+  if (a.name != b.name) return a.name < b.name;
+  return a.root && !b.root;
 }
 
 std::ostream &operator<<(std::ostream &os, const ClassKey &key) {
@@ -89,7 +89,7 @@ uint32_t ClassTable::enter_class(const std::string &name, uint32_t father) {
   if (!is_storable_class_name(name)) refuse_class_name(name);
   mivo_assert(!empty() || father == 0);
   if (!empty()) checked(father);
-  ClassKey key{name, father};
+  ClassKey key{name, father, empty()};
   ClassMap::iterator it = class_map.find(key);
   if (it != class_map.end()) return it->second.id;
   if (!is_valid_name(name, empty())) refuse_class_name(name);
@@ -186,6 +186,7 @@ void ClassTable::print_full_name(std::ostream &os, uint32_t id) const {
 
 bool ClassTable::extract_full_name(const std::string &name, ClassData **data) {
   *data = find_path(name, 0);
+  if (*data == nullptr && !empty() && name == get_name(0)) *data = &get_data(0);
   return *data != nullptr;
 }
 
@@ -198,19 +199,6 @@ ClassData *ClassTable::find_path(const std::string &name, uint32_t father) {
   if (!split_first(name, &first, &rest)) return nullptr;
   it = class_map.find(ClassKey{first, father});
   return it == class_map.end() ? nullptr : find_path(rest, it->second.id);
-}
-
-void ClassTable::remove_terms(const std::set<unsigned long> &selected) {
-  for (ClassMap::iterator position : by_id) {
-    ClassData &data = position->second;
-    for (const auto &entry : data.statistics) {
-      if (selected.count(entry.first) != 0) continue;
-      uint64_t term_freq = data.profile.get_term_freq(entry.first);
-      data.sum_freq -= std::min(term_freq, data.sum_freq);
-      data.profile.features.erase(entry.first);
-    }
-    data.statistics.clear();
-  }
 }
 
 bool ClassTable::write(std::ostream &os) const {
@@ -250,6 +238,7 @@ bool ClassTable::read_class(std::istream &is, uint32_t expected_id) {
   bool is_root = expected_id == 0;
   if (data.id != expected_id || !is_valid_name(key.name, is_root)) return false;
   if (is_root ? key.father != 0 : key.father >= data.id) return false;
+  key.root = is_root;
   std::pair<ClassMap::iterator, bool> inserted = class_map.emplace(key, data);
   if (!inserted.second) return false;
   by_id.push_back(inserted.first);

@@ -10,7 +10,6 @@
 #include <ostream>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "model/classprof.h"
@@ -21,9 +20,13 @@ const std::string::size_type max_class_name_length = 1023;
 struct ClassKey {
   std::string name;     // one component of a full name
   uint32_t father = 0;  // 0 for the root and for the sons of the root
+  // Tells the root from a son of the root that bears its name: a collection
+  // in a folder named like one of its classes.
+  bool root = false;
 };
 
-// Orders by father id, then byte-wise by name.
+// Orders by father id, then byte-wise by name, the root before a son of the
+// same name.
 struct ClassKeyLT {
   bool operator()(const ClassKey &a, const ClassKey &b) const;
 };
@@ -38,16 +41,6 @@ struct Examples {
   ExampList test;
 };
 
-// Per term of a class: sums of its per-mille frequencies and of their squares
-// over the class's training documents. Never stored, and 64 bits because a
-// dominant term adds up to a million per document to sum_sq.
-struct StatisticalInfo {
-  uint64_t sum = 0;
-  uint64_t sum_sq = 0;
-};
-
-typedef std::unordered_map<uint32_t, StatisticalInfo> StatisticsMap;
-
 struct ClassData {
   explicit ClassData(uint32_t class_id = 0) : id(class_id) {}
 
@@ -57,7 +50,6 @@ struct ClassData {
   uint64_t sum_freq = 0;  // grows with the collection, so 64 bits
   double sum_strength = 0.0;
   ClassProfile profile;
-  StatisticsMap statistics;
   ClassData *father = nullptr;
   std::vector<ClassData *> sons;  // in order of entry
   Examples examples;
@@ -113,16 +105,6 @@ class ClassTable {
   void print_full_name(std::ostream &os, uint32_t id) const;
   // Finds the class whose full name print_full_name writes as name.
   bool extract_full_name(const std::string &name, ClassData **data);
-
-  // Statistics and term selection for every class, then pruning to the
-  // union of the selections (selected_terms).
-  void update_all_class_data();
-  // Gathers the counts and statistics of the class's training documents.
-  void update_one_class_data(ClassData &data);
-  // Prunes every class profile to the selected terms among those that
-  // gathered statistics (an empty selection prunes them all), taking each
-  // removed term's occurrences off the class's sum_freq; empties statistics.
-  void remove_terms(const std::set<unsigned long> &selected);
 
   // The "classes" file. read fills an empty table and fails, leaving the
   // table empty, on any damage.

@@ -26,6 +26,16 @@ uint32_t get_word(const char *p) {
   return word;
 }
 
+// FNV-1a over the bytes: any flipped bit or swapped word changes it.
+uint32_t blob_checksum(const char *p, size_t len) {
+  uint32_t hash = 2166136261U;
+  for (size_t i = 0; i < len; ++i) {
+    hash ^= static_cast<unsigned char>(p[i]);
+    hash *= 16777619U;
+  }
+  return hash;
+}
+
 }  // namespace
 
 double raw_strength(uint32_t freq, unsigned int mode) {
@@ -73,7 +83,7 @@ void DocProfile::enter_term(uint32_t term, uint32_t freq) {
 
 bool DocProfile::write(char **contents, size_t *len) const {
   mivo_assert(features.size() <= std::numeric_limits<uint32_t>::max());
-  *len = word_size * (1 + 2 * features.size());
+  *len = word_size * (2 + 2 * features.size());
   char *blob = static_cast<char *>(g_malloc(*len));
   char *p = blob;
   put_word(&p, static_cast<uint32_t>(features.size()));
@@ -81,6 +91,7 @@ bool DocProfile::write(char **contents, size_t *len) const {
     put_word(&p, feature.term);
     put_word(&p, feature.freq);
   }
+  put_word(&p, blob_checksum(blob, *len - word_size));
   *contents = blob;
   return true;
 }
@@ -90,7 +101,14 @@ bool DocProfile::read(const char *contents, size_t len) {
   // A store record cut short (or padded) is not a profile.
   if (len < word_size) return false;
   uint32_t count = get_word(contents);
-  if (len != word_size * (1 + 2 * static_cast<uint64_t>(count))) return false;
+  uint64_t words = 1 + 2 * static_cast<uint64_t>(count);
+  // Blobs stored before checksums existed end with the last pair.
+  if (len == word_size * (words + 1)) {
+    if (get_word(contents + word_size * words) != blob_checksum(contents, word_size * words))
+      return false;
+  } else if (len != word_size * words) {
+    return false;
+  }
   features.reserve(features.size() + count);
   for (const char *p = contents + word_size; count > 0; --count) {
     enter_term(get_word(p), get_word(p + word_size));
@@ -125,26 +143,6 @@ void DocProfile::set_document_strengths(const ClassData &data,
     if (divisor != 0.0) features[i].strength /= divisor;
     if (infos[i] != nullptr) infos[i]->strength += features[i].strength;
   }
-}
-
-void DocProfile::get_statistics(ClassData &data) const {
-  for (const Feature &feature : features) {
-    FeatureInfo &info = data.profile.features[feature.term];
-    info.term_freq += feature.freq;
-    info.doc_freq += 1;
-    info.promotions = 0;
-    info.demotions = 0;
-    uint32_t frequency = per_mille(feature.freq, sum_freq);
-    StatisticalInfo &statistics = data.statistics[feature.term];
-    statistics.sum += frequency;
-    statistics.sum_sq += frequency * frequency;
-  }
-  data.sum_freq += sum_freq;
-}
-
-void DocProfile::remove_terms(const std::set<unsigned long> &selected) {
-  if (selected.empty()) return;
-  keep_terms([&selected](uint32_t term) { return selected.count(term) != 0; });
 }
 
 void DocProfile::keep_terms(const std::function<bool(uint32_t)> &is_selected) {

@@ -33,10 +33,12 @@ class DocProfile {
   const std::vector<Feature> &get_features() const { return features; }
 
   // A new blob of native 32-bit words: the feature count, then term and freq
-  // of each feature. The caller releases it with g_free.
+  // of each feature, then a checksum of those words. The caller releases it
+  // with g_free.
   bool write(char **contents, size_t *len) const;
   // Appends the features of a blob; false, with the profile unchanged, when
-  // the blob is not exactly 4 + 8 x count bytes long.
+  // the blob is not 8 + 8 x count bytes long with a matching checksum, nor
+  // 4 + 8 x count bytes long (a blob stored before checksums).
   bool read(const char *contents, size_t len);
 
   // Sets every feature's strength relative to the class (by the strength and
@@ -45,12 +47,6 @@ class DocProfile {
   // The same, infos[i] being the class profile's record of feature i (null
   // when the profile lacks the term), as the caller found it.
   void set_document_strengths(const ClassData &data, const std::vector<FeatureInfo *> &infos);
-  // Adds this document, as a training document of data, to the class's term
-  // counts, per-mille statistics and sum_freq.
-  void get_statistics(ClassData &data) const;
-  // Keeps only the features whose term is selected; an empty selection means
-  // that none was made and keeps them all.
-  void remove_terms(const std::set<unsigned long> &selected);
   // Keeps only the features whose term passes is_selected, in their order.
   void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 

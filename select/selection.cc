@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/eventlog.h"
+#include "base/progress.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 #include "model/termtab.h"
@@ -62,32 +63,17 @@ ClassSummary summarise(const ClassData &data, unsigned long vocabulary) {
                       static_cast<double>(vocabulary)};
 }
 
-}  // namespace
-
-void select_class_terms(const ClassData &data, unsigned long vocabulary,
-                        std::set<unsigned long> &selected) {
-  ClassSummary summary = summarise(data, vocabulary);
-  TermSelType method = param.gen.get_term_sel();
-  double selectivity = param.gen.get_selectivity();
-  static const FeatureInfo absent;
-  for (const auto &entry : data.statistics) {
-    const FeatureInfo *info = data.profile.get_feature(entry.first);
-    if (is_term_selected(method, selectivity, summary, info ? *info : absent,
-                         entry.second))
-      selected.insert(entry.first);
-  }
-}
-
-namespace {
-
-// Counts the class's documents and its sons' others.
+// Counts the class's documents and its sons' others. A model stored by an
+// earlier run (an incremental run) counted its own documents: the counts add
+// up as its document frequencies do, or every term would seem to be in more
+// documents than the class has.
 void prepare_class_data(ClassData &data) {
   uint32_t num_docs = static_cast<uint32_t>(data.examples.train.size());
   for (ClassData *son : data.sons) {
     uint32_t son_docs = static_cast<uint32_t>(son->examples.train.size());
-    son->num_other_docs = son_docs < num_docs ? num_docs - son_docs : 0;
+    son->num_other_docs += son_docs < num_docs ? num_docs - son_docs : 0;
   }
-  data.num_docs = num_docs;
+  data.num_docs += num_docs;
 }
 
 void log_collected(uint32_t id) {
@@ -157,12 +143,13 @@ class Gathering {
 };
 
 // Gathers the class's training documents; adds their occurrences to sum_freq.
-void gather_class(ClassData &data, Gathering &gathering) {
+void gather_class(ClassData &data, Gathering &gathering, Progress &progress) {
   for (const auto &entry : data.examples.train) {
     DocProfile doc;
     database.peek_document_profile(entry.first, doc);
     gathering.add(doc);
     data.sum_freq += doc.get_sum_freq();
+    progress.advance();
   }
   log_collected(data.id);
 }
@@ -221,7 +208,7 @@ void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &sel
 
 // The profiles hold the selected terms only: each stored profile is read once
 // for all the classes that have it as a training example.
-void count_selected_terms(const std::vector<uint8_t> &selected) {
+void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progress) {
   std::vector<bool> had_terms(class_table.size());
   std::map<std::string, std::vector<ClassData *>> classes_of;
   for (uint32_t id = 0; id < class_table.size(); ++id) {
@@ -234,38 +221,41 @@ void count_selected_terms(const std::vector<uint8_t> &selected) {
     database.peek_document_profile(entry.first, doc);
     for (ClassData *data : entry.second)
       count_selected_terms(doc, selected, *data, had_terms[data->id]);
+    progress.advance(entry.second.size());
   }
 }
 
 }  // namespace
 
-void ClassTable::update_one_class_data(ClassData &data) {
-  prepare_class_data(data);
-  for (const auto &entry : data.examples.train) {
-    DocProfile doc;
-    database.peek_document_profile(entry.first, doc);
-    doc.get_statistics(data);
-  }
-  log_collected(data.id);
-}
-
 // Two passes: each class in turn gathers its statistics and marks the terms
 // it selects, then the profiles count the selected terms alone. The result is
 // what gathering every class, selecting and pruning gives, without holding
 // the statistics and every gathered term of all classes at once.
-void ClassTable::update_all_class_data() {
+void update_all_class_data() {
   std::vector<uint8_t> selected(term_table.size());
+  // Terms a stored model was trained on stay selected in an incremental run:
+  // its profiles and weights hold them, and a selection from this run's
+  // documents alone would prune them away.
+  for (unsigned long term : selected_terms)
+    if (term < selected.size()) selected[term] = 1;
   Gathering gathering(term_table.size());
   unsigned long vocabulary = 0;
-  for (uint32_t id = 0; id < size(); ++id) {
-    ClassData &data = get_data(id);
+  // Every class reads its training documents, then each document is read once
+  // more for all its classes.
+  unsigned long reads = 0;
+  for (uint32_t id = 0; id < class_table.size(); ++id)
+    reads += class_table.get_data(id).examples.train.size();
+  Progress progress("statistics", 2 * reads);
+  for (uint32_t id = 0; id < class_table.size(); ++id) {
+    ClassData &data = class_table.get_data(id);
     prepare_class_data(data);
-    gather_class(data, gathering);
+    gather_class(data, gathering, progress);
     if (id == 0) vocabulary = count_vocabulary(data, gathering);
     select_gathered_terms(data, gathering, vocabulary, selected);
     gathering.clear();
   }
-  count_selected_terms(selected);
+  count_selected_terms(selected, progress);
   for (unsigned long term = 0; term < selected.size(); ++term)
     if (selected[term]) selected_terms.insert(selected_terms.end(), term);
+  database.set_selection(selected_terms);
 }

@@ -1,7 +1,7 @@
 // Term selection: the terms that the learners see. The global set holds the
 // ids of the selected terms; an empty set means that no selection was made.
 // Each class picks its characteristic terms from the statistics of its
-// training documents (ClassTable::update_all_class_data, defined here).
+// training documents.
 #ifndef MIVO_SELECT_SELECTION_H
 #define MIVO_SELECT_SELECTION_H
 
@@ -9,9 +9,17 @@
 
 #include "base/param.h"
 
-struct ClassData;
+#include <cstdint>
+
 struct FeatureInfo;
-struct StatisticalInfo;
+
+// Per term of a class: sums of its per-mille frequencies and of their squares
+// over the class's training documents. Never stored, and 64 bits because a
+// dominant term adds up to a million per document to sum_sq.
+struct StatisticalInfo {
+  uint64_t sum = 0;
+  uint64_t sum_sq = 0;
+};
 
 extern std::set<unsigned long> selected_terms;
 
@@ -28,8 +36,11 @@ bool is_term_selected(TermSelType method, double selectivity,
                       const ClassSummary &summary, const FeatureInfo &info,
                       const StatisticalInfo &statistics);
 
-// Adds the class's selected terms to selected.
-void select_class_terms(const ClassData &data, unsigned long vocabulary,
-                        std::set<unsigned long> &selected);
+// Statistics and term selection for every class of the class table, then
+// the class profiles pruned to the union of the selections and of the terms
+// already in selected_terms (a stored model's), which becomes selected_terms
+// and is handed to the data base, so that every document profile it loads
+// from then on is pruned alike.
+void update_all_class_data();
 
 #endif  // MIVO_SELECT_SELECTION_H

@@ -12,68 +12,24 @@
 #include <functional>
 #include <sstream>
 
-#include "driver/driver.h"
 #include "base/eventlog.h"
+#include "base/fileio.h"
 #include "base/utils.h"
 #include "model/atomtab.h"
 #include "model/classtab.h"
 #include "model/termtab.h"
-#include "select/selection.h"
-
-const char *const lock_file_name = "lock";
+#include "store/filename.h"
+#include "store/modelfiles.h"
 
 namespace {
 
-const char *const profile_store_name = "profile-store";
-const unsigned int class_profile_name_size = 1024;
-
-// Reports a file error and ends the run with the errno of the failure.
-[[noreturn]] void stop(const std::string &path, FileErrors kind) {
-  int number = errno;
-  report_file_error(path, kind);
-  errno = number;
-  myabort();
-}
-
-// Reports a failure that is no system error: the exit status is 1.
-[[noreturn]] void stop_with_error() {
-  errno = 0;
-  myabort();
-}
-
-bool write_all(int fd, const std::string &text) {
-  const char *pos = text.data();
-  size_t left = text.size();
-  while (left > 0) {
-    ssize_t done = ::write(fd, pos, left);
-    if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return false;
-    pos += done;
-    left -= static_cast<size_t>(done);
-  }
-  return true;
-}
-
-// fsync of a file or directory by name. Some file systems cannot flush a
-// directory (EINVAL); there is nothing more to do for them.
-bool sync_path(const std::string &path, int flags) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | flags);
-  if (fd < 0) return false;
-  bool synced = fsync(fd) == 0 || errno == EINVAL;
-  int number = errno;
-  close(fd);
-  errno = number;
-  return synced;
-}
-
-void read_file(const std::string &path,
+// Parses a file of the stored model, checked against its manifest.
+void read_file(ModelFiles &model, const std::string &path, bool optional,
                const std::function<bool(std::istream &)> &take) {
-  std::ifstream is(path);
-  if (!is) stop(path, open_for_reading);
-  if (!take(is)) {
-    errno = 0;
-    stop(path, read_failure);
-  }
+  std::string text;
+  if (!model.read(path, text, optional)) return;
+  std::istringstream is(text);
+  if (!take(is)) fail_on_file(path, read_failure, 0);
 }
 
 // The global data base is closed before any global object goes, so that a
@@ -82,17 +38,13 @@ void close_global_database() { database.close(); }
 
 }  // namespace
 
-void get_class_profile_name(char *buf, unsigned int size,
-                            const ClassData &data) {
-  snprintf(buf, size, "%s%u", class_profile_name, static_cast<unsigned>(data.id));
-}
-
 DataBase::DataBase()
     : have_data(false),
       profile_store(nullptr),
       lock_fd(-1),
       owner(0),
       durable_terms(0),
+      terms_at_open(0),
       vocabulary_behind(false),
       saving_vocabulary(false) {}
 
@@ -123,24 +75,25 @@ void DataBase::release() {
   have_data = false;
   directory.clear();
   durable_terms = 0;
+  terms_at_open = 0;
   vocabulary_behind = false;
 }
 
 void DataBase::initialise(const std::string &dir) {
   mivo_assert(profile_store == nullptr);
   directory = dir;
-  selection = Selection();
+  selection.clear();
   if (!is_directory(io_directory())) {
     log_formatted(1, "creating data directory `%s'", directory.c_str());
     if (create_directory(io_directory(), 0770) != 0)
-      stop(directory, create_directory_failure);
+      fail_on_file(directory, create_directory_failure, errno);
   }
   lock_directory();
   owner = getpid();
-  profile_store = filestore_open(PathName(directory, profile_store_name).path());
-  atom_table.set_file(PathName(directory, atoms_file_name).get());
-  term_table.set_file(PathName(directory, terms_file_name).get());
-  have_data = file_exists(PathName(directory, atoms_file_name).get());
+  profile_store = filestore_open(profile_store_name(directory).c_str());
+  atom_table.set_file(atoms_file_name(directory));
+  term_table.set_file(terms_file_name(directory));
+  have_data = file_exists(atoms_file_name(directory));
   static bool registered = false;
   if (this == &database && !registered) registered = atexit(close_global_database) == 0;
 }
@@ -152,20 +105,19 @@ std::string DataBase::io_directory() const {
 // A second process would append to the same vocabulary files and store, each
 // believing it knows what they hold: one process per data directory.
 void DataBase::lock_directory() {
-  std::string path = PathName(directory, lock_file_name).get();
+  std::string path = lock_file_name(directory);
   lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
-  if (lock_fd < 0) stop(path, open_for_writing);
+  if (lock_fd < 0) fail_on_file(path, open_for_writing, errno);
   if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
   if (errno == EWOULDBLOCK) {
     error("data directory `%s' is in use by another mivo process",
           directory.c_str());
-    stop_with_error();
+    myabort(0);
   }
   int number = errno;
   error("cannot lock data directory `%s': %s", directory.c_str(),
         strerror(number));
-  errno = number;
-  myabort();
+  myabort(number);
 }
 
 void DataBase::read(bool with_classes) {
@@ -174,135 +126,59 @@ void DataBase::read(bool with_classes) {
     atom_table.read();
     // A run stopped between the first writes of the two files leaves atoms
     // without terms; no durable profile can name a term then.
-    if (file_exists(PathName(directory, terms_file_name).get())) term_table.read();
+    if (file_exists(terms_file_name(directory))) term_table.read();
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
-      read_class_table();
-      read_class_profiles();
+      ModelFiles model(directory);
+      read_class_table(model);
+      read_class_profiles(model);
       log_formatted_results(2, "read %d classes",
                             static_cast<int>(class_table.size()));
     }
   }
   durable_terms = term_table.size();
-  check_stored_profiles();
-}
-
-// A profile that names a term beyond terms.dat was stored by a run whose
-// vocabulary was lost; the ids it names would be given to other terms.
-void DataBase::check_stored_profiles() const {
-  mivo_assert(profile_store != nullptr);
-  GList *names = filestore_get_filenames(profile_store);
-  for (GList *cell = names; cell != nullptr; cell = cell->next) {
-    const char *name = static_cast<const char *>(cell->data);
-    DocProfile profile;
-    fetch_profile(name, profile);
-    for (const Feature &feature : profile.get_features()) {
-      if (feature.term < durable_terms) continue;
-      // Either file may be the damaged one; name both.
-      error("format error in profile store of `%s': document \"%s\" names "
-            "term %lu of only %lu in `%s'",
-            directory.c_str(), name, static_cast<unsigned long>(feature.term),
-            durable_terms, PathName(directory, terms_file_name).path());
-      g_list_free(names);
-      stop_with_error();
-    }
-  }
-  g_list_free(names);
+  terms_at_open = durable_terms;
 }
 
 void DataBase::write(bool save) {
   if (!save) return;
   log_results(1, "writing class profiles...");
-  write_class_table();
-  write_class_profiles();
+  ModelFiles model(directory);
+  std::ostringstream classes;
+  if (!class_table.write(classes)) fail_on_file(classes_file_name(directory), write_failure, 0);
+  model.add(classes_file_name(directory), classes.str());
+  for (const auto &entry : class_table) {
+    const ClassData &data = entry.second;
+    std::ostringstream weights, profile;
+    if (!data.profile.write_weights(weights))
+      fail_on_file(class_weights_file_name(directory, data.id), write_failure, 0);
+    model.add(class_weights_file_name(directory, data.id), weights.str());
+    if (!data.profile.write(profile, data.sum_freq))
+      fail_on_file(class_profile_file_name(directory, data.id), write_failure, 0);
+    model.add(class_profile_file_name(directory, data.id), profile.str());
+  }
+  model.commit();
 }
 
-void DataBase::read_class_table() {
-  read_file(PathName(directory, classes_file_name).get(),
+void DataBase::read_class_table(ModelFiles &model) {
+  read_file(model, classes_file_name(directory), false,
             [](std::istream &is) { return class_table.read(is); });
 }
 
-void DataBase::write_class_table() {
-  replace_file(PathName(directory, classes_file_name).get(),
-               [](std::ostream &os) { return class_table.write(os); });
-}
-
-void DataBase::read_class_profiles() {
+void DataBase::read_class_profiles(ModelFiles &model) {
   log_results(1, "reading class profiles...");
-  for (auto &entry : class_table) read_class_profile(entry.second);
-}
-
-void DataBase::write_class_profiles() {
-  for (const auto &entry : class_table) write_class_profile(entry.second);
+  for (auto &entry : class_table) {
+    ClassData &data = entry.second;
+    read_file(model, class_profile_file_name(directory, data.id), false,
+              [&data](std::istream &is) { return data.profile.read(is, &data.sum_freq); });
+    // Profiles stored before weights files existed have none.
+    read_file(model, class_weights_file_name(directory, data.id), true,
+              [&data](std::istream &is) { return data.profile.read_weights(is); });
+  }
 }
 
 bool DataBase::have_class_table() const {
-  return file_exists(PathName(directory, classes_file_name).get());
-}
-
-std::string DataBase::class_profile_path(const ClassData &data,
-                                         const char *extension) const {
-  char name[class_profile_name_size];
-  get_class_profile_name(name, sizeof name, data);
-  return PathName(directory, name, extension).get();
-}
-
-void DataBase::read_class_profile(ClassData &data) {
-  read_file(class_profile_path(data, class_profile_extension),
-            [&data](std::istream &is) {
-              return data.profile.read(is, &data.sum_freq);
-            });
-  std::string weights = class_profile_path(data, class_weights_extension);
-  if (!file_exists(weights)) return;
-  read_file(weights, [&data](std::istream &is) {
-    return data.profile.read_weights(is);
-  });
-}
-
-void DataBase::write_class_profile(const ClassData &data) {
-  replace_file(class_profile_path(data, class_weights_extension),
-               [&data](std::ostream &os) { return data.profile.write_weights(os); });
-  replace_file(class_profile_path(data, class_profile_extension),
-               [&data](std::ostream &os) {
-                 return data.profile.write(os, data.sum_freq);
-               });
-}
-
-// The new text goes to a temporary file beside the old one, which is renamed
-// over it only once it is complete on disk: a crash or a full disk leaves
-// either the old or the new version, never a torn one.
-void DataBase::replace_file(const std::string &path,
-                            const std::function<bool(std::ostream &)> &fill) {
-  std::ostringstream text;
-  if (!fill(text)) {
-    errno = 0;
-    stop(path, write_failure);
-  }
-  std::string temporary = path + ".tmp";
-  int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0664);
-  if (fd < 0) stop(path, open_for_writing);
-  bool written = write_all(fd, text.str()) && fsync(fd) == 0;
-  int number = errno;
-  if (::close(fd) != 0 && written) {
-    written = false;
-    number = errno;
-  }
-  if (written && rename_file(temporary.c_str(), path.c_str()) != 0) {
-    written = false;
-    number = errno;
-  }
-  if (!written) {
-    report_file_error(path, write_failure);
-    delete_file(temporary.c_str());
-    errno = number;
-    myabort();
-  }
-  if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
-}
-
-void DataBase::delete_file(const char *path) {
-  log_formatted(0, "deleting file `%s'", path);
-  if (::delete_file(path) != 0) stop(path, delete_failure);
+  return file_exists(classes_file_name(directory));
 }
 
 bool DataBase::have_document_profile(const std::string &name) const {
@@ -320,7 +196,7 @@ void DataBase::enter_document_profile(const std::string &name,
   if (!profile->write(&blob, &len) || len > UINT_MAX) {
     g_free(blob);
     error("could not build stream for profile of document \"%s\"", name.c_str());
-    stop_with_error();
+    myabort(0);
   }
   for (const Feature &feature : profile->get_features())
     if (feature.term >= durable_terms) vocabulary_behind = true;
@@ -335,7 +211,7 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
   if (!filestore_get_file(profile_store, name.c_str(), &blob, &len)) {
     error("could not retrieve profile for \"%s\" from profile store",
           name.c_str());
-    stop_with_error();
+    myabort(0);
   }
   bool built = profile.read(static_cast<const char *>(blob), len);
   g_free(blob);
@@ -343,8 +219,24 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
     error("could not build profile from stored data for document \"%s\"",
           name.c_str());
     // The index or a repository is damaged: say which store.
-    report_file_error(PathName(directory, profile_store_name).get(), format_failure);
-    stop_with_error();
+    fail_on_file(profile_store_name(directory), format_failure, 0);
+  }
+  if (!filestore_get_node(profile_store, name.c_str())->fresh) check_stored_terms(name, profile);
+}
+
+// A profile stored by an earlier run that names a term beyond terms.dat was
+// stored by a run whose vocabulary was lost; the ids it names would be given
+// to other terms. Checked when the profile is read, so that opening a data
+// directory does not read every profile.
+void DataBase::check_stored_terms(const std::string &name, const DocProfile &profile) const {
+  for (const Feature &feature : profile.get_features()) {
+    if (feature.term < terms_at_open) continue;
+    // Either file may be the damaged one; name both.
+    error("format error in profile store of `%s': document \"%s\" names "
+          "term %lu of only %lu in `%s'",
+          directory.c_str(), name.c_str(), static_cast<unsigned long>(feature.term),
+          terms_at_open, terms_file_name(directory).c_str());
+    myabort(0);
   }
 }
 
@@ -362,19 +254,15 @@ DocProfile *DataBase::get_document_profile(const std::string &name) {
 
 // A flag per term id answers at once what a lookup in the ordered set of
 // selected terms answers in some twenty steps, for every term of every
-// document loaded. The flags are rebuilt whenever the set has changed, which
-// its size, first and last terms tell: terms are only ever added to it.
+// document loaded.
+void DataBase::set_selection(const std::set<unsigned long> &terms) {
+  selection.assign(terms.empty() ? 0 : *terms.rbegin() + 1, false);
+  for (unsigned long term : terms) selection[term] = true;
+}
+
 void DataBase::prune_to_selection(DocProfile &profile) {
-  if (selected_terms.empty()) return;
-  if (selection.size != selected_terms.size() || selection.first != *selected_terms.begin() ||
-      selection.last != *selected_terms.rbegin()) {
-    selection.size = selected_terms.size();
-    selection.first = *selected_terms.begin();
-    selection.last = *selected_terms.rbegin();
-    selection.flags.assign(selection.last + 1, false);
-    for (unsigned long term : selected_terms) selection.flags[term] = true;
-  }
-  const std::vector<bool> &flags = selection.flags;
+  if (selection.empty()) return;
+  const std::vector<bool> &flags = selection;
   profile.keep_terms([&flags](uint32_t term) { return term < flags.size() && flags[term]; });
 }
 
@@ -400,11 +288,10 @@ void DataBase::save_vocabulary() {
   saving_vocabulary = true;
   atom_table.write();
   term_table.write();
-  for (const char *name : {atoms_file_name, terms_file_name}) {
-    std::string path = PathName(directory, name).get();
-    if (!sync_path(path, 0)) stop(path, write_failure);
+  for (const std::string &path : {atoms_file_name(directory), terms_file_name(directory)}) {
+    if (!sync_path(path, false)) fail_on_file(path, write_failure, errno);
   }
-  if (!sync_path(io_directory(), O_DIRECTORY)) stop(io_directory(), write_failure);
+  if (!sync_path(io_directory(), true)) fail_on_file(io_directory(), write_failure, errno);
   durable_terms = term_table.size();
   vocabulary_behind = false;
   saving_vocabulary = false;

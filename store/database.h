@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,12 +19,10 @@
 #include "store/filestore.h"
 
 struct ClassData;
+class ModelFiles;
 
 // Cached document profiles by document name, owned by the data base.
 typedef std::map<std::string, std::unique_ptr<DocProfile>> DocProfTable;
-
-// Name of the lock file that keeps a second process out of a data directory.
-extern const char *const lock_file_name;
 
 class DataBase {
  public:
@@ -41,22 +40,12 @@ class DataBase {
   // profile store and names the vocabulary files. Ends the run on failure.
   void initialise(const std::string &directory);
   // Loads the vocabulary left by earlier runs, and the class table with its
-  // profiles when with_classes; checks the stored profiles against it.
+  // profiles when with_classes. Stored profiles are checked against the
+  // vocabulary as they are read.
   void read(bool with_classes);
-  // Saves the class table and every class profile when save is true.
+  // Saves the class table and every class profile when save is true, all
+  // of them replacing the stored ones at once.
   void write(bool save);
-
-  void read_class_table();
-  void write_class_table();
-  // Every class profile, in class-table order.
-  void read_class_profiles();
-  void write_class_profiles();
-  // A profile file with the weights file beside it; the weights file is
-  // read when present (profiles stored before it existed have none).
-  void read_class_profile(ClassData &data);
-  void write_class_profile(const ClassData &data);
-  // Logs (at level 0) and removes the file; ends the run when that fails.
-  void delete_file(const char *path);
 
   // True when the name is in the cache or in the profile store.
   bool have_document_profile(const std::string &name) const;
@@ -65,6 +54,9 @@ class DataBase {
   // The cached profile, loaded and pruned to the selected terms on first use.
   // Owned by the data base until release_all_profiles or cleanup.
   DocProfile *get_document_profile(const std::string &name);
+  // From now on, profiles loaded into the cache keep only these terms; an
+  // empty set means that no selection was made and keeps them all.
+  void set_selection(const std::set<unsigned long> &terms);
   // Appends the whole stored profile to the caller's profile; no cache.
   void peek_document_profile(const std::string &name, DocProfile &profile);
   void release_all_profiles();
@@ -93,13 +85,13 @@ class DataBase {
   // Closes the store, or abandons it when the vocabulary is behind; unlocks.
   void release();
   void lock_directory();
-  void replace_file(const std::string &path,
-                    const std::function<bool(std::ostream &)> &fill);
+  void read_class_table(ModelFiles &model);
+  // Every class profile, in class-table order, with its weights file.
+  void read_class_profiles(ModelFiles &model);
   void save_vocabulary();
-  void check_stored_profiles() const;
-  std::string class_profile_path(const ClassData &data, const char *extension) const;
+  void check_stored_terms(const std::string &name, const DocProfile &profile) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
-  // Prunes a profile being cached to selected_terms.
+  // Prunes a profile being cached to the selection.
   void prune_to_selection(DocProfile &profile);
 
   bool have_data;
@@ -111,20 +103,14 @@ class DataBase {
   // Terms known to be in terms.dat on disk; a profile naming a later term
   // must not become durable before the vocabulary is written.
   unsigned long durable_terms;
+  unsigned long terms_at_open;  // what a profile stored before this run may name
   bool vocabulary_behind;
   bool saving_vocabulary;
-  // selected_terms as a flag per term id, with what tells whether the set
-  // has changed since.
-  struct Selection {
-    size_t size = 0;
-    unsigned long first = 0, last = 0;
-    std::vector<bool> flags;
-  } selection;
+  // The selected terms as a flag per term id; empty when no selection was
+  // made.
+  std::vector<bool> selection;
 };
 
 extern DataBase database;
-
-// Writes "class" and the class id in decimal into buf (of size bytes).
-void get_class_profile_name(char *buf, unsigned int size, const ClassData &data);
 
 #endif  // MIVO_STORE_DATABASE_H

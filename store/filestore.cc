@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
 
 struct Repository {
   off_t size;  // current length, where the next record goes
@@ -45,21 +46,19 @@ char *repository_path(const FileStore *fs, unsigned int id) {
   return g_strdup_printf("%s.%03d", fs->name, static_cast<int>(id));
 }
 
-// Reports a file error on path (which it frees) and ends the run. The store,
-// when given, is marked failed so that the close on the way out writes nothing.
-[[noreturn]] void fail(FileStore *fs, char *path, FileErrors kind) {
-  int number = errno;
+// Ends the run on a file error of path (which it frees), with the errno of
+// the moment. The store, when given, is marked failed so that the close on
+// the way out writes nothing.
+[[noreturn]] void fail(FileStore *fs, char *path, FileErrors kind, int number = errno) {
   if (fs != nullptr) fs->failed = true;
-  report_file_error(path, kind);
+  std::string name(path);
   g_free(path);
-  errno = number;
-  myabort();
+  fail_on_file(name, kind, number);
 }
 
 [[noreturn]] void format_error(char *path, const char *reason) {
   log_formatted_results(1, "%s: %s", path, reason);
-  errno = 0;
-  fail(nullptr, path, format_failure);
+  fail(nullptr, path, format_failure, 0);
 }
 
 int compare_names(gconstpointer a, gconstpointer b) {
@@ -71,25 +70,6 @@ void walk_post_order(GTree *tree, GTraverseFunc func, gpointer data) {
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   g_tree_traverse(tree, func, G_POST_ORDER, data);
   G_GNUC_END_IGNORE_DEPRECATIONS
-}
-
-// Writes all len bytes at offset, completing short counts; false on error
-// with errno set.
-bool write_data(int fd, const void *data, size_t len, off_t offset) {
-  const char *pos = static_cast<const char *>(data);
-  while (len > 0) {
-    ssize_t done = pwrite(fd, pos, len, offset);
-    if (done < 0 && errno == EINTR) continue;
-    if (done < 0) return false;
-    if (done == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    pos += done;
-    offset += done;
-    len -= static_cast<size_t>(done);
-  }
-  return true;
 }
 
 // Reads len bytes at offset; returns how many it got before end of file, or
@@ -112,7 +92,7 @@ void sync_directory(FileStore *fs) {
   int fd = open(dir, O_RDONLY | O_DIRECTORY);
   if (fd < 0) fail(fs, dir, open_for_reading);
   // Some file systems cannot flush a directory; there is nothing more to do.
-  if (fsync(fd) != 0 && errno != EINVAL) fail(fs, dir, write_failure);
+  if (!sync_file(fd) && errno != EINVAL) fail(fs, dir, write_failure);
   close(fd);
   g_free(dir);
 }
@@ -186,7 +166,7 @@ gboolean fs_free_func(gpointer, gpointer value, gpointer) {
 // Points name at the given place. A node already under that name is updated in
 // place: the tree's key is the node's own name and must stay valid.
 void enter_node(FileStore *fs, const char *name, unsigned int repository_id,
-                off_t offset, size_t size, time_t time) {
+                off_t offset, size_t size, time_t time, bool fresh) {
   FileStoreNode *node =
       static_cast<FileStoreNode *>(g_tree_lookup(fs->tree, name));
   if (node == nullptr) {
@@ -198,6 +178,7 @@ void enter_node(FileStore *fs, const char *name, unsigned int repository_id,
   node->offset = offset;
   node->size = size;
   node->time = time;
+  node->fresh = fresh;
 }
 
 void read_node(FileStore *fs, IndexReader &in) {
@@ -209,7 +190,7 @@ void read_node(FileStore *fs, IndexReader &in) {
   if (repository_id >= fs->nr_stores)
     format_error(in.path, "a record names a repository beyond the last");
   if (offset < 0) format_error(in.path, "a record has a negative offset");
-  enter_node(fs, name, repository_id, offset, size, time);
+  enter_node(fs, name, repository_id, offset, size, time, false);
   g_free(name);
 }
 
@@ -273,14 +254,13 @@ void write_index(FileStore *fs) {
   walk_post_order(fs->tree, idx_write_func, out);
 
   char *temporary = temporary_index_path(fs);
-  int fd = open(temporary, O_WRONLY | O_CREAT | O_TRUNC, store_file_mode);
+  int fd = create_fresh(temporary, store_file_mode);
   if (fd < 0) fail(fs, temporary, open_for_writing);
-  if (!write_data(fd, out->str, out->len, 0) || fsync(fd) != 0) {
+  if (!write_all(fd, out->str, out->len) || !sync_file(fd)) {
     int number = errno;
     close(fd);
     unlink(temporary);
-    errno = number;
-    fail(fs, temporary, write_failure);
+    fail(fs, temporary, write_failure, number);
   }
   if (close(fd) != 0) fail(fs, temporary, write_failure);
   g_string_free(out, TRUE);
@@ -302,8 +282,7 @@ unsigned int choose_repository(FileStore *fs, const char *name,
   if (fs->nr_stores == MAX_NR_STORES || static_cast<off_t>(len) > MAX_STORE_SIZE) {
     error("no room for record `%s' of %u bytes in file store `%s'", name, len,
           fs->name);
-    errno = 0;
-    myabort();
+    myabort(0);
   }
   unsigned int id = fs->nr_stores;
   // A file left by a put that was never synced holds nothing the index
@@ -339,7 +318,7 @@ void filestore_sync(FileStore *fs) {
   mivo_assert(fs != nullptr);
   if (fs->failed || !fs->dirty) return;
   for (unsigned int id = 0; id < fs->nr_stores; ++id)
-    if (fs->stores[id].fd >= 0 && fsync(fs->stores[id].fd) != 0)
+    if (fs->stores[id].fd >= 0 && !sync_file(fs->stores[id].fd))
       fail(fs, repository_path(fs, id), write_failure);
   if (fs->new_repository) sync_directory(fs);
   fs->new_repository = false;
@@ -377,9 +356,9 @@ void filestore_put_file(FileStore *fs, const char *name, const void *data,
   mivo_assert(data != nullptr);
   unsigned int id = choose_repository(fs, name, len);
   Repository &repository = fs->stores[id];
-  if (!write_data(repository.fd, data, len, repository.size))
+  if (!write_all(repository.fd, data, len, repository.size))
     fail(fs, repository_path(fs, id), write_failure);
-  enter_node(fs, name, id, repository.size, len, time(nullptr));
+  enter_node(fs, name, id, repository.size, len, time(nullptr), true);
   repository.size += len;
   fs->dirty = true;
 }

@@ -24,6 +24,7 @@ struct FileStoreNode {
   off_t offset;
   size_t size;
   time_t time;  // when the record was put
+  bool fresh;   // put by this process, not read from the index
 };
 
 // Opens the store with this base name, creating an empty index "%s.idx" when

@@ -2,14 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <map>
 #include <random>
 #include <sstream>
 
 #include "base/param.h"
-#include "model/classtab.h"
-#include "model/docprof.h"
 
 namespace {
 
@@ -56,7 +53,7 @@ TEST_F(ClassProfileFile, FieldsDependOnTheAlgorithm) {
 // However the map was sized and filled, the same profile gives the same file.
 TEST_F(ClassProfileFile, TermsAreWrittenInTermOrder) {
   ClassProfile ascending, descending;
-  descending.extend(100000);
+  descending.features.reserve(100000);
   for (uint32_t term = 0; term < 300; ++term) {
     ascending.features[term * 7].term_freq = term + 1;
     descending.features[(299 - term) * 7].term_freq = 300 - term;
@@ -84,8 +81,6 @@ TEST_F(ClassProfileFile, DamagedFilesFailToRead) {
   }
   ClassProfile huge;
   EXPECT_FALSE(read("4000000000\t42\t1\n1\t1\t1\t\n", SBC, &huge));
-  huge.extend(20000000);
-  EXPECT_LE(huge.features.bucket_count(), 2 * max_size_hint);
 }
 
 // Random entries and erasures, many of them colliding, leave the map holding
@@ -109,78 +104,6 @@ TEST(FeatureMap, AgreesWithAnOrderedMap) {
     EXPECT_EQ(expected.count(term), map.count(term)) << term;
   EXPECT_FALSE(map.insert(0xffffffffU, FeatureInfo()));
   EXPECT_EQ(map.end(), map.find(0xffffffffU));
-}
-
-// The flat table must give, for each of several profiles, the very bits of
-// the hashed profile, for every learner: terms known to some profiles only,
-// unknown terms, zero and negative weights, a strength of -0.0.
-TEST(ScoringTable, ScoresAsEachProfileDoes) {
-  std::mt19937 random(3);
-  std::vector<ClassProfile> profiles(3);
-  for (ClassProfile &profile : profiles)
-    for (uint32_t term = 0; term < 400; term += 1 + random() % 3) {
-      FeatureInfo &info = profile.features[term * 7919u];
-      info.weight = (random() % 5) * 0.37;
-      info.negative_weight = (random() % 5) * 0.41;
-    }
-  DocProfile doc;
-  for (int i = 0; i < 300; ++i) doc.enter_term((random() % 500) * 7919u, 1);
-  // Strengths as training leaves them, without a class table to set them.
-  std::vector<Feature> &features = const_cast<std::vector<Feature> &>(doc.get_features());
-  for (Feature &feature : features) feature.strength = (random() % 7) / 3.0 - 0.5;
-  features[0].strength = -0.0;
-  for (AlgorithmType algorithm : {Winnow, Rocchio, SBC})
-    for (bool negative : {true, false}) {
-      param.gen.set_algorithm(algorithm);
-      param.win.set_negative_weights(negative);
-      ScoringTable table({&profiles[0], &profiles[1], &profiles[2]});
-      std::vector<double> scores;
-      table.predict_scores(doc, scores);
-      ASSERT_EQ(3u, scores.size());
-      for (int i = 0; i < 3; ++i) {
-        double expected = profiles[i].predict_score(doc);
-        EXPECT_EQ(0, memcmp(&expected, &scores[i], sizeof expected))
-            << algorithm << " " << negative << " " << i;
-      }
-    }
-  param = Param();
-}
-
-// Given the father's profile, the table sets a document's strengths as the
-// father does (ltc with vector normalisation, some terms unknown to it) and
-// adds them to the same records, then scores as the sons' profiles do.
-TEST(ScoringTable, SetsStrengthsAsTheFatherDoes) {
-  param.gen.set_strength_mode(ltc_strength);
-  param.gen.set_normalize(normalize_vector);
-  ClassData &father = class_table.get_data(class_table.enter_class("root", 0));
-  father.num_docs = 50;
-  ClassProfile son;
-  for (uint32_t term = 0; term < 60; ++term) {
-    father.profile.features[term].doc_freq = 1 + term % 40;
-    if (term % 3 == 0) son.features[term].weight = 0.5 + term;
-  }
-  DocProfile hashed, tabled;
-  for (uint32_t term = 0; term < 90; term += 7) {
-    hashed.enter_term(term, 1 + term % 4);
-    tabled.enter_term(term, 1 + term % 4);
-  }
-  hashed.set_class_document_strengths(0);
-  double expected = son.predict_score(hashed);
-  std::map<uint32_t, double> added;
-  for (auto &entry : father.profile.features) {
-    added[entry.first] = entry.second.strength;
-    entry.second.strength = 0.0;
-  }
-  ScoringTable table({&son}, &father.profile);
-  std::vector<double> scores;
-  table.predict_scores(father, tabled, scores);
-  EXPECT_EQ(0, memcmp(&expected, &scores[0], sizeof expected));
-  for (size_t i = 0; i < hashed.get_features().size(); ++i)
-    EXPECT_EQ(hashed.get_features()[i].strength, tabled.get_features()[i].strength) << i;
-  for (const auto &entry : father.profile.features)
-    EXPECT_EQ(added[entry.first], entry.second.strength) << entry.first;
-  class_table.clear();
-  param = Param();
 }
 
 }  // namespace

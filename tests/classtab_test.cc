@@ -35,6 +35,16 @@ TEST(ClassTable, FullNamesEnterPrintAndResolve) {
   }
   ClassData *found = &table.get_data(0);
   EXPECT_FALSE(table.extract_full_name("b/c", &found) || found);
+  // A class named like the root is a class of its own.
+  uint32_t namesake = table.enter_on_full_name("corpus", 0);
+  EXPECT_NE(0u, namesake);
+  ASSERT_TRUE(table.extract_full_name("corpus", &found));
+  EXPECT_EQ(namesake, found->id);
+  std::stringstream file;
+  ASSERT_TRUE(table.write(file));
+  ClassTable copy;
+  ASSERT_TRUE(copy.read(file));
+  EXPECT_EQ(namesake, copy.enter_on_full_name("corpus", 0));
 }
 
 TEST(ClassTable, UnstorableNamesStopTheRun) {
@@ -81,35 +91,22 @@ TEST(ClassTable, ClassesFileRoundTrip) {
 }
 
 TEST(ClassTable, DamagedClassesFilesFailToRead) {
-  const std::string root = "0\t1\t0\t5\t0\t\"r\"\n";
+  const std::string root = "0\t1\t0\t5\t0\t\"r\"\n1\t0\t0\t0\t0\t\"b\"\n";
   const char *lines[] = {
-      "1\t0\t0\t0\t0\t\"a\"\nx\n",  // trailing text
-      "1\t0\t0\t0\t1\t\"a\"\n",     // father not smaller
-      "2\t0\t0\t0\t0\t\"a\"\n",     // id out of order
-      "1\t0\t0\t0\t0\t\"r\"\n",     // repeats the root's key
-      "1\t-1\t0\t0\t0\t\"a\"\n",    // negative
-      "1\t0\t0\t0\t0\t\"\"\n",      // empty name below the root
-      "1\t0\t4294967296\t0\t0\t\"a\"\n",  // beyond 32 bits
+      "2\t0\t0\t0\t0\t\"a\"\nx\n",  // trailing text
+      "2\t0\t0\t0\t2\t\"a\"\n",     // father not smaller
+      "3\t0\t0\t0\t0\t\"a\"\n",     // id out of order
+      "2\t0\t0\t0\t0\t\"b\"\n",     // repeats a key
+      "2\t-1\t0\t0\t0\t\"a\"\n",    // negative
+      "2\t0\t0\t0\t0\t\"\"\n",      // empty name below the root
+      "2\t0\t4294967296\t0\t0\t\"a\"\n",  // beyond 32 bits
   };
   for (const char *line : lines) {
     ClassTable table;
-    std::istringstream in("2\n" + root + line);
+    std::istringstream in("3\n" + root + line);
     EXPECT_FALSE(table.read(in)) << line;
     EXPECT_TRUE(table.empty()) << line;
   }
-}
-
-TEST(ClassTable, RemoveTermsPrunesGatheredTerms) {
-  ClassTable table;
-  ClassData &data = table.get_data(table.enter_class("r", 0));
-  data.sum_freq = 10;
-  for (uint32_t term : {1, 2, 9}) data.profile.features[term].term_freq = term;
-  data.statistics[1];
-  data.statistics[2];  // term 9 was gathered in an earlier run
-  table.remove_terms({});
-  EXPECT_EQ(7u, data.sum_freq);
-  EXPECT_EQ(1u, data.profile.features.count(9));
-  EXPECT_TRUE(data.statistics.empty());
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ MaxIters          5
 NegativeWeights  on'
 check "parameter block and the empty line after it" \
   diff <(grep -A 25 '^parameter settings are:$' mivo.log) <(printf '%s\n\n' "$expected_params")
-check "resource lines" grep -qE '^memory: [0-9]+MB total, [0-9]+MB in RAM   time: real:[0-9]+, user:[0-9]+, system:[0-9]+$' mivo.log
+check "resource lines" grep -qE '^memory: [0-9]+MB total, [0-9]+MB in RAM, resident peak [0-9]+ MB   time: real:[0-9]+, user:[0-9]+, system:[0-9]+$' mivo.log
 check "phases logged" grep -qx "collecting documents..." mivo.log
 
 # Each level's messages reach the screen at that verbosity and not below:
@@ -124,6 +124,7 @@ check "polling without classes message" grep -qx "ERROR: no class profiles avail
 
 # Training runs write the score markers; -xl does not.
 mkdir -p ex/files
+touch ex/train ex/test
 rm -rf data
 run ex
 check "training run" [ "$status" -eq 0 ]
@@ -138,7 +139,7 @@ run -xl ex
 check "-xl run with stored classes" [ "$status" -eq 0 ]
 check "-xl writes no scores" [ ! -e scores.dat ]
 # A list that cannot be read is no empty list.
-mkdir ex/test
+rm -f ex/test && mkdir ex/test
 run ex
 check "unreadable list" grep -qx "ERROR: error reading file \`ex/test'" <<<"$out"
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "base/eventlog.h"
 #include "base/utils.h"
@@ -17,6 +19,18 @@
 #include "model/termtab.h"
 #include "select/selection.h"
 #include "tests/child_run.h"
+
+// Every fsync of the program comes here: a test can make the next ones fail
+// as on a full disk.
+int failing_fsyncs = 0;
+extern "C" int fsync(int fd) {
+  if (failing_fsyncs > 0) {
+    --failing_fsyncs;
+    errno = ENOSPC;
+    return -1;
+  }
+  return static_cast<int>(syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -61,8 +75,10 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
   }));
   EXPECT_EQ("car\nred\nfast\n", file_text("reuse/atoms.dat"));
   EXPECT_TRUE(file_exists("reuse/class2.cpf"));
-  // A profile stored without weights file still reads.
+  // A directory written before models had a manifest, and whose profiles
+  // have no weights files, still reads.
   EXPECT_EQ(0, std::remove("reuse/class1.cpw"));
+  EXPECT_EQ(0, std::remove("reuse/model"));
   EXPECT_EQ(0, run_in_child([] {
     database.initialise("reuse");
     EXPECT_TRUE(database.get_have_data());
@@ -75,7 +91,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
 
     EXPECT_TRUE(database.have_document_profile("a"));
     EXPECT_FALSE(database.have_document_profile("c"));
-    selected_terms = {0, 7};
+    database.set_selection({0, 7});
     DocProfile *a = database.get_document_profile("a");
     EXPECT_EQ(a, database.get_document_profile("a"));
     EXPECT_EQ(Words({"car"}), words_of(*a));
@@ -87,43 +103,38 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
   }));
 }
 
-// A profile that names a term beyond terms.dat would silently take the
-// meaning of whatever term gets that id next.
-TEST(DataBaseTest, AStoredTermBeyondTheVocabularyIsAFormatError) {
-  fresh_directory("beyond");
-  ASSERT_EQ(0, run_in_child([] {
-    database.initialise("beyond");
-    database.read(false);
-    DocProfile orphan;
-    orphan.enter_term(7, 1);
-    database.enter_document_profile("orphan", &orphan);
-    database.sync();
-  }));
-  EXPECT_EXIT(
-      {
-        database.initialise("beyond");
-        database.read(false);
-      },
-      testing::ExitedWithCode(1),
-      "format error in profile store of `beyond': document \"orphan\" names "
-      "term 7 of only 0 in `beyond/terms.dat'");
-}
-
-// A blob of the wrong size means a damaged index or repository: the error
-// names the document and the store.
-TEST(DataBaseTest, AStoredBlobThatIsNoProfileNamesTheStore) {
-  fresh_directory("blob");
-  FileStore *store = filestore_open("blob/profile-store");
-  filestore_put_file(store, "bad", "abc", 3);
-  filestore_close(store);
-  EXPECT_EXIT(
-      {
-        database.initialise("blob");
-        database.read(false);
-      },
-      testing::ExitedWithCode(1),
-      "could not build profile from stored data for document \"bad\"(.|\n)*"
-      "format error in file `blob/profile-store'");
+// Damage to a stored profile is an error naming the document and the file,
+// when the profile is read: a profile naming a term beyond terms.dat (it
+// would take the meaning of whatever term gets that id next), a blob of the
+// wrong size, a flipped bit.
+TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
+  const struct {
+    const char *damage, *message;
+  } cases[] = {
+      {"beyond", "document \"doc\" names term 7 of only 0 in `beyond/terms.dat'"},
+      {"size", "document \"doc\"(.|\n)*format error in file `size/profile-store'"},
+      {"bit", "document \"doc\"(.|\n)*format error in file `bit/profile-store'"},
+  };
+  for (const auto &c : cases) {
+    fresh_directory(c.damage);
+    FileStore *store = filestore_open((std::string(c.damage) + "/profile-store").c_str());
+    DocProfile doc;
+    doc.enter_term(7, 1);
+    char *blob;
+    size_t len;
+    doc.write(&blob, &len);
+    if (std::string(c.damage) == "bit") blob[5] ^= 4;
+    filestore_put_file(store, "doc", blob, std::string(c.damage) == "size" ? 3 : len);
+    g_free(blob);
+    filestore_close(store);
+    EXPECT_EXIT(
+        {
+          database.initialise(c.damage);
+          database.read(false);
+          database.peek_document_profile("doc", doc);
+        },
+        testing::ExitedWithCode(1), c.message);
+  }
 }
 
 // A first run killed between creating atoms.dat and terms.dat leaves a
@@ -157,6 +168,7 @@ TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
       {
         database.initialise("torn");
         database.read(false);
+        database.get_document_profile("a");
       },
       testing::ExitedWithCode(1), "document \"a\" names term 0 of only 0");
 }
@@ -194,50 +206,106 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
   }));
 }
 
-// A full disk while replacing a class file keeps the old file whole and
-// leaves no temporary file behind.
-TEST(DataBaseTest, AFailedClassFileWriteKeepsThePreviousVersion) {
-  if (!file_exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  fresh_directory("full");
-  DataBase local;
-  local.initialise("full");
-  ClassData data(0);
-  local.write_class_profile(data);
-  data.profile.features[5].term_freq = 2;
-  ASSERT_EQ(0, symlink("/dev/full", "full/class0.cpf.tmp"));
-  EXPECT_EXIT(local.write_class_profile(data), testing::ExitedWithCode(ENOSPC),
-              "error writing file `full/class0.cpf'");
-  EXPECT_EQ("0\t0\t1\n", file_text("full/class0.cpf"));
-  EXPECT_FALSE(file_exists("full/class0.cpf.tmp"));
+// Version v of a model of two classes whose ids swap from one version to
+// the next; each class's profile tells its name and the version.
+void enter_model_version(int64_t v) {
+  class_table.clear();
+  class_table.enter_class("model", 0);
+  for (const char *name : v % 2 == 0 ? std::vector<const char *>{"a", "b"}
+                                     : std::vector<const char *>{"b", "a"}) {
+    ClassData &data = class_table.get_data(class_table.enter_class(name, 0));
+    data.sum_freq = static_cast<uint64_t>(v);
+    data.profile.features[name[0] == 'a' ? 100 : 200].term_freq = static_cast<uint32_t>(v);
+  }
 }
 
-// After each kill the file must hold a complete version, the last one
-// reported done or the one after it. Versions count on over the rounds.
-TEST(DataBaseTest, KilledClassProfileWritesLeaveAWholeVersion) {
+// The version of the stored model, or -1 when its classes disagree.
+int64_t stored_model_version() {
+  int64_t versions[2];
+  for (uint32_t id = 1; id <= 2; ++id) {
+    const ClassData &data = class_table.get_data(id);
+    uint32_t mark = class_table.get_name(id) == "a" ? 100 : 200;
+    if (data.profile.get_term_freq(mark) != data.sum_freq) return -1;
+    versions[id - 1] = static_cast<int64_t>(data.sum_freq);
+  }
+  return versions[0] == versions[1] ? versions[0] : -1;
+}
+
+// A save that fails keeps the previous model whole and leaves no temporary
+// file of its own; a link planted at a temporary name is not written through.
+TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
+  fresh_directory("full");
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("full");
+    enter_model_version(0);
+    database.write(true);
+  }));
+  std::ofstream("full/atoms.dat");  // a data directory that earlier runs used
+  ASSERT_EQ(0, symlink("../victim", "full/class1.cpw.tmp"));
+  std::ofstream("victim") << "mine";
+  EXPECT_EXIT(
+      {
+        database.initialise("full");
+        enter_model_version(1);
+        failing_fsyncs = 2;
+        database.write(true);
+      },
+      testing::ExitedWithCode(ENOSPC), "error writing file `full/class");
+  EXPECT_EQ("mine", file_text("victim"));
+  EXPECT_EQ(0, run_in_child([] {
+    database.initialise("full");
+    database.read(true);
+    EXPECT_EQ(0, stored_model_version());
+  }));
+}
+
+// Saves of models whose class ids differ are killed at random moments: the
+// next run reads one whole model, the last saved or the one after it, and a
+// file that belongs to no stored model is an error naming it.
+TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   fresh_directory("crash");
-  DataBase local;
-  local.initialise("crash");
-  ClassData data(0);
-  local.write_class_profile(data);
-  uint64_t stored = 0;
+  ASSERT_EQ(0, run_in_child([] {
+    database.initialise("crash");
+    enter_model_version(0);
+    database.write(true);
+  }));
+  std::ofstream("crash/atoms.dat");
   std::mt19937 random(6);
-  for (int round = 0; round < 200; ++round) {
+  int64_t stored = 0;
+  for (int round = 0; round < 100; ++round) {
     int64_t last = kill_after_random_pause(random, stored, [&](int fd) {
-      for (uint32_t version = static_cast<uint32_t>(stored) + 1;; ++version) {
-        for (uint32_t term = 0; term < 500; ++term)
-          data.profile.features[term].term_freq = version;
-        data.sum_freq = version;
-        local.write_class_profile(data);
+      database.initialise("crash");
+      for (int64_t version = stored + 1;; ++version) {
+        enter_model_version(version);
+        database.write(true);
         report_done(fd, version);
       }
     });
-    std::ifstream is("crash/class0.cpf");
-    ClassProfile profile;
-    ASSERT_TRUE(profile.read(is, &stored)) << "round " << round;
-    EXPECT_TRUE(stored == uint64_t(last) || stored == uint64_t(last + 1))
-        << "round " << round << ": " << stored << " after " << last;
-    EXPECT_EQ(stored == 0 ? 0u : 500u, profile.features.size());
+    ASSERT_EQ(0, run_in_child([&] {
+      database.initialise("crash");
+      database.read(true);
+      int64_t version = stored_model_version();
+      EXPECT_TRUE(version == last || version == last + 1) << version << " after " << last;
+      std::ofstream("crash/version") << version;
+    })) << "round " << round;
+    std::ifstream("crash/version") >> stored;
   }
+  std::string classes = file_text("crash/classes");
+  std::ofstream("crash/classes", std::ios::app) << " ";
+  EXPECT_EXIT(
+      {
+        database.initialise("crash");
+        database.read(true);
+      },
+      failed_run, "file `crash/classes' does not belong to the stored model");
+  std::ofstream("crash/classes") << classes;
+  std::remove("crash/class1.cpw");
+  EXPECT_EXIT(
+      {
+        database.initialise("crash");
+        database.read(true);
+      },
+      failed_run, "file `crash/class1.cpw' of the stored model is missing");
 }
 
 // Runs that profile and sync are killed at random moments; each next run must

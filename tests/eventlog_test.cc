@@ -18,7 +18,7 @@ bool has(const std::string &text, const std::string &part) {
 TEST(EventLog, WarningsAndErrorsCarryPrefixesAndLongOnesAreCut) {
   EXPECT_EXIT(
       {
-        event_log.initialize("prefixes.log");
+        event_log.initialise("prefixes.log");
         warning("careful with `%s'", "x");
         error("broken %d", 7);
         report_file_error(static_cast<const char *>(nullptr), read_failure);
@@ -46,7 +46,7 @@ TEST(EventLog, AbortExitsWithErrno) {
   for (const auto &c : cases) {
     EXPECT_EXIT(
         {
-          event_log.initialize("abort.log");
+          event_log.initialise("abort.log");
           errno = c.err;
           myabort();
         },
@@ -56,7 +56,7 @@ TEST(EventLog, AbortExitsWithErrno) {
 }
 
 TEST(EventLog, UnopenableLogFileAndFailedAssertionsEndTheRun) {
-  EXPECT_EXIT(event_log.initialize("no-such-dir/mivo.log"), testing::ExitedWithCode(1),
+  EXPECT_EXIT(event_log.initialise("no-such-dir/mivo.log"), testing::ExitedWithCode(1),
               "ERROR: cannot open log file no-such-dir/mivo.log\naborting\\.\\.\\.");
   EXPECT_DEATH(mivo_assert(1 + 1 == 3),
                "^eventlog_test:[0-9]+: failed assertion `1 \\+ 1 == 3'\n");

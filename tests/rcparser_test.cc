@@ -59,6 +59,16 @@ TEST(RcParserTest, NumbersAndRationals) {
   EXPECT_NE(std::string::npos, param.parameters_text().find("\nSelectivity       off\n"));
 }
 
+TEST(RcParserTest, DecisionSettings) {
+  Param param;
+  EXPECT_EQ(0u, parse("[General] thresholdfolds 3 gateddescent on alwaysdecide on", param));
+  EXPECT_EQ(3u, param.gen.get_threshold_folds());
+  EXPECT_TRUE(param.gen.get_gated_descent());
+  EXPECT_TRUE(param.gen.get_always_decide());
+  // One fold would leave its models nothing to learn from.
+  EXPECT_EQ(1u, parse("[General] ThresholdFolds 1", param));
+}
+
 TEST(RcParserTest, AfterAnErrorTheNextSectionIsParsed) {
   Param param;
   testing::internal::CaptureStderr();
@@ -85,6 +95,19 @@ TEST(RcParserTest, UnterminatedStringCountsOnlyTheMissingValue) {
             testing::internal::GetCapturedStderr());
   EXPECT_EQ("data", param.gen.get_data_directory());
   EXPECT_DOUBLE_EQ(3.0, param.win.get_alpha());
+}
+
+// Settings added later show only when changed: logs of runs without them
+// read as they always did.
+TEST(Param, LaterSettingsShowOnlyWhenChanged) {
+  Param p;
+  std::string before = p.parameters_text();
+  p.gen.set_threshold_folds(5);
+  p.gen.set_gated_descent(true);
+  p.gen.set_always_decide(true);
+  EXPECT_EQ(std::string::npos, before.find("Folds"));
+  EXPECT_NE(std::string::npos, p.parameters_text().find(
+                                   "ThresholdFolds    5\nGatedDescent      on\nAlwaysDecide      on\n\n"));
 }
 
 }  // namespace

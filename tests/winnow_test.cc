@@ -22,55 +22,54 @@ class WinnowTest : public CollectionTest {
     for (int i = 0; i < 25; ++i)
       example("d" + std::to_string(i), i % 2 ? "sport" : "arts", {{i % 2 ? 1u : 2u, 1}});
     class_table.collect_examples();
-    class_table.update_all_class_data();
+    update_all_class_data();
   }
-  static FeatureInfo &feature(const char *son, uint32_t term) {
-    return data(son).profile.features[term];
-  }
+  static FeatureInfo &feature(const char *s, uint32_t t) { return data(s).profile.features[t]; }
+  typedef std::pair<double, double> Weights;  // positive, negative
+  static Weights weights(const char *s) { return {feature(s, 1).weight, feature(s, 1).negative_weight}; }
 };
 
 TEST_F(WinnowTest, InitialWeightsFollowTheFathersAverageStrength) {
   ClassData &father = class_table.get_data(0);
-  father.num_docs = 10;
-  father.sum_strength = 50.0;
   param.gen.set_normalize(normalize_off);
-  init_winnow_weights(data("sport"));
-  EXPECT_EQ(0.4, feature("sport", 1).weight);
-  EXPECT_EQ(0.2, feature("sport", 1).negative_weight);
-  // One training document gives every term the strength ln(1/1) = 0.
-  father.num_docs = 1;
-  father.sum_strength = 0.0;
-  init_winnow_weights(data("sport"));
-  EXPECT_EQ(2.0 / 10000.0, feature("sport", 1).weight);
+  // A sum of 0.0 (one training document gives every term the strength
+  // ln(1/1) = 0) falls back to an average of 10000.
+  for (double sum : {50.0, 0.0}) {
+    father.num_docs = 10;
+    father.sum_strength = sum;
+    init_winnow_weights(data("sport"));
+    EXPECT_EQ(sum ? Weights(0.4, 0.2) : Weights(2.0 / 10000, 1.0 / 10000), weights("sport"));
+  }
 }
 
+// d1 scores exactly 1.0 for both sons, on the thick threshold: sport is
+// promoted and arts demoted, in either order; the last update counts. Terms
+// outside the document keep their weights; scaled ones stay finite, non-zero.
 TEST_F(WinnowTest, UpdatesAreInclusiveTheLastOneCountsAndWeightsStayFinite) {
   DocProfile &doc = *database.get_document_profile("d1");  // sport's
   doc.set_class_document_strengths(0);
   ClassData *sport = &data("sport"), *arts = &data("arts");
-  arts->profile.features[1] = FeatureInfo{0, 0, 0.0, 2.0, 1.0, 0, 0};
-  init_winnow_weights(*sport);
-  EXPECT_EQ(+1, winnow_update_sons({arts, sport}, doc, {sport}));
-  EXPECT_DOUBLE_EQ(1.8, feature("arts", 1).weight);
-  EXPECT_DOUBLE_EQ(0.9, feature("sport", 1).negative_weight);
-  arts->profile.features[1] = FeatureInfo{0, 0, 0.0, 2.0, 1.0, 0, 0};
-  init_winnow_weights(*sport);
-  feature("sport", 7).weight = 5.0;  // not in the document
-  EXPECT_EQ(-1, winnow_update_sons({sport, arts}, doc, {sport}));
-  EXPECT_EQ(2, feature("sport", 1).promotions);
+  feature("sport", 7).weight = 5.0;
+  const struct { std::vector<ClassData *> sons; Weights from; int last; Weights to; } cases[] = {
+      {{arts, sport}, {2.0, 1.0}, +1, {2.2, 0.9}},
+      {{sport, arts}, {2.0, 1.0}, -1, {2.2, 0.9}},
+      {{sport}, {DBL_MAX, DBL_MAX}, +1, {DBL_MAX, DBL_MAX * 0.9}},  // scores 0.0
+      {{sport}, {DBL_MIN, DBL_MIN}, +1, {DBL_MIN * 1.1, DBL_MIN}}};
+  for (const auto &c : cases) {
+    arts->profile.features[1] = FeatureInfo{0, 0, 0.0, 2.0, 1.0, 0, 0};
+    feature("sport", 1) = FeatureInfo{0, 0, 0.0, c.from.first, c.from.second, 5, 0};
+    EXPECT_EQ(c.last, SonWeights(c.sons).learn(doc, {sport}));
+    EXPECT_EQ(6, feature("sport", 1).promotions);
+    EXPECT_EQ(c.to, weights("sport"));
+    EXPECT_EQ(c.sons.size() == 2 ? Weights(1.8, 1.1) : Weights(2.0, 1.0), weights("arts"));
+  }
   EXPECT_EQ(5.0, feature("sport", 7).weight);
-
-  feature("sport", 1).weight = NAN;
-  EXPECT_EQ(0, winnow_update_sons({sport}, doc, {sport}));
-  feature("sport", 1).weight = DBL_MAX;
-  feature("sport", 1).negative_weight = DBL_MIN;
-  promote_profile(sport->profile, doc);
-  EXPECT_EQ(DBL_MAX, feature("sport", 1).weight);
-  EXPECT_EQ(DBL_MIN, feature("sport", 1).negative_weight);
+  feature("sport", 1).weight = NAN;  // a score that is no number: no update
+  EXPECT_EQ(0, SonWeights({sport}).learn(doc, {sport}));
 }
 
 TEST_F(WinnowTest, PassesUntilNothingChanges) {
-  event_log.initialize("winnow.log");
+  event_log.initialise("winnow.log");
   const char *argv[] = {"mivo", "-v", "x", nullptr};
   options.parse(3, argv);
   train_winnow();  // the first document of each son is promoted, then none
@@ -88,6 +87,22 @@ TEST_F(WinnowTest, PassesUntilNothingChanges) {
                            "Class sport threshhold ",
                            "iteration 1: 0 promotions, 0 demotions\n"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
+}
+
+// Each document has a term of its own: a fold model, which never saw the
+// held-out document, does not know it and scores it 0.0 like every other,
+// so the threshold falls to 0.0; trained on, the document scores 1.0.
+TEST_F(CollectionTest, HeldOutDocumentsAreStrangersToTheirFoldModel) {
+  param.gen.set_term_sel(NoTermSel);
+  param.win.set_max_iters(0);  // the initial weights decide
+  for (uint32_t t = 1; t <= 4; ++t) example("d" + std::to_string(t), t <= 2 ? "a" : "b", {{t, 1}});
+  class_table.collect_examples();
+  update_all_class_data();
+  for (unsigned int folds : {0u, 2u}) {
+    param.gen.set_threshold_folds(folds);
+    train_winnow();
+    EXPECT_EQ(folds == 0, data("a").profile.get_theta() > 0.0) << folds;
+  }
 }
 
 }  // namespace

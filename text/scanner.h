@@ -72,7 +72,10 @@ class Scanner : public yyFlexLexer {
     KEY_WINNOWFILTER = 303,
     KEY_LAPLACE = 304,
     KEY_SELECTIVITY = 307,
-    KEY_SCALING = 308
+    KEY_SCALING = 308,
+    KEY_THRESHOLDFOLDS = 309,
+    KEY_GATEDDESCENT = 310,
+    KEY_ALWAYSDECIDE = 311
   };
 
   // Reads from is with the rules of type and scans the first token at once.

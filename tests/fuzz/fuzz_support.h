@@ -17,9 +17,9 @@
 
 struct RunEnded {};
 
-// What calls of myabort reach once the linker wraps it (-Wl,--wrap=_Z7myabortv).
+// What calls of myabort reach once the linker wraps it (-Wl,--wrap=_Z7myaborti).
 // Each target is one file, so this definition is made once per program.
-extern "C" [[noreturn]] void __wrap__Z7myabortv() { throw RunEnded(); }
+extern "C" [[noreturn]] void __wrap__Z7myaborti(int) { throw RunEnded(); }
 
 // Runs the reader; true when it returned, false when it ended the run.
 template <typename Reader>

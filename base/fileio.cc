@@ -49,8 +49,8 @@ std::string directory_of(const std::string &path) {
 
 }  // namespace
 
-void replace_file(const std::string &path, const std::string &text, mode_t mode) {
-  std::string temporary = path + ".tmp";
+void write_fresh_file(const std::string &temporary, const std::string &path,
+                      const std::string &text, mode_t mode) {
   int fd = create_fresh(temporary, mode);
   if (fd < 0) fail_on_file(path, open_for_writing, errno);
   bool written = write_all(fd, text.data(), text.size()) && sync_file(fd);
@@ -59,11 +59,18 @@ void replace_file(const std::string &path, const std::string &text, mode_t mode)
     written = false;
     number = errno;
   }
-  if (written && rename(temporary.c_str(), path.c_str()) != 0) {
-    written = false;
-    number = errno;
-  }
   if (!written) {
+    unlink(temporary.c_str());
+    fail_on_file(path, write_failure, number);
+  }
+}
+
+void replace_file(const std::string &path, const std::string &text, mode_t mode,
+                  const std::string &temporary_name) {
+  std::string temporary = temporary_name.empty() ? path + ".tmp" : temporary_name;
+  write_fresh_file(temporary, path, text, mode);
+  if (rename(temporary.c_str(), path.c_str()) != 0) {
+    int number = errno;
     unlink(temporary.c_str());
     fail_on_file(path, write_failure, number);
   }

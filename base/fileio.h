@@ -22,10 +22,17 @@ bool sync_path(const std::string &path, bool directory);
 // Creates path for writing, never through a link or file left at that name:
 // a stale one is removed first. The descriptor, or -1 with errno set.
 int create_fresh(const std::string &path, mode_t mode);
+// Writes text durably to temporary, a file created afresh; on failure
+// removes it, reports the error naming path (the file it stands for) and
+// ends the run.
+void write_fresh_file(const std::string &temporary, const std::string &path,
+                      const std::string &text, mode_t mode);
 // Puts text in place of path: written to path + ".tmp", made durable, renamed
 // over path, and the directory synced. On failure the temporary file is
 // removed, the error reported naming path, and the run ends.
-void replace_file(const std::string &path, const std::string &text, mode_t mode);
+// The temporary file is the one named, when one is.
+void replace_file(const std::string &path, const std::string &text, mode_t mode,
+                  const std::string &temporary_name = std::string());
 
 // Reports the fixed message of kind for path and ends the run with number
 // (an errno, or 0 for a failure that is no system error).

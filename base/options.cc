@@ -1,5 +1,6 @@
 #include "base/options.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -58,7 +59,8 @@ Options::Options()
       algorithm_set(false),
       polling(false),
       exclude_training(false),
-      exclude_testing(false) {}
+      exclude_testing(false),
+      analysers(0) {}
 
 const char *Options::required_value(int argc, const char **argv, int &i,
                                     const char *short_form) {
@@ -92,6 +94,18 @@ void Options::select_algorithm(const char *value) {
   algorithm_set = true;
 }
 
+void Options::select_analysers(const char *value) {
+  char *end;
+  unsigned long n = strtoul(value, &end, 10);
+  if (*end != '\0' || !isdigit(static_cast<unsigned char>(value[0])) || n < 1 ||
+      n > max_analysers) {
+    error("valid arguments to -j are 1 to %u", max_analysers);
+    hint_help();
+    exit(1);
+  }
+  analysers = static_cast<unsigned int>(n);
+}
+
 void Options::parse(int argc, const char **argv) {
   if (argc <= 1) {
     std::cerr << usage_text << std::endl;
@@ -105,6 +119,8 @@ void Options::parse(int argc, const char **argv) {
       count_verbose_letters(argument);
     } else if (is(argument, "-a", "--algorithm")) {
       select_algorithm(required_value(argc, argv, i, "-a"));
+    } else if (is(argument, "-j", "--analysers")) {
+      select_analysers(required_value(argc, argv, i, "-j"));
     } else if (is(argument, "-p", "--poll")) {
       polling = true;
     } else if (is(argument, "-V", "--Version")) {

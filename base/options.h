@@ -28,6 +28,8 @@ class Options {
   std::string get_input_directory() const { return input_directory; }
   std::string get_examples_directory() const { return examples_directory; }
   std::string get_rc_file() const { return rc_file; }
+  // Analyser processes asked for with -j; 0 when not given.
+  unsigned int get_analysers() const { return analysers; }
 
  private:
   // The argument after argv[i], or a report and exit when it is missing.
@@ -35,6 +37,7 @@ class Options {
                              const char *short_form);
   void count_verbose_letters(const char *argument);
   void select_algorithm(const char *value);
+  void select_analysers(const char *value);
 
   unsigned int verbosity_level;
   AlgorithmType algorithm;
@@ -42,6 +45,7 @@ class Options {
   bool polling;
   bool exclude_training;
   bool exclude_testing;
+  unsigned int analysers;
   std::string data_directory;
   std::string input_directory;
   std::string examples_directory;

@@ -54,6 +54,8 @@ GenParam::GenParam()
       input_directory("input"),
       file_directory("files"),
       analyser("analyse.pl"),
+      analysers(1),
+      analyser_timeout(default_analyser_timeout),
       fparameter(1.0),
       selectivity(0.16),
       algorithm(Winnow),
@@ -72,8 +74,12 @@ GenParam::GenParam()
 
 void GenParam::print(std::ostream &os) const {
   os << "[General]\n"
-     << "Analyser          " << Quote(analyser) << "\n"
-     << "DataDirectory     " << Quote(data_directory) << "\n"
+     << "Analyser          " << Quote(analyser) << "\n";
+  // Logs written before these settings existed stay as they were.
+  if (analysers != 1) os << "Analysers         " << analysers << "\n";
+  if (analyser_timeout != default_analyser_timeout)
+    os << "AnalyserTimeout   " << analyser_timeout << "\n";
+  os << "DataDirectory     " << Quote(data_directory) << "\n"
      << "InputDirectory    " << Quote(input_directory) << "\n"
      << "FileDirectory     " << Quote(file_directory) << "\n"
      << "FParameter        " << fparameter << "\n"

@@ -9,6 +9,13 @@
 
 enum AlgorithmType { Winnow = 0, Rocchio = 1, SBC = 2 };
 
+// Analyser processes a run may keep busy at once.
+const unsigned int max_analysers = 64;
+// Seconds an analyser may owe an answer without sending a byte of it: long
+// enough for the shipped analyser on a 50 MB document on a busy machine.
+const unsigned int default_analyser_timeout = 300;
+const unsigned int max_analyser_timeout = 1000000;
+
 enum TermSelType {
   NoTermSel = 0,
   Uncertainty = 1,
@@ -66,6 +73,10 @@ class GenParam {
   void set_file_directory(const std::string &s) { file_directory = s; }
   std::string get_analyser() const { return analyser; }
   void set_analyser(const std::string &s) { analyser = s; }
+  unsigned int get_analysers() const { return analysers; }
+  void set_analysers(unsigned int n) { analysers = n; }
+  unsigned int get_analyser_timeout() const { return analyser_timeout; }
+  void set_analyser_timeout(unsigned int n) { analyser_timeout = n; }
   const double &get_fparameter() const { return fparameter; }
   void set_fparameter(const double &d) { fparameter = d; }
   double get_selectivity() const { return selectivity; }
@@ -109,6 +120,8 @@ class GenParam {
   std::string input_directory;
   std::string file_directory;
   std::string analyser;
+  unsigned int analysers;
+  unsigned int analyser_timeout;
   double fparameter;
   double selectivity;
   AlgorithmType algorithm;

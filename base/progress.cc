@@ -43,8 +43,6 @@ Progress::~Progress() {
 
 void Progress::advance(unsigned long documents) {
   done += documents;
-  // The clock is read once every few documents, not for each.
-  if (done % 64 != 0 && done != total) return;
   auto now = std::chrono::steady_clock::now();
   if (now - start < first_draw || now - last_drawn < redraw) return;
   if (!shown && !progress_on_terminal()) return;

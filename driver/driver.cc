@@ -11,6 +11,7 @@
 #include "base/eventlog.h"
 #include "base/options.h"
 #include "base/param.h"
+#include "base/progress.h"
 #include "base/resources.h"
 #include "base/utils.h"
 #include "eval/polling.h"
@@ -92,9 +93,28 @@ void check_class_profiles() {
 
 // The weights no longer change: the tables that score with them serve both
 // the test phase and polling.
+// On a terminal a quiet run ends with one line: the report's Total and the
+// files it wrote.
+void say_outcome(const TestOutcome &outcome, const std::string &polled) {
+  if (options.get_verbosity_level() != 0 || !progress_on_terminal()) return;
+  std::string line;
+  if (outcome.tested) {
+    char total[128];
+    snprintf(total, sizeof total, "Total: F %.2f%% (precision %.2f%%, recall %.2f%%)",
+             100 * outcome.f, 100 * outcome.precision, 100 * outcome.recall);
+    line = total;
+  }
+  std::vector<std::string> files = outcome.files;
+  if (!polled.empty()) files.push_back(polled);
+  for (size_t i = 0; i < files.size(); ++i)
+    line += (i == 0 ? (line.empty() ? "written: " : "; written: ") : ", ") + files[i];
+  if (!line.empty()) terminal_line(line);
+}
+
 void test_and_poll() {
   FrozenWeights frozen;
-  test();
+  TestOutcome outcome = test();
+  std::string polled;
   score_ofs.close();
   report_resources();
   if (class_table.have_training_docs())
@@ -102,11 +122,12 @@ void test_and_poll() {
   database.sync();
   if (options.poll()) {
     check_class_profiles();
-    classify_documents(param.gen.get_input_directory().c_str());
+    polled = classify_documents(param.gen.get_input_directory().c_str());
     // Documents profiled while polling become durable with their vocabulary.
     database.sync();
     report_resources();
   }
+  say_outcome(outcome, polled);
 }
 
 // Without testing the class profiles are stored; but a table that this run
@@ -164,6 +185,7 @@ void apply_options() {
     param.gen.set_data_directory(options.get_data_directory());
   if (!options.get_input_directory().empty())
     param.gen.set_input_directory(options.get_input_directory());
+  if (options.get_analysers() != 0) param.gen.set_analysers(options.get_analysers());
 }
 
 int run_mivo(int argc, const char **argv) {

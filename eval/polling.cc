@@ -1,10 +1,11 @@
 #include "eval/polling.h"
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
 #include "base/options.h"
 #include "base/utils.h"
 #include "eval/scoring.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-const unsigned int output_name_size = 1024;
 const char *const document_extension = ".txt";
 
 // Hidden entries are no documents, nor is a bare ".txt".
@@ -26,10 +26,7 @@ bool is_input_document(const char *entry) {
 // Profiles every input document of the directory, in listing order.
 std::vector<std::string> collect_input_documents(const std::string &directory) {
   Directory listing(directory.c_str());
-  if (!listing) {
-    report_file_error(directory, open_directory_failure);
-    myabort();
-  }
+  if (!listing) fail_on_file(directory, open_directory_failure, errno);
   std::vector<std::string> names;
   while (const char *entry = listing.get_next_entry()) {
     if (!is_input_document(entry)) continue;
@@ -55,48 +52,24 @@ void classify(FrozenScorer &scorer, const std::string &name, Ranks &chosen) {
                 significant ? "significant" : "not significant");
 }
 
-void write_rankings(const std::vector<std::string> &names) {
-  char output_name[output_name_size];
-  set_output_name(output_name, sizeof output_name);
-  std::string directory = options.get_examples_directory();
-  std::string temporary = PathName(directory, output_name, ".tmp").get();
-  std::string final_path = PathName(directory, output_name, ".dat").get();
-  log_formatted_results(1, "writing output to file `%s'", temporary.c_str());
-  std::ofstream out;
-  open_output_file(out, temporary.c_str());
-  if (!out.is_open()) {
-    report_file_error(temporary, open_for_writing);
-    myabort();
-  }
+std::string write_rankings(const std::vector<std::string> &names) {
+  ResultFile out;
+  log_formatted_results(1, "writing output to file `%s'", out.get_temporary_path().c_str());
   FrozenWeights frozen;
   for (const std::string &name : names) {
     Ranks chosen;
     classify(frozen.get_scorer(), name, chosen);
-    if (!chosen.print(name, out)) break;
+    chosen.print(name, out.get_stream());
   }
-  out.close();
-  // A result file cut short by a full disk is not left behind.
-  if (out.fail()) {
-    report_file_error(temporary, write_failure);
-    delete_file(temporary.c_str());
-    myabort();
-  }
-  log_formatted_results(1, "renaming output file to `%s'", final_path.c_str());
-  if (rename_file(temporary.c_str(), final_path.c_str()) != 0) {
-    error("cannot rename file `%s' to `%s'", temporary.c_str(), final_path.c_str());
-    myabort();
-  }
+  return out.finish();
 }
 
 }  // namespace
 
-void classify_documents(const char *input) {
+std::string classify_documents(const char *input) {
   std::string directory = PathName(input, "in").get();
-  if (!is_directory(directory)) {
-    report_file_error(directory, directory_not_found);
-    myabort();
-  }
+  if (!is_directory(directory)) fail_on_file(directory, directory_not_found, errno);
   log_formatted_results(1, "polling directory `%s'", directory.c_str());
   std::vector<std::string> names = collect_input_documents(directory);
-  if (!names.empty()) write_rankings(names);
+  return names.empty() ? std::string() : write_rankings(names);
 }

@@ -4,10 +4,13 @@
 #ifndef MIVO_EVAL_POLLING_H
 #define MIVO_EVAL_POLLING_H
 
+#include <string>
+
 // The whole polling phase over input/in: the rankings go to "rankN.dat" in
 // the examples directory (or the working directory), written as "rankN.tmp"
 // and renamed when complete. A directory that cannot be read or a result
 // file that cannot be written ends the run.
-void classify_documents(const char *input);
+// Returns the result file's path, or nothing when there was no document.
+std::string classify_documents(const char *input);
 
 #endif  // MIVO_EVAL_POLLING_H

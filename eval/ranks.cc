@@ -4,6 +4,10 @@
 #include <cmath>
 #include <sstream>
 
+#include "base/eventlog.h"
+#include "base/fileio.h"
+#include "base/options.h"
+#include "base/utils.h"
 #include "model/classtab.h"
 
 bool RankingGT::operator()(const Ranking &a, const Ranking &b) const {
@@ -30,4 +34,18 @@ bool Ranks::print(const std::string &name, std::ostream &os) const {
   }
   os << std::endl;
   return !os.fail();
+}
+
+ResultFile::ResultFile() {
+  char name[1024];
+  set_output_name(name, sizeof name);
+  std::string directory = options.get_examples_directory();
+  temporary = PathName(directory, name, ".tmp").get();
+  final_path = PathName(directory, name, ".dat").get();
+}
+
+std::string ResultFile::finish() {
+  log_formatted_results(1, "renaming output file to `%s'", final_path.c_str());
+  replace_file(final_path, text.str(), 0664, temporary);
+  return final_path;
 }

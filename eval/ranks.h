@@ -5,6 +5,7 @@
 #define MIVO_EVAL_RANKS_H
 
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,25 @@ class Ranks : private std::vector<Ranking> {
 
   // Writes the ranking line; false when the stream has failed.
   bool print(const std::string &name, std::ostream &os) const;
+};
+
+// A result file "rankN.dat" of the run's next number in the examples
+// directory: its lines are gathered, then written as "rankN.tmp", created
+// afresh, and renamed into place once complete, so that no torn result file
+// is left behind and no link at the temporary name is written through.
+class ResultFile {
+ public:
+  ResultFile();
+  std::ostream &get_stream() { return text; }
+  const std::string &get_temporary_path() const { return temporary; }
+  // Writes and renames the file, logging the rename; a failure ends the
+  // run. Returns the final path.
+  std::string finish();
+
+ private:
+  std::ostringstream text;
+  std::string temporary;
+  std::string final_path;
 };
 
 #endif  // MIVO_EVAL_RANKS_H

@@ -1,6 +1,7 @@
 #include "eval/scoring.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "base/eventlog.h"
 #include "model/classtab.h"
@@ -9,14 +10,99 @@
 ScoringRule::ScoringRule()
     : algorithm(param.gen.get_algorithm()),
       negative(algorithm == Winnow && param.win.get_negative_weights()),
-      by_strength(algorithm != SBC),
-      unknown(algorithm == SBC ? std::log(sbc_unknown_term_weight) : 0.0) {}
+      strength_mode(param.gen.get_strength_mode()) {}
+
+double ScoringRule::sbc_occurrences(uint32_t freq) const {
+  return raw_strength(freq, strength_mode);
+}
+
+double ScoringRule::sbc_log_denominator(uint64_t sum_freq, size_t vocabulary) {
+  double total = static_cast<double>(sum_freq) + static_cast<double>(vocabulary);
+  return total > 0.0 ? std::log(total) : 0.0;
+}
+
+double ScoringRule::sbc_log_prior(uint32_t num_docs, uint32_t father_docs) {
+  if (num_docs == 0 || father_docs == 0) return -HUGE_VAL;
+  return std::log(static_cast<double>(num_docs) / static_cast<double>(father_docs));
+}
+
+// Relative to the greatest joint, so that exp neither overflows nor rounds
+// every sibling to 0.0 on long documents; log1p keeps the leader's score
+// exact when the others are far behind. Sons at -infinity stay there.
+void ScoringRule::sbc_posteriors(double *joints, size_t count) {
+  size_t best = count;
+  double greatest = -HUGE_VAL;
+  for (size_t i = 0; i < count; ++i) {
+    if (joints[i] > greatest) {
+      greatest = joints[i];
+      best = i;
+    }
+  }
+  if (best == count) return;
+  double rest = 0.0;
+  for (size_t i = 0; i < count; ++i)
+    if (i != best) rest += std::exp(joints[i] - greatest);
+  double log_total = std::log1p(rest);
+  for (size_t i = 0; i < count; ++i) joints[i] = (joints[i] - greatest) - log_total;
+}
+
+// SBC's scores for the sons of a set of fathers, each relative to the root.
+// The fathers come from the root down, so that a father's own score is there
+// when its sons' are summed. A term leads through one probe to the fathers
+// that know it, each with the postings of its sons that met it: a son that
+// did not adds log(0 + 1) = 0.0, which its sum may pass by.
+class SbcScorer {
+ public:
+  // Scores the sons of every class with sons when classes is empty, or else
+  // the sons of the fathers on the way from the root to each of classes.
+  SbcScorer(const ScoringRule &rule, const ClassTable &table,
+            const std::vector<uint32_t> &classes);
+  void predict_scores(const DocProfile &doc);
+  // The last document's score for a class; 0.0 for the root.
+  double get_score(uint32_t class_id) const {
+    return class_id == 0 ? 0.0 : scores[column_of[class_id]];
+  }
+  // The last document's scores for the sons of the class, in order of sons;
+  // empty for a leaf.
+  void get_scores(uint32_t class_id, std::vector<double> &result) const;
+
+ private:
+  struct Father {
+    uint32_t id;
+    uint32_t first_column;
+    uint32_t width;
+  };
+  // A father knowing a term, and where the postings of its sons for the
+  // term begin (they end where the next entry's begin).
+  struct Entry {
+    uint32_t father;
+    uint32_t first_posting;
+  };
+
+  void build(const ClassTable &table);
+  uint32_t find_entry(uint32_t term, uint32_t father) const;
+
+  ScoringRule rule;
+  std::vector<Father> fathers;          // from the root down
+  std::vector<uint32_t> father_of;      // class id -> position in fathers, or absent
+  std::vector<uint32_t> column_of;      // class id -> its column as a son, or absent
+  std::vector<double> log_priors;       // by column
+  std::vector<double> log_denominators;
+  TermIndex slots;                      // term -> slot
+  std::vector<uint32_t> entry_starts;   // slot -> its first entry; one more at the end
+  std::vector<Entry> entries;           // in order of fathers, with one more at the end
+  std::vector<Posting> postings;
+  // Per document, kept to save allocations.
+  std::vector<double> occurrences;      // by father
+  std::vector<double> scores;           // by column
+};
 
 // For every class with sons: a document's strengths relative to the class,
 // then its scores for the sons, all in one pass through the document. The
 // strengths are those DocProfile::set_class_document_strengths gives, bit
-// for bit. Only for rules that pass unknown terms by: it leaves out every
-// term that a class does not know.
+// for bit. Only for rules that pass unknown terms by, since it leaves out
+// every term that a class does not know, and that weigh terms by their
+// strengths, which it takes as the weights.
 class HierarchyScorer {
  public:
   HierarchyScorer(const ScoringRule &rule, const ClassTable &table);
@@ -98,11 +184,23 @@ bool wants_row(size_t count, size_t width) { return width >= 2 && count * 2 >= w
 // half the profiles know gets a row of factors, one for each profile (the
 // unknown factor where the profile lacks it), instead: rows take no more
 // room than their postings would, and a document's term then adds to every
-// score in one sweep through contiguous memory. Where unknown terms count,
-// every column takes something from every term: all terms get rows.
+// score in one sweep through contiguous memory. SBC's scores are its own
+// scorer's, for the classes that hold the profiles.
 ColumnScorer::ColumnScorer(const ScoringRule &scoring,
                            const std::vector<const ClassProfile *> &profiles)
     : rule(scoring), width(profiles.size()) {
+  if (!rule.skips_unknown()) {
+    std::unordered_map<const ClassProfile *, uint32_t> owner;
+    for (uint32_t id = 0; id < class_table.size(); ++id)
+      owner[&class_table.get_data(id).profile] = id;
+    for (const ClassProfile *profile : profiles) {
+      auto found = owner.find(profile);
+      mivo_assert(found != owner.end());
+      classes.push_back(found->second);
+    }
+    bayes.reset(new SbcScorer(rule, class_table, classes));
+    return;
+  }
   std::vector<uint32_t> counts;
   for (const ClassProfile *profile : profiles) {
     for (const auto &entry : profile->features) {
@@ -114,7 +212,7 @@ ColumnScorer::ColumnScorer(const ScoringRule &scoring,
   rows.assign(counts.size(), TermIndex::absent);
   size_t dense = 0;
   for (size_t slot = 0; slot < counts.size(); ++slot) {
-    if (rule.skips_unknown() && !wants_row(counts[slot], width)) continue;
+    if (!wants_row(counts[slot], width)) continue;
     rows[slot] = static_cast<uint32_t>(dense++);
     counts[slot] = 0;
   }
@@ -134,18 +232,21 @@ ColumnScorer::ColumnScorer(const ScoringRule &scoring,
   }
 }
 
+ColumnScorer::~ColumnScorer() = default;
+
 void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+  if (bayes) {
+    bayes->predict_scores(doc);
+    scores.resize(width);
+    for (size_t i = 0; i < width; ++i) scores[i] = bayes->get_score(classes[i]);
+    return;
+  }
   scores.assign(width, 0.0);
   double *score = scores.data();
-  double unknown = rule.get_unknown_factor();
   for (const Feature &feature : doc.get_features()) {
     uint32_t slot = slots.find(feature.term);
+    if (slot == TermIndex::absent) continue;
     double weight = rule.term_weight(feature.strength);
-    if (slot == TermIndex::absent) {
-      if (rule.skips_unknown()) continue;
-      for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(unknown, weight);
-      continue;
-    }
     if (rows[slot] != TermIndex::absent) {
       const double *row = &factors[size_t{rows[slot]} * width];
       for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);
@@ -158,7 +259,7 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
 
 HierarchyScorer::HierarchyScorer(const ScoringRule &scoring, const ClassTable &table)
     : rule(scoring), columns(0) {
-  mivo_assert(rule.skips_unknown());
+  mivo_assert(rule.skips_unknown() && rule.weighs_by_strength());
   father_of.assign(table.size(), TermIndex::absent);
   for (uint32_t id = 0; id < table.size(); ++id) {
     const ClassData &data = table.get_data(id);
@@ -260,8 +361,8 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 }
 
 // First the normalisation total of each class, then the scores; both walk
-// the features in their order, as set_document_strengths and predict_score
-// do, so that every sum gets its terms in the same order.
+// the features in their order, as set_document_strengths and the rule do,
+// so that every sum gets its terms in the same order.
 void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
@@ -290,16 +391,15 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
       double strength = raw[k] * entry.idf;
       double divisor = totals[entry.father];
       if (divisor != 0.0) strength /= divisor;
-      double weight = rule.term_weight(strength);
       if (entry.row != TermIndex::absent) {
         const Father &father = fathers[entry.father];
         const double *row = &factors[entry.row];
         double *score = &scores[father.first_column];
-        for (uint32_t i = 0; i < father.width; ++i) score[i] += ScoringRule::addend(row[i], weight);
+        for (uint32_t i = 0; i < father.width; ++i) score[i] += ScoringRule::addend(row[i], strength);
         continue;
       }
       for (uint32_t p = entry.first_posting; p < entries[e + 1].first_posting; ++p)
-        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, weight);
+        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, strength);
     }
   }
 }
@@ -312,17 +412,141 @@ void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result)
                 scores.begin() + father.first_column + father.width);
 }
 
+SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
+                     const std::vector<uint32_t> &classes)
+    : rule(scoring) {
+  std::vector<bool> wanted(table.size(), classes.empty());
+  for (uint32_t id : classes)
+    for (const ClassData *up = table.get_data(id).father; up != nullptr; up = up->father)
+      wanted[up->id] = true;
+  father_of.assign(table.size(), TermIndex::absent);
+  column_of.assign(table.size(), TermIndex::absent);
+  // Breadth first from the root: every father before its sons.
+  std::vector<uint32_t> queue{0};
+  uint32_t columns = 0;
+  for (size_t next = 0; next < queue.size(); ++next) {
+    const ClassData &data = table.get_data(queue[next]);
+    if (data.sons.empty() || !wanted[data.id]) continue;
+    father_of[data.id] = static_cast<uint32_t>(fathers.size());
+    fathers.push_back(Father{data.id, columns, static_cast<uint32_t>(data.sons.size())});
+    size_t vocabulary = data.profile.features.size();
+    for (const ClassData *son : data.sons) {
+      column_of[son->id] = columns++;
+      log_priors.push_back(ScoringRule::sbc_log_prior(son->num_docs, data.num_docs));
+      log_denominators.push_back(ScoringRule::sbc_log_denominator(son->sum_freq, vocabulary));
+      queue.push_back(son->id);
+    }
+  }
+  build(table);
+}
+
+// The entries, then the postings: each counted per term (per entry), then
+// put in place, every term's together and in order of fathers.
+void SbcScorer::build(const ClassTable &table) {
+  for (bool fill : {false, true}) {
+    std::vector<uint32_t> next;
+    if (fill) {
+      next = starts_from_counts(entry_starts);
+      entries.resize(entry_starts.back() + 1, Entry{0, 0});
+    }
+    for (uint32_t f = 0; f < fathers.size(); ++f) {
+      for (const auto &record : table.get_data(fathers[f].id).profile.features) {
+        if (fill) {
+          entries[next[slots.find(record.first)]++] = Entry{f, 0};
+          continue;
+        }
+        uint32_t slot = slot_of(slots, record.first);
+        if (slot == entry_starts.size()) entry_starts.push_back(0);
+        ++entry_starts[slot];
+      }
+    }
+  }
+  // A son's term that its father does not know, or that it never met, gets
+  // no posting. first_posting counts an entry's postings until the fill.
+  std::vector<uint32_t> next_posting;
+  for (bool fill : {false, true}) {
+    if (fill) {
+      uint64_t sum = 0;
+      for (Entry &entry : entries) {
+        uint32_t count = entry.first_posting;
+        entry.first_posting = static_cast<uint32_t>(sum);
+        sum += count;
+      }
+      mivo_assert(sum < TermIndex::absent);
+      postings.resize(sum);
+      next_posting.assign(entries.size(), 0);
+    }
+    for (uint32_t f = 0; f < fathers.size(); ++f) {
+      const ClassData &father = table.get_data(fathers[f].id);
+      for (uint32_t i = 0; i < fathers[f].width; ++i) {
+        for (const auto &record : father.sons[i]->profile.features) {
+          if (record.second.term_freq == 0) continue;
+          uint32_t e = find_entry(record.first, f);
+          if (e == TermIndex::absent) continue;
+          if (fill)
+            postings[entries[e].first_posting + next_posting[e]++] =
+                Posting{fathers[f].first_column + i,
+                        ScoringRule::sbc_term_factor(record.second.term_freq)};
+          else
+            ++entries[e].first_posting;
+        }
+      }
+    }
+  }
+}
+
+uint32_t SbcScorer::find_entry(uint32_t term, uint32_t father) const {
+  uint32_t slot = slots.find(term);
+  if (slot == TermIndex::absent) return TermIndex::absent;
+  auto first = entries.begin() + entry_starts[slot];
+  auto last = entries.begin() + entry_starts[slot + 1];
+  auto found = std::lower_bound(first, last, father,
+                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
+  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
+                                                  : TermIndex::absent;
+}
+
+void SbcScorer::predict_scores(const DocProfile &doc) {
+  occurrences.assign(fathers.size(), 0.0);
+  scores.assign(log_priors.size(), 0.0);
+  for (const Feature &feature : doc.get_features()) {
+    uint32_t slot = slots.find(feature.term);
+    if (slot == TermIndex::absent) continue;
+    double count = rule.sbc_occurrences(feature.freq);
+    for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
+      occurrences[entries[e].father] += count;
+      for (uint32_t p = entries[e].first_posting; p < entries[e + 1].first_posting; ++p)
+        scores[postings[p].column] += ScoringRule::addend(postings[p].factor, count);
+    }
+  }
+  for (size_t f = 0; f < fathers.size(); ++f) {
+    const Father &father = fathers[f];
+    double *score = &scores[father.first_column];
+    for (uint32_t i = 0; i < father.width; ++i) {
+      uint32_t column = father.first_column + i;
+      score[i] = ScoringRule::sbc_joint(log_priors[column], score[i], occurrences[f],
+                                        log_denominators[column]);
+    }
+    ScoringRule::sbc_posteriors(score, father.width);
+    double own = get_score(father.id);
+    for (uint32_t i = 0; i < father.width; ++i) score[i] += own;
+  }
+}
+
+void SbcScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
+  result.clear();
+  if (class_id >= father_of.size() || father_of[class_id] == TermIndex::absent) return;
+  const Father &father = fathers[father_of[class_id]];
+  result.assign(scores.begin() + father.first_column,
+                scores.begin() + father.first_column + father.width);
+}
+
 FrozenScorer::FrozenScorer(const ClassTable &table) {
   ScoringRule rule;
-  if (rule.skips_unknown()) {
+  if (rule.skips_unknown())
     hierarchy.reset(new HierarchyScorer(rule, table));
-    return;
-  }
-  for (uint32_t id = 0; id < table.size(); ++id) {
-    std::vector<const ClassProfile *> profiles;
-    for (const ClassData *son : table.get_data(id).sons) profiles.push_back(&son->profile);
-    fathers.emplace_back(profiles.empty() ? nullptr : new ColumnScorer(rule, profiles));
-  }
+  else
+    bayes.reset(new SbcScorer(rule, table, {}));
 }
 
 FrozenScorer::~FrozenScorer() = default;
@@ -330,15 +554,15 @@ FrozenScorer::~FrozenScorer() = default;
 void FrozenScorer::set_document(const DocProfile &document) {
   doc = &document;
   if (hierarchy) hierarchy->predict_scores(document);
+  if (bayes) bayes->predict_scores(document);
 }
 
 void FrozenScorer::get_scores(const ClassData &father, std::vector<double> &scores) const {
   mivo_assert(doc != nullptr);
-  scores.clear();
   if (hierarchy)
     hierarchy->get_scores(father.id, scores);
-  else if (father.id < fathers.size() && fathers[father.id])
-    fathers[father.id]->predict_scores(*doc, scores);
+  else
+    bayes->get_scores(father.id, scores);
 }
 
 std::weak_ptr<FrozenScorer> FrozenWeights::shared;

@@ -17,46 +17,82 @@ class ClassTable;
 struct ClassData;
 struct Feature;
 
-// The weight SBC gives a term that a class does not know.
-const double sbc_unknown_term_weight = 0.01;
-
-// A document's score for a class is the sum, starting at +0.0 and taking the
-// document's terms in their order, of addend(factor, weight): the class's
-// factor for the term (the unknown factor when the class lacks it) times the
-// term's weight in the document. Every scorer, Winnow's training included,
-// gets its arithmetic from here, so that all of them give the same bits.
+// Winnow and Rocchio score a document for a class with the sum, starting at
+// +0.0 and taking the document's terms in their order, of addend(factor,
+// weight): the class's factor for the term (the unknown factor when the
+// class lacks it) times the term's weight in the document. Every scorer,
+// Winnow's training included, gets its arithmetic from here, so that all of
+// them give the same bits.
+//
+// SBC scores a class with the natural logarithm of its probability given
+// the document, relative to the root: log P(son | document, father) summed
+// over the path from the root's son down to the class. Among the sons of a
+// father, a son's joint log-likelihood is
+//   log prior + sum over the document's occurrences of terms the father
+//   knows of log((term_freq + 1) / (sum_freq + V)),
+// with its share of the father's training documents as prior and V the
+// father's vocabulary; terms the father does not know leave all sons alike
+// and are passed by. The log-likelihood falls with the document's length;
+// its share among the siblings does not, so that one threshold per class
+// serves documents of every length, and the scores of classes under
+// different fathers compare. SbcScorer applies it.
 class ScoringRule {
  public:
   // The rule of the learner in force, with its settings.
   ScoringRule();
 
   // The factor of a term the class knows: Winnow's weight less its negative
-  // weight when those count, Rocchio's weight, or the natural logarithm of
-  // SBC's (a product of probabilities would underflow on long documents).
+  // weight when those count, or Rocchio's weight.
   double factor(double weight, double negative_weight) const {
-    if (algorithm == SBC) return std::log(weight);
     return negative ? weight - negative_weight : weight;
   }
   double factor(const FeatureInfo &info) const {
     return factor(info.weight, info.negative_weight);
   }
   // The factor of a term the class does not know.
-  double get_unknown_factor() const { return unknown; }
+  double get_unknown_factor() const { return 0.0; }
   // True when a term the class does not know leaves every score as it was,
   // so that a scorer may pass it by: 0.0 times a finite weight is a zero,
-  // which added to a sum that started at +0.0 changes no bit of it.
-  bool skips_unknown() const { return unknown == 0.0; }
+  // which added to a sum that started at +0.0 changes no bit of it. Not so
+  // under SBC, where it takes its smoothed share of a class's probability.
+  bool skips_unknown() const { return algorithm != SBC; }
   // A term's weight in the document, given its strength relative to the
-  // father of the classes scored: the strength itself, or 1.0 under SBC,
-  // which counts every term of the document once.
-  double term_weight(double strength) const { return by_strength ? strength : 1.0; }
+  // father of the classes scored.
+  double term_weight(double strength) const { return strength; }
+  // Whether term_weight gives the strength back, so that a scorer may take
+  // the strengths for the weights. SBC counts occurrences instead, through
+  // its own pieces below.
+  bool weighs_by_strength() const { return algorithm != SBC; }
   static double addend(double factor, double weight) { return factor * weight; }
+
+  // SBC's arithmetic, in the pieces its scorers sum. How many occurrences
+  // a term the document holds freq times counts for: freq itself, once
+  // (Strength bool), or damped (sqrt, ltc), as the strength mode says.
+  double sbc_occurrences(uint32_t freq) const;
+  // Per occurrence of a term the son met term_freq times: log(term_freq +
+  // 1); such sums start at +0.0 and take the document's terms in their
+  // order.
+  static double sbc_term_factor(uint32_t term_freq) { return std::log(term_freq + 1.0); }
+  // Taken off once per occurrence of a term the father knows:
+  // log(sum_freq + V), or 0.0 when no term can occur.
+  static double sbc_log_denominator(uint64_t sum_freq, size_t vocabulary);
+  // The son's share of the father's training documents; -infinity for a
+  // son without any, which is never decided.
+  static double sbc_log_prior(uint32_t num_docs, uint32_t father_docs);
+  // The son's joint log-likelihood from the sum of its term factors and the
+  // occurrences of terms its father knows.
+  static double sbc_joint(double log_prior, double factors, double occurrences,
+                          double log_denominator) {
+    return log_prior + (factors - occurrences * log_denominator);
+  }
+  // Turns the joint log-likelihoods of a father's sons into their log
+  // probabilities given the document, at most 0.0, through log-sum-exp.
+  static void sbc_posteriors(double *joints, size_t count);
 
  private:
   AlgorithmType algorithm;
   bool negative;
-  bool by_strength;
-  double unknown;
+  unsigned int strength_mode;
 };
 
 // What a term adds to one column's score, before its weight in the document.
@@ -65,17 +101,26 @@ struct Posting {
   double factor;
 };
 
+class SbcScorer;
+
 // Scores a document for several profiles (the columns) with the strengths
 // the document holds. Each term leads through one probe to what it adds to
-// every column, however many there are.
+// every column, however many there are. Under SBC the profiles must be
+// those of classes of the class table: their scores need their siblings
+// and ancestors.
 class ColumnScorer {
  public:
   ColumnScorer(const ScoringRule &rule, const std::vector<const ClassProfile *> &profiles);
+  ~ColumnScorer();
+  ColumnScorer(const ColumnScorer &) = delete;
+  ColumnScorer &operator=(const ColumnScorer &) = delete;
   // scores[i] becomes the score of the document for profiles[i].
   void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
 
  private:
   ScoringRule rule;
+  std::unique_ptr<SbcScorer> bayes;
+  std::vector<uint32_t> classes;  // under SBC, the class of each column
   size_t width;
   TermIndex slots;               // term -> slot
   std::vector<uint32_t> rows;    // slot -> its row of factors, or absent
@@ -106,11 +151,9 @@ class FrozenScorer {
 
  private:
   const DocProfile *doc = nullptr;
-  // Where unknown terms count (SBC), a table per class with sons, by class
-  // id, scores only the classes a document is taken down to; otherwise one
-  // pass through the document scores it for every class at once.
+  // One pass through the document scores it for every class at once.
   std::unique_ptr<HierarchyScorer> hierarchy;
-  std::vector<std::unique_ptr<ColumnScorer>> fathers;
+  std::unique_ptr<SbcScorer> bayes;
 };
 
 // Holds the weights of the class table frozen for as long as it lives:

@@ -20,7 +20,6 @@
 
 namespace {
 
-const unsigned int output_name_size = 1024;
 const char *const decisions_file_name = "decisions.dat";
 const char *const document_extension = ".txt";
 // As a rank file is written: whoever may read it, as the umask allows.
@@ -117,14 +116,6 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
   for (const Ranking &entry : chosen) matrix.enterNRS(entry.class_data->id);
 }
 
-// Ends the run over a result file that could not be written completely; no
-// part of it is left behind.
-[[noreturn]] void abandon_output(const std::string &path) {
-  report_file_error(path, write_failure);
-  delete_file(path.c_str());
-  myabort();
-}
-
 // Classifies one test document of the root, writes its full ranking to out
 // and counts the decision against the document's true classes.
 void test_example(FrozenScorer &scorer, const std::string &name,
@@ -149,9 +140,9 @@ void test_example(FrozenScorer &scorer, const std::string &name,
   }
 }
 
-// Every test document of the root; stops early when out fails, and returns
-// whether every ranking was written.
-bool test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisions) {
+// Every test document of the root, with the report's Total into outcome.
+void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisions,
+                     TestOutcome &outcome) {
   ConfusionMatrix matrix;
   const ExampList &documents = class_table.get_data(0).examples.test;
   const char *name = class_table.get_name(0).c_str();
@@ -160,20 +151,21 @@ bool test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisio
   unsigned long done = 0;
   for (const auto &entry : documents) {
     test_example(scorer, entry.first, entry.second, matrix, out, decisions);
-    if (!out) return false;
     ++done;
     if (step != 0 && done % step == 0)
       log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,
                             static_cast<long>(done / step));
   }
   matrix.log(3);
-  return true;
+  outcome.tested = matrix.get_precis(0, outcome.precision) && matrix.get_recall(0, outcome.recall);
+  outcome.f = get_f_beta(param.gen.get_fparameter(), outcome.precision, outcome.recall);
 }
 
 // The decisions beside the rank file: a line per document of the test list,
 // in the list's order and named as the list names it, then the full names
-// of its decided classes; a document listed again is written once.
-void write_decisions(const Decisions &decisions) {
+// of its decided classes; a document listed again is written once. Returns
+// the file's path.
+std::string write_decisions(const Decisions &decisions) {
   std::string directory = options.get_examples_directory();
   std::string list = PathName(directory, "test").get();
   std::ifstream in(list);
@@ -200,6 +192,7 @@ void write_decisions(const Decisions &decisions) {
   std::string path = PathName(directory, decisions_file_name).get();
   log_formatted(2, "writing decisions to `%s'", path.c_str());
   replace_file(path, text.str(), decisions_file_mode);
+  return path;
 }
 
 }  // namespace
@@ -226,23 +219,14 @@ bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scor
   return classify_document(scorer, scored, chosen);
 }
 
-void test() {
+TestOutcome test() {
+  TestOutcome outcome;
   param.gen.set_multiclass(true);
-  if (class_table.empty()) return;
+  if (class_table.empty()) return outcome;
   const ClassData &root = class_table.get_data(0);
-  if (root.sons.empty() || root.examples.test.empty()) return;
+  if (root.sons.empty() || root.examples.test.empty()) return outcome;
 
-  char output_name[output_name_size];
-  set_output_name(output_name, sizeof output_name);
-  std::string directory = options.get_examples_directory();
-  std::string temporary = PathName(directory, output_name, ".tmp").get();
-  std::string final_path = PathName(directory, output_name, ".dat").get();
-  std::ofstream out;
-  open_output_file(out, temporary.c_str());
-  if (!out.is_open()) {
-    report_file_error(temporary, open_for_writing);
-    myabort();
-  }
+  ResultFile out;
   std::ostringstream algorithm;
   algorithm << param.gen.get_algorithm();
   log_formatted_results(1, "testing %s on `%s' with %d documents...",
@@ -250,14 +234,9 @@ void test() {
                         static_cast<int>(root.examples.test.size()));
   FrozenWeights frozen;
   Decisions decisions;
-  bool written = test_classifier(frozen.get_scorer(), out, decisions);
-  out.close();
-  if (!written || out.fail()) abandon_output(temporary);
-
-  log_formatted_results(1, "renaming output file to `%s'", final_path.c_str());
-  if (rename_file(temporary.c_str(), final_path.c_str()) != 0) {
-    error("cannot rename file `%s' to `%s'", temporary.c_str(), final_path.c_str());
-    myabort();
-  }
-  write_decisions(decisions);
+  test_classifier(frozen.get_scorer(), out.get_stream(), decisions, outcome);
+  std::string final_path = out.finish();
+  outcome.files.push_back(final_path);
+  outcome.files.push_back(write_decisions(decisions));
+  return outcome;
 }

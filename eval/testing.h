@@ -5,6 +5,9 @@
 #ifndef MIVO_EVAL_TESTING_H
 #define MIVO_EVAL_TESTING_H
 
+#include <string>
+#include <vector>
+
 #include "eval/ranks.h"
 
 class DocProfile;
@@ -33,6 +36,11 @@ bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scor
 // directory, written as "rankN.tmp" and renamed when complete; then the
 // classes decided for each, as the report counts them, into
 // "decisions.dat" beside it, in the order of the test list.
-void test();
+struct TestOutcome {
+  bool tested = false;
+  double precision = 0, recall = 0, f = 0;  // the report's Total, in percent
+  std::vector<std::string> files;           // the result files written
+};
+TestOutcome test();
 
 #endif  // MIVO_EVAL_TESTING_H

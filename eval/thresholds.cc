@@ -154,15 +154,13 @@ void apply_threshold(ClassData &data, ScoreTable &table) {
   log_formatted_results(2, "Class %s threshhold %f", name, data.profile.get_theta());
 }
 
-// Thresholds for the classes, scored together and set in the order given.
-void set_thresholds(const std::vector<ClassData *> &classes,
-                    const HeldOutScores &held_out = HeldOutScores()) {
+}  // namespace
+
+void set_thresholds(const std::vector<ClassData *> &classes, const HeldOutScores &held_out) {
   std::vector<ScoreTable> tables;
   tabulate_scores(classes, held_out, tables);
   for (size_t i = 0; i < classes.size(); ++i) apply_threshold(*classes[i], tables[i]);
 }
-
-}  // namespace
 
 void set_threshold(ClassData &data) { set_thresholds({&data}); }
 
@@ -183,17 +181,15 @@ std::vector<std::vector<ClassData *>> threshold_groups(const HeldOutScores &held
 
 }  // namespace
 
-// Under SBC each group is scored in one walk through the cache; otherwise
-// as many groups as keep their scores within score_memory are scored
+// As many groups as keep their scores within score_memory are scored
 // together, since the walk costs a probe per term of every document however
 // many classes it scores.
 void set_leaf_thresholds(const HeldOutScores &held_out) {
-  bool one_group = param.gen.get_algorithm() == SBC;
   size_t per_class = std::max<size_t>(1, database.get_docprof_table_size()) * sizeof(WeightType);
   size_t most = std::max<size_t>(1, score_memory / per_class);
   std::vector<ClassData *> batch;
   for (const std::vector<ClassData *> &group : threshold_groups(held_out)) {
-    if (!batch.empty() && (one_group || batch.size() + group.size() > most)) {
+    if (!batch.empty() && batch.size() + group.size() > most) {
       set_thresholds(batch, held_out);
       batch.clear();
     }

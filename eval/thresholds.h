@@ -42,6 +42,10 @@ void set_threshold(ClassData &data);
 // father, in name order.
 typedef std::map<uint32_t, std::vector<WeightType>> HeldOutScores;
 
+// set_threshold for the classes, scored together, in the order given; a
+// class with held-out scores takes them in place of its own.
+void set_thresholds(const std::vector<ClassData *> &classes,
+                    const HeldOutScores &held_out = HeldOutScores());
 // set_threshold for every class without sons and every class with held-out
 // scores, in key order; such a class takes its held-out scores in place of
 // its own for its father's training documents.

@@ -5,17 +5,17 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
+#include "base/progress.h"
 #include "base/param.h"
 #include "base/utils.h"
-#include "intake/analyser.h"
 #include "intake/profiling.h"
 #include "model/classtab.h"
 #include "store/database.h"
-
-const char *files_directory = nullptr;
 
 namespace {
 
@@ -27,16 +27,21 @@ std::string io_name(const std::string &directory) {
   return directory.empty() ? "." : directory;
 }
 
-[[noreturn]] void stop(const std::string &path, FileErrors kind) {
-  int number = errno;
-  report_file_error(path, kind);
-  errno = number;
-  myabort();
+[[noreturn]] void format_error(const std::string &list) {
+  fail_on_file(list, format_failure, 0);
 }
 
-[[noreturn]] void format_error(const std::string &list) {
-  errno = 0;
-  stop(list, format_failure);
+// A document named with a ".." component would be read from outside the
+// documents directory.
+bool leaves_directory(const std::string &document) {
+  for (std::string::size_type start = 0;; ) {
+    std::string::size_type slash = document.find('/', start);
+    if (document.compare(start, slash == std::string::npos ? std::string::npos : slash - start,
+                         "..") == 0)
+      return true;
+    if (slash == std::string::npos) return false;
+    start = slash + 1;
+  }
 }
 
 std::string last_component(const std::string &path) {
@@ -60,8 +65,7 @@ void check_root(const std::string &examples) {
   if (class_table.get_name(root_id) != root) {
     error("Cannot profile \"%s\" with the same data as \"%s\"", root.c_str(),
           class_table.get_name(root_id).c_str());
-    errno = 0;
-    myabort();
+    myabort(0);
   }
 }
 
@@ -100,12 +104,17 @@ bool split_document(const std::string &line, std::string &document, std::string 
 }
 
 // "name[.txt] class..." with blanks (not tabs) between the fields.
-void collect_line(const std::string &line, const std::string &list,
+void collect_line(const std::string &line, const std::string &list, unsigned number,
                   bool training) {
   unsigned size = static_cast<unsigned>(line.size() + 1);
   std::vector<char> first(size), rest(size);
   std::string document, field;
   if (!split_document(line, document, field)) format_error(list);
+  if (leaves_directory(document)) {
+    error("document `%s' in line %u of `%s' lies outside the documents directory",
+          document.c_str(), number, list.c_str());
+    myabort(0);
+  }
   if (!param.gen.multiclass()) {
     if (split_string(field.c_str(), ' ', first.data(), rest.data(), size))
       format_error(list);
@@ -126,29 +135,31 @@ bool read_list_line(std::istream &is, std::string &line) {
   return true;
 }
 
-// Tells the analyser of the document of a line still to come.
-void expect_document(const std::string &line) {
-  std::string document, field;
-  if (split_document(line, document, field) && !database.have_document_profile(document))
-    analyser.expect_next(document);
+// The lines of the list; false when it does not exist.
+bool read_list(const std::string &list, std::vector<std::string> &lines) {
+  std::ifstream is(list);
+  if (!is) {
+    if (file_exists(list)) fail_on_file(list, open_for_reading, errno);
+    return false;
+  }
+  for (std::string line; read_list_line(is, line);) lines.push_back(line);
+  if (is.bad()) fail_on_file(list, read_failure, errno);
+  return true;
 }
 
-void collect_list(const std::string &examples, const char *list_name,
-                  bool training) {
-  if (!Directory(io_name(examples).c_str()))
-    stop(io_name(examples), open_directory_failure);
-  std::string list = PathName(examples, list_name).get();
-  std::ifstream is(list);
-  if (!is) return;
-  // One line is read ahead, so that the analyser can work on its document
-  // while this one is parsed and stored.
-  std::string line, next;
-  for (bool more = read_list_line(is, line); more; line.swap(next)) {
-    more = read_list_line(is, next);
-    if (more) expect_document(next);
-    collect_line(line, list, training);
+void collect_list(const std::string &list, const std::vector<std::string> &lines, bool training,
+                  std::unordered_set<std::string> &expected, Progress &progress) {
+  // Every document is asked for before any is stored, so that the analysers
+  // work ahead while this process parses and stores in list order. A line
+  // that is wrong fails in its turn, after the lines before it are stored.
+  std::string document, field;
+  for (const std::string &line : lines)
+    if (split_document(line, document, field) && expected.insert(document).second)
+      expect_document(document);
+  for (unsigned number = 0; number < lines.size(); ++number) {
+    collect_line(lines[number], list, number + 1, training);
+    progress.advance();
   }
-  if (is.bad()) stop(list, read_failure);
 }
 
 }  // namespace
@@ -156,9 +167,23 @@ void collect_list(const std::string &examples, const char *list_name,
 void collect_all_documents(const char *examples_name) {
   std::string examples = examples_name;
   std::string files = PathName(examples, "files").get();
-  files_directory = string_copy(files.c_str());
-  if (!is_directory(files)) stop(files, directory_not_found);
+  if (!is_directory(files)) fail_on_file(files, directory_not_found, errno);
   check_root(examples);
-  collect_list(examples, "train", true);
-  collect_list(examples, "test", false);
+  if (!Directory(io_name(examples).c_str()))
+    fail_on_file(io_name(examples), open_directory_failure, errno);
+  std::string train = PathName(examples, "train").get(), test = PathName(examples, "test").get();
+  std::vector<std::string> train_lines, test_lines;
+  bool have_train = read_list(train, train_lines);
+  bool have_test = read_list(test, test_lines);
+  // Without an examples directory (polling) there are no lists to miss.
+  if (!examples.empty() && !have_train && !have_test) {
+    error("examples directory `%s' holds neither a `train' nor a `test' list", examples.c_str());
+    myabort(0);
+  }
+  if (!examples.empty() && !have_train)
+    warning("no training list `%s': nothing is trained", train.c_str());
+  Progress progress("profiling", train_lines.size() + test_lines.size());
+  std::unordered_set<std::string> expected;
+  collect_list(train, train_lines, true, expected, progress);
+  collect_list(test, test_lines, false, expected, progress);
 }

@@ -4,9 +4,6 @@
 #ifndef MIVO_INTAKE_COLLECTION_H
 #define MIVO_INTAKE_COLLECTION_H
 
-// The examples directory's "files" subdirectory; null before collection.
-extern const char *files_directory;
-
 // The whole collection phase; returns only on success. The empty name stands
 // for the working directory, whose root class then has the empty name.
 void collect_all_documents(const char *examples);

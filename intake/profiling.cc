@@ -7,6 +7,10 @@
 #include "store/database.h"
 #include "text/docparser.h"
 
+void expect_document(const std::string &document) {
+  if (!database.have_document_profile(document)) analyser.expect(document);
+}
+
 void profile_document(const std::string &document) {
   if (database.have_document_profile(document)) return;
   log_formatted(3, "profiling document `%s'", document.c_str());

@@ -5,6 +5,13 @@
 
 #include <string>
 
+// Has the document analysed ahead unless its profile is stored: the
+// analysers work on it while the documents before it are parsed and stored.
+// profile_document must then be asked for the expected documents in the order
+// they were expected; profiles are stored, and terms numbered, in that order
+// however many analysers there are.
+void expect_document(const std::string &document);
+
 // Analyses and parses the document, maps its (head, modifier) pairs to terms
 // and stores the profile under the name; nothing when one is stored already.
 void profile_document(const std::string &document);

@@ -25,14 +25,14 @@ struct PassCounts {
   int demotions = 0;
 };
 
-// A weight times a factor that stays a finite, non-zero number: after very
+// A weight times a scale that stays a finite, non-zero number: after very
 // many updates it would otherwise reach inf (and scores NaN, which stop all
 // updates) or 0 (from which no promotion brings it back).
-double scaled(double weight, double factor) {
-  double result = weight * factor;
+double scaled(double weight, double scale) {
+  double result = weight * scale;
   if (std::isinf(result))
     return std::copysign(std::numeric_limits<double>::max(), result);
-  if (weight != 0.0 && factor != 0.0 && std::fabs(result) < std::numeric_limits<double>::min())
+  if (weight != 0.0 && scale != 0.0 && std::fabs(result) < std::numeric_limits<double>::min())
     return std::copysign(std::numeric_limits<double>::min(), result);
   return result;
 }
@@ -64,23 +64,25 @@ void winnow_pass(const std::vector<Example> &examples, const WinnowDraw &draw,
 
 SonWeights::SonWeights(const std::vector<ClassData *> &sons_to_train)
     : sons(sons_to_train), width(sons.size()) {
-  // A son that lacks a term keeps weights of factor 0.0 for it, the rule's
-  // own for a term that a class does not know.
+  // Scoring passes by the terms that no son knows, which only a rule that
+  // skips unknown terms allows; a son that lacks a term that another knows
+  // gets the rule's factor for it, and no weights to train.
   mivo_assert(rule.skips_unknown());
   size_t terms = 0;
   for (const ClassData *son : sons) terms += son->profile.features.size();
   rows.reserve(terms);
+  // The rows first, so that the cells are allocated once.
+  for (const ClassData *son : sons)
+    for (const auto &entry : son->profile.features)
+      rows.insert(entry.first, static_cast<uint32_t>(rows.size()));
+  factors.assign(rows.size() * width, rule.get_unknown_factor());
+  weights.assign(rows.size() * width, Weights{0.0, 0.0});
+  tallies.assign(rows.size() * width, Tally{0, 0, nullptr});
   for (size_t i = 0; i < width; ++i) {
     for (auto &entry : sons[i]->profile.features) {
-      uint32_t row = rows.find(entry.first);
-      if (row == TermIndex::absent) {
-        row = static_cast<uint32_t>(rows.size());
-        rows.insert(entry.first, row);
-        weights.resize(weights.size() + width, Weights{0.0, 0.0});
-        tallies.resize(tallies.size() + width, Tally{0, 0, nullptr});
-      }
       const FeatureInfo &info = entry.second;
-      size_t cell = size_t{row} * width + i;
+      size_t cell = size_t{rows.find(entry.first)} * width + i;
+      factors[cell] = rule.factor(info);
       weights[cell] = Weights{info.weight, info.negative_weight};
       tallies[cell] = Tally{info.promotions, info.demotions, &entry.second};
     }
@@ -107,11 +109,9 @@ void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &resu
     uint32_t row = rows.find(feature.term);
     found.push_back(row);
     if (row == TermIndex::absent) continue;
-    const Weights *cells = &weights[size_t{row} * width];
+    const double *row_factors = &factors[size_t{row} * width];
     double weight = rule.term_weight(feature.strength);
-    for (size_t i = 0; i < width; ++i)
-      score[i] += ScoringRule::addend(rule.factor(cells[i].weight, cells[i].negative_weight),
-                                      weight);
+    for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row_factors[i], weight);
   }
 }
 
@@ -139,14 +139,16 @@ int SonWeights::learn(const DocProfile &doc, const std::vector<ClassData *> &cla
 // update on them.
 void SonWeights::update(size_t son, bool promotion) {
   double alpha = param.win.get_alpha(), beta = param.win.get_beta();
-  double factor = promotion ? alpha : beta, negative_factor = promotion ? beta : alpha;
+  double scale = promotion ? alpha : beta, negative_scale = promotion ? beta : alpha;
   for (uint32_t row : found) {
     if (row == TermIndex::absent) continue;
     size_t cell = size_t{row} * width + son;
     Tally &tally = tallies[cell];
     if (tally.record == nullptr) continue;
-    weights[cell].weight = scaled(weights[cell].weight, factor);
-    weights[cell].negative_weight = scaled(weights[cell].negative_weight, negative_factor);
+    Weights &cell_weights = weights[cell];
+    cell_weights.weight = scaled(cell_weights.weight, scale);
+    cell_weights.negative_weight = scaled(cell_weights.negative_weight, negative_scale);
+    factors[cell] = rule.factor(cell_weights.weight, cell_weights.negative_weight);
     ++(promotion ? tally.promotions : tally.demotions);
   }
 }

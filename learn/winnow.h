@@ -37,11 +37,13 @@ unsigned int train_winnow_sons(ClassData &father, const std::vector<Example> &ex
 void init_winnow_weights(ClassData &son);
 
 // The weights and update counts of a father's sons side by side while they
-// train: a term's row holds the weights of every son and, apart, its counts
-// and the son's record, or none. Training changes weights but never which
-// terms a son holds, so scoring a document for all sons costs one probe per
-// term and one sweep through a short row, not a lookup in each son's
-// profile. The records get the weights and counts back when it goes.
+// train: a term's row holds every son's factor under the scoring rule and,
+// apart, its weights, its counts and its record, or none. Training changes
+// weights but never which terms a son holds, so scoring a document for all
+// sons costs one probe per term and one sweep through a short row of
+// factors, not a lookup in each son's profile; an update, far rarer than a
+// score, computes the factors it changes anew. The records get the weights
+// and counts back when it goes.
 class SonWeights {
  public:
   explicit SonWeights(const std::vector<ClassData *> &sons);
@@ -75,6 +77,7 @@ class SonWeights {
   std::vector<ClassData *> sons;
   size_t width;
   TermIndex rows;
+  std::vector<double> factors;
   std::vector<Weights> weights;
   std::vector<Tally> tallies;
   std::vector<uint32_t> found;  // the last document's rows

@@ -70,12 +70,6 @@ bool only_blanks_left(std::istream &is) {
   return is.peek() == EOF;
 }
 
-void TermIndex::clear() {
-  slots.clear();
-  count = 0;
-  mask = 0;
-}
-
 void TermIndex::reserve(size_t n) {
   size_t capacity = 16;
   while (capacity * 3 < n * 4) capacity *= 2;
@@ -123,11 +117,6 @@ bool TermIndex::erase(uint32_t term) {
   slots[gap] = Slot{absent, 0};
   --count;
   return true;
-}
-
-void FeatureMap::clear() {
-  records.clear();
-  index.clear();
 }
 
 void FeatureMap::reserve(size_t n) {

@@ -32,7 +32,6 @@ class TermIndex {
 
   TermIndex() : count(0), mask(0) {}
   size_t size() const { return count; }
-  void clear();
   // Room for n terms without growing.
   void reserve(size_t n);
   // The term's value, or absent.
@@ -85,7 +84,6 @@ class FeatureMap {
 
   size_t size() const { return records.size(); }
   bool empty() const { return records.empty(); }
-  void clear();
   // Room for n records without growing the index.
   void reserve(size_t n);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/eventlog.h"
+#include "base/progress.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
 #include "model/termtab.h"
@@ -142,12 +143,13 @@ class Gathering {
 };
 
 // Gathers the class's training documents; adds their occurrences to sum_freq.
-void gather_class(ClassData &data, Gathering &gathering) {
+void gather_class(ClassData &data, Gathering &gathering, Progress &progress) {
   for (const auto &entry : data.examples.train) {
     DocProfile doc;
     database.peek_document_profile(entry.first, doc);
     gathering.add(doc);
     data.sum_freq += doc.get_sum_freq();
+    progress.advance();
   }
   log_collected(data.id);
 }
@@ -206,7 +208,7 @@ void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &sel
 
 // The profiles hold the selected terms only: each stored profile is read once
 // for all the classes that have it as a training example.
-void count_selected_terms(const std::vector<uint8_t> &selected) {
+void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progress) {
   std::vector<bool> had_terms(class_table.size());
   std::map<std::string, std::vector<ClassData *>> classes_of;
   for (uint32_t id = 0; id < class_table.size(); ++id) {
@@ -219,6 +221,7 @@ void count_selected_terms(const std::vector<uint8_t> &selected) {
     database.peek_document_profile(entry.first, doc);
     for (ClassData *data : entry.second)
       count_selected_terms(doc, selected, *data, had_terms[data->id]);
+    progress.advance(entry.second.size());
   }
 }
 
@@ -237,15 +240,21 @@ void update_all_class_data() {
     if (term < selected.size()) selected[term] = 1;
   Gathering gathering(term_table.size());
   unsigned long vocabulary = 0;
+  // Every class reads its training documents, then each document is read once
+  // more for all its classes.
+  unsigned long reads = 0;
+  for (uint32_t id = 0; id < class_table.size(); ++id)
+    reads += class_table.get_data(id).examples.train.size();
+  Progress progress("statistics", 2 * reads);
   for (uint32_t id = 0; id < class_table.size(); ++id) {
     ClassData &data = class_table.get_data(id);
     prepare_class_data(data);
-    gather_class(data, gathering);
+    gather_class(data, gathering, progress);
     if (id == 0) vocabulary = count_vocabulary(data, gathering);
     select_gathered_terms(data, gathering, vocabulary, selected);
     gathering.clear();
   }
-  count_selected_terms(selected);
+  count_selected_terms(selected, progress);
   for (unsigned long term = 0; term < selected.size(); ++term)
     if (selected[term]) selected_terms.insert(selected_terms.end(), term);
   database.set_selection(selected_terms);

@@ -78,19 +78,7 @@ bool ModelFiles::matches(const std::string &name, const std::string &text) const
 }
 
 void ModelFiles::add(const std::string &path, const std::string &text) {
-  std::string temporary = path + ".tmp";
-  int fd = create_fresh(temporary, model_file_mode);
-  if (fd < 0) fail_on_file(path, open_for_writing, errno);
-  bool written = write_all(fd, text.data(), text.size()) && sync_file(fd);
-  int number = errno;
-  if (close(fd) != 0 && written) {
-    written = false;
-    number = errno;
-  }
-  if (!written) {
-    unlink(temporary.c_str());
-    fail_on_file(path, write_failure, number);
-  }
+  write_fresh_file(path + ".tmp", path, text, model_file_mode);
   added[name_within(path)] = Entry{text.size(), checksum_of(text)};
 }
 

@@ -148,6 +148,7 @@ check "polling without classes message" grep -qx "ERROR: no class profiles avail
 
 # Training runs write the score markers; -xl does not.
 mkdir -p ex/files
+touch ex/train ex/test
 rm -rf data
 run ex
 check "training run" [ "$status" -eq 0 ]

@@ -85,7 +85,6 @@ TEST_F(CollectionTest, MulticlassLinesEnterEveryClassInOrderAndProfileOnce) {
       "profiling document `t'\n"
       "collected testing document `t'\n",
       screen.str());
-  EXPECT_STREQ("multi/files", files_directory);
 }
 
 // Scores and question marks are cut off; a carriage return is no part of a
@@ -132,14 +131,24 @@ TEST_F(CollectionTest, BadExamplesEndTheRun) {
   fresh_directory("nofiles");
   EXPECT_EXIT(collect_all_documents("nofiles"), failed_run,
               "ERROR: cannot find directory `nofiles/files'");
-  // A tab between fields, an empty line, two classes without multiclass.
-  const char *lists[][2] = {{"tab", "a.txt\tc1\n"}, {"blank", "a.txt c1\n\n"}, {"single", "a.txt c1 c2\n"}};
+  // A tab between fields, an empty line, two classes without multiclass, a
+  // document outside the documents directory.
+  const char *lists[][3] = {
+      {"tab", "a.txt\tc1\n", "format error in file `tab/train'"},
+      {"blank", "a.txt c1\n\n", "format error in file `blank/train'"},
+      {"single", "a.txt c1 c2\n", "format error in file `single/train'"},
+      {"outside", "a.txt c1\n../../b.txt c1\n",
+       "document `../../b' in line 2 of `outside/train' lies outside the documents directory"},
+  };
   for (const auto &list : lists) {
     param.gen.set_multiclass(std::string(list[0]) != "single");
     make_examples(list[0], list[1]);
-    EXPECT_EXIT(collect_all_documents(list[0]), failed_run,
-                std::string("ERROR: format error in file `") + list[0] + "/train'");
+    EXPECT_EXIT(collect_all_documents(list[0]), failed_run, std::string("ERROR: ") + list[2]);
   }
+  fresh_directory("nolists");
+  fresh_directory("nolists/files");
+  EXPECT_EXIT(collect_all_documents("nolists"), failed_run,
+              "ERROR: examples directory `nolists' holds neither a `train' nor a `test' list");
 }
 
 }  // namespace

@@ -2,29 +2,53 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"
 
 namespace {
 
-TEST_F(CollectionTest, SBCWeighsProbabilitiesAndScoresTheirLogarithms) {
+// news knows terms 1, 2 and 3 (V = 3) in 4 documents: sport has 3 of them
+// and 5 occurrences, 4 of term 1 and 1 of term 2; arts has 1 document with
+// term 3 twice. So P(t | sport) is 5/8, 2/8 and 1/8 (never met), P(t | arts)
+// 1/5, 1/5 and 3/5, and the priors 3/4 and 1/4.
+TEST_F(CollectionTest, SBCScoresTheShareOfItsSmoothedLikelihood) {
   param.gen.set_algorithm(SBC);
+  ClassData &root = class_table.get_data(0);
   ClassData &sport = class_table.get_data(class_table.enter_on_full_name("sport", 0));
   ClassData &arts = class_table.get_data(class_table.enter_on_full_name("arts", 0));
-  sport.sum_freq = 100;
+  root.num_docs = 4;
+  for (uint32_t term : {1, 2, 3}) root.profile.features[term].term_freq = 1;
+  sport.num_docs = 3;
+  sport.sum_freq = 5;
   sport.profile.features[1].term_freq = 4;
   sport.profile.features[2].term_freq = 1;
-  arts.profile.features[3].term_freq = 0;  // no occurrences left after pruning
-  sbc_set_weights(class_table.get_data(0));
-  EXPECT_DOUBLE_EQ(0.05, sport.profile.features[1].weight);
-  EXPECT_DOUBLE_EQ(0.02, sport.profile.features[2].weight);
-  EXPECT_EQ(0.01, arts.profile.features[3].weight);
+  arts.num_docs = 1;
+  arts.sum_freq = 2;
+  arts.profile.features[3].term_freq = 2;
+  sbc_set_weights(root);
+  EXPECT_DOUBLE_EQ(5.0 / 8, sport.profile.features[1].weight);
+  EXPECT_DOUBLE_EQ(3.0 / 5, arts.profile.features[3].weight);
 
-  DocProfile doc;  // a product of its probabilities would be 0.0 for both classes
-  for (int i = 0; i < 400; ++i) doc.enter_term(i % 2 ? 1 : 9, 1);
+  const struct {
+    std::vector<std::pair<uint32_t, uint32_t>> terms;
+    double sport, arts;  // the joint probabilities
+  } cases[] = {
+      {{}, 3.0 / 4, 1.0 / 4},                       // the priors alone
+      {{{9, 1}}, 3.0 / 4, 1.0 / 4},                 // a term news does not know
+      {{{1, 1}}, 3.0 / 4 * 5 / 8, 1.0 / 4 / 5},     // known to both
+      {{{3, 1}}, 3.0 / 4 / 8, 1.0 / 4 * 3 / 5},     // unknown to sport
+      {{{1, 2}, {3, 1}}, 3.0 / 4 * 25 / 64 / 8, 1.0 / 4 / 25 * 3 / 5},
+  };
   std::vector<double> scores;
-  ColumnScorer(ScoringRule(), {&sport.profile, &arts.profile}).predict_scores(doc, scores);
-  EXPECT_GT(scores[0], scores[1]);
+  for (const auto &c : cases) {
+    DocProfile doc;
+    for (const auto &term : c.terms) doc.enter_term(term.first, term.second);
+    ColumnScorer(ScoringRule(), {&sport.profile, &arts.profile}).predict_scores(doc, scores);
+    EXPECT_NEAR(std::log(c.sport / (c.sport + c.arts)), scores[0], 1e-12) << c.sport;
+    EXPECT_NEAR(std::log(c.arts / (c.sport + c.arts)), scores[1], 1e-12) << c.arts;
+  }
 }
 
 TEST_F(CollectionTest, SBCGivesInnerClassesThresholdsToo) {
@@ -36,7 +60,7 @@ TEST_F(CollectionTest, SBCGivesInnerClassesThresholdsToo) {
   class_table.collect_examples();
   update_all_class_data();
   train_sbc();
-  // Log scores lie far below 1.0, the threshold a new profile starts with.
+  // Log probabilities lie below 1.0, the threshold a new profile starts with.
   EXPECT_LT(data("sport").profile.get_theta(), 0.0);
   EXPECT_LT(data("sport/ball").profile.get_theta(), 0.0);
   EXPECT_LT(data("arts").profile.get_theta(), 0.0);

@@ -26,31 +26,33 @@ TEST(ScoreTable, BreakEvenOnTheBucketGrid) {
   EXPECT_NEAR(4.0 / 3, threshold({2.0, NAN}, {0.0, 2.0, NAN}), 1e-12);
 }
 
-// SBC scores are sums of the logarithms of term weights, so hand-set weights
-// give the cached training documents known scores.
+// SBC scores are log probabilities of the class given the document, which
+// the counts of the training documents give.
 TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
   param.gen.set_algorithm(SBC);
+  param.gen.set_term_sel(NoTermSel);
   ClassData &a = example("a1", "a", {{1, 1}});
   example("a2", "a", {{1, 1}, {1, 1}});
   ClassData &b = example("b1", "b", {{2, 1}});
   example("c1", "c/d", {{2, 1}});
   class_table.enter_on_full_name("lonely", 0);  // no training document
   class_table.collect_examples();
+  update_all_class_data();
   for (const char *name : {"a1", "a2", "b1", "c1"}) database.get_document_profile(name);
-  a.profile.features[1].weight = 2.0;
-  b.profile.features[2].weight = 3.0;
   data("c").profile.set_theta(0.25);
 
   std::stringstream screen;
   std::streambuf *old = std::cerr.rdbuf(screen.rdbuf());
   set_leaf_thresholds();
   std::cerr.rdbuf(old);
-  // a: positives ln 2, ln 4 against ln 0.01 twice; the crossing at the top
-  // of bucket 0.
-  const double ln2 = std::log(2.0), ln3 = std::log(3.0), unknown = std::log(0.01);
-  EXPECT_DOUBLE_EQ(unknown + (2 * ln2 - unknown) / 2, a.profile.get_theta());
-  // b: positive ln 3 against 2 ln 0.01, ln 0.01 and ln 3 (c1 shares b's term).
-  EXPECT_DOUBLE_EQ(2 * unknown + 0.75 * (ln3 - 2 * unknown), b.profile.get_theta());
+  // Joint probabilities of a, b and c: a1 2/5, 1/12, 1/12; a2 8/25, 1/36,
+  // 1/36; b1 and c1 1/10, 1/6, 1/6. a: positives against 3/13 twice; the
+  // crossing at the top of bucket 0.
+  const double a2 = 8 / 25.0 + 2 / 36.0;
+  EXPECT_NEAR((std::log(3 / 13.0) + std::log(8 / 25.0 / a2)) / 2, a.profile.get_theta(), 1e-12);
+  // b: positive 5/13 against a1's 5/34, a2's and c1's 5/13.
+  const double low = std::log(1 / 36.0 / a2);
+  EXPECT_NEAR(low + 0.75 * (std::log(5 / 13.0) - low), b.profile.get_theta(), 1e-12);
   EXPECT_EQ(0.25, data("c").profile.get_theta());  // not a leaf
   EXPECT_EQ(1.0, data("lonely").profile.get_theta());
   EXPECT_NE(std::string::npos, screen.str().find("WARNING: class `lonely'"));

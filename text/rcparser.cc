@@ -1,15 +1,19 @@
 #include "text/rcparser.h"
 
+#include <strings.h>
+
+#include <cstring>
 #include <fstream>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
+#include "base/utils.h"
 
 int parse_rc(const std::string &file_name) {
+  // A directory opens like a file and fails only on reading, without a name.
+  if (is_directory(file_name)) fail_on_file(file_name, open_for_reading, EISDIR);
   std::ifstream ifs(file_name);
-  if (!ifs) {
-    report_file_error(file_name, open_for_reading);
-    myabort(errno);
-  }
+  if (!ifs) fail_on_file(file_name, open_for_reading, errno);
   log_formatted(2, "reading parameters from file `%s'", file_name.c_str());
   RcParser parser(param, ifs, file_name.c_str());
   parser.parse();
@@ -63,6 +67,18 @@ bool RcParser::should_be_toggle(bool &value) {
 
 bool RcParser::should_be_number(unsigned int &value) {
   return accept_value(is_number(value), "number expected");
+}
+
+bool RcParser::should_be_count(unsigned int most, const char *message,
+                               unsigned int &value) {
+  // atoi makes a number too long for an int negative, or anything.
+  bool present = is_number(value) && strlen(text()) < 10 && value >= 1 && value <= most;
+  return accept_value(present, message);
+}
+
+bool RcParser::was_identifier(const char *lower_case_name) {
+  return is_token(IDENTIFIER) && strcasecmp(text(), lower_case_name) == 0 &&
+         was_token(IDENTIFIER);
 }
 
 bool RcParser::should_be_float(double &value) {
@@ -179,6 +195,12 @@ void RcParser::should_be_general_section() {
       if (should_be_string(s)) gen.set_file_directory(s);
     } else if (was_token(KEY_ANALYSER)) {
       if (should_be_string(s)) gen.set_analyser(s);
+    } else if (was_identifier("analysers")) {
+      if (should_be_count(max_analysers, "number of analysers from 1 to 64 expected", n))
+        gen.set_analysers(n);
+    } else if (was_identifier("analysertimeout")) {
+      if (should_be_count(max_analyser_timeout, "time-out in seconds expected", n))
+        gen.set_analyser_timeout(n);
     } else if (was_token(KEY_STRENGTH)) {
       if (should_be_choice(strengths, "Strength mode expected", n))
         gen.set_strength_mode(n);

@@ -53,6 +53,12 @@ class RcParser : public Scanner {
   template <std::size_t N>
   bool should_be_choice(const Choice (&choices)[N], const char *message,
                         unsigned int &value);
+  // A whole number from 1 to most, else message is reported.
+  bool should_be_count(unsigned int most, const char *message,
+                       unsigned int &value);
+  // Settings newer than the scanner's keywords are identifiers, matched
+  // whatever their case.
+  bool was_identifier(const char *lower_case_name);
   // Consumes the look-ahead when present says it holds the value, else
   // reports message.
   bool accept_value(bool present, const char *message);

@@ -38,6 +38,7 @@ case_control_name() { echo bank > ex/files/$'x\x01y.txt'; list $'x\x01y.txt' spo
 case_binary_list() { random_bytes 3000 | tr -d '\n' > ex/train; }
 case_directory_doc() { mkdir ex/files/d.txt; list d.txt sport; }
 case_no_lists()  { rm -f ex/train ex/test; }
+case_outside()   { echo bank > outside.txt; list ../../outside.txt sport; }
 
 random_bytes() { perl -e 'srand(5); print map { chr int rand 256 } 1 .. $ARGV[0]' "$1"; }
 
@@ -64,7 +65,8 @@ cases=(
   control_name            error   'x'
   binary_list             error   'ex/train|ex/files|class name'
   directory_doc           error   'd'
-  no_lists                ok      ''
+  no_lists                error   'neither'
+  outside                 error   'outside the documents directory'
 )
 
 failures=0 total=0

@@ -26,7 +26,7 @@ std::string analyse_command(const std::string &options = "") {
   return options.empty() ? command : command + " " + options;
 }
 
-class AnalyseTest : public testing::Test {
+class ShippedAnalyserTest : public testing::Test {
  protected:
   void SetUp() override {
     alarm(60);  // a hang fails the test instead of blocking it
@@ -58,7 +58,7 @@ class AnalyseTest : public testing::Test {
   Analyser analyser;
 };
 
-TEST_F(AnalyseTest, WordsFoldAndAdjacentWordsPairWithTheRightWordAsHead) {
+TEST_F(ShippedAnalyserTest, WordsFoldAndAdjacentWordsPairWithTheRightWordAsHead) {
   write("phrase", "The red car stopped.\nRed CAR, blue sky of Bob's home\n");
   write("crlf", "green tree\r\nold house\r\n");
   write("connectors", "well-known state--of art-  -dash it's 1,000 3.14 e.g. x\n");
@@ -72,7 +72,7 @@ TEST_F(AnalyseTest, WordsFoldAndAdjacentWordsPairWithTheRightWordAsHead) {
             "1000| 3.14| 3.14|1000 art| dash| state| state|well-known well-known|");
 }
 
-TEST_F(AnalyseTest, AnyBytesGiveAnAnswerThatParses) {
+TEST_F(ShippedAnalyserTest, AnyBytesGiveAnAnswerThatParses) {
   std::mt19937 random(7);
   std::string binary;
   for (int i = 0; i < 65536; ++i) binary += static_cast<char>(random() & 0xff);
@@ -102,7 +102,7 @@ TEST_F(AnalyseTest, AnyBytesGiveAnAnswerThatParses) {
   EXPECT_EQ(pairs("nul"), "left| right| word| word|right");
 }
 
-TEST_F(AnalyseTest, OptionsChooseWordsAndStopWords) {
+TEST_F(ShippedAnalyserTest, OptionsChooseWordsAndStopWords) {
   write("phrase", "The red car stopped.\nRed CAR, blue sky of Bob's home\n");
   std::ofstream("stop") << "red # colours\nSKY\n";
 
@@ -115,7 +115,7 @@ TEST_F(AnalyseTest, OptionsChooseWordsAndStopWords) {
   EXPECT_EQ(pairs("phrase"), "blue| home| stopped|");
 }
 
-TEST_F(AnalyseTest, AnUnknownOptionIsRefused) {
+TEST_F(ShippedAnalyserTest, AnUnknownOptionIsRefused) {
   std::string command = "perl " + analyse_command("-bogus") + " </dev/null 2>/dev/null";
   EXPECT_NE(system(command.c_str()), 0);
 }

@@ -100,11 +100,13 @@ struct ClassState {
 // document: a term that only held-out documents gave a son leaves the son,
 // so that the fold model does not know it for them. The father keeps its
 // document frequencies: the document's strengths relative to it stay as
-// the final model sees them.
+// the final model sees them; only Rocchio reads its summed strengths.
 void forget(ClassData &father, const Example &example) {
-  for (const Feature &feature : example.doc->get_features()) {
-    FeatureInfo *info = father.profile.get_feature(feature.term);
-    if (info != nullptr) info->strength -= feature.strength;
+  if (param.gen.get_algorithm() == Rocchio) {
+    for (const Feature &feature : example.doc->get_features()) {
+      FeatureInfo *info = father.profile.get_feature(feature.term);
+      if (info != nullptr) info->strength -= feature.strength;
+    }
   }
   for (ClassData *son : father.sons) {
     if (!member(example, son)) {
@@ -172,12 +174,12 @@ void hold_out(ClassData &father) {
   if (folds < 2 || !held_out_fathers.insert(father.id).second) return;
   log_formatted(2, "scoring `%s' held out in %u folds", class_table.get_name(father.id).c_str(),
                 std::min<unsigned int>(folds, father.examples.train.size()));
-  std::vector<ClassState> states{ClassState(father)};
+  // Right after the father's training its documents still hold their
+  // strengths relative to it, which the fold models read as the final one
+  // did (SBC reads none).
+  std::vector<ClassState> states;
+  if (param.gen.get_algorithm() == Rocchio) states.emplace_back(father);
   for (ClassData *son : father.sons) states.emplace_back(*son);
-  // The strengths relative to the father, which the scorers read from the
-  // documents; setting them adds into the father's profile, put back below.
-  for (const auto &entry : father.examples.train)
-    database.get_document_profile(entry.first)->set_class_document_strengths(father.id);
   std::vector<Example> examples = find_examples(father);
   // Folds beyond the documents would be empty.
   if (folds > examples.size()) folds = static_cast<unsigned int>(examples.size());

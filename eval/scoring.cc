@@ -314,7 +314,7 @@ void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result)
 
 FrozenScorer::FrozenScorer(const ClassTable &table) {
   ScoringRule rule;
-  if (rule.skips_unknown()) {
+  if (rule.skips_unknown() && rule.weighs_by_strength()) {
     hierarchy.reset(new HierarchyScorer(rule, table));
     return;
   }

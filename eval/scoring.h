@@ -108,9 +108,10 @@ class FrozenScorer {
 
  private:
   const DocProfile *doc = nullptr;
-  // Where unknown terms count (SBC), a table per class with sons, by class
-  // id, scores only the classes a document is taken down to; otherwise one
-  // pass through the document scores it for every class at once.
+  // Where unknown terms count or weights are no strengths (SBC), a table
+  // per class with sons, by class id, scores only the classes a document is
+  // taken down to; otherwise one pass through the document scores it for
+  // every class at once.
   std::unique_ptr<HierarchyScorer> hierarchy;
   std::vector<std::unique_ptr<ColumnScorer>> fathers;
 };

@@ -9,8 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "base/eventlog.h"
 #include "base/utils.h"
@@ -19,18 +17,7 @@
 #include "model/termtab.h"
 #include "select/selection.h"
 #include "tests/child_run.h"
-
-// Every fsync of the program comes here: a test can make the next ones fail
-// as on a full disk.
-int failing_fsyncs = 0;
-extern "C" int fsync(int fd) {
-  if (failing_fsyncs > 0) {
-    --failing_fsyncs;
-    errno = ENOSPC;
-    return -1;
-  }
-  return static_cast<int>(syscall(SYS_fsync, fd));
-}
+#include "tests/fsync_seam.h"
 
 namespace {
 

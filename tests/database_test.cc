@@ -73,7 +73,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
     EXPECT_EQ(3UL, term_table.size());
     ASSERT_EQ(3u, class_table.size());
     EXPECT_EQ(3u, class_table.get_data(2).sum_freq);
-    EXPECT_EQ(3u, class_table.get_profile(2).get_term_freq(0));
+    EXPECT_EQ(3u, class_table.get_profile(2).get_feature(0)->term_freq);
     EXPECT_EQ(0.1 + 0.2, class_table.get_profile(2).get_feature(0)->weight);
 
     EXPECT_TRUE(database.have_document_profile("a"));
@@ -212,7 +212,8 @@ int64_t stored_model_version() {
   for (uint32_t id = 1; id <= 2; ++id) {
     const ClassData &data = class_table.get_data(id);
     uint32_t mark = class_table.get_name(id) == "a" ? 100 : 200;
-    if (data.profile.get_term_freq(mark) != data.sum_freq) return -1;
+    const FeatureInfo *info = data.profile.get_feature(mark);
+    if (info == nullptr || info->term_freq != data.sum_freq) return -1;
     versions[id - 1] = static_cast<int64_t>(data.sum_freq);
   }
   return versions[0] == versions[1] ? versions[0] : -1;

@@ -169,8 +169,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
     database.read(false);
     DocProfile kept = profile_of({"kept"});
     database.enter_document_profile("kept", &kept);
-    errno = 0;
-    myabort();
+    myabort(0);
   }));
   EXPECT_EQ("kept\n", file_text("abort/atoms.dat"));
   EXPECT_EQ(1, run_in_child([] {
@@ -181,8 +180,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
     database.enter_document_profile("lost", &lost);
     // Another hand changes atoms.dat: this run must not append to it.
     std::ofstream("abort/atoms.dat", std::ios::app) << "intruder\n";
-    errno = 0;
-    myabort();
+    myabort(0);
   }));
   EXPECT_EQ(0, run_in_child([] {
     database.initialise("abort");

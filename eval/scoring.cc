@@ -157,6 +157,21 @@ class HierarchyScorer {
 
 namespace {
 
+// The position of the father's entry for the term, or absent: a term's
+// entries lie together, in order of fathers.
+template <typename Entry>
+uint32_t entry_of(const TermIndex &slots, const std::vector<uint32_t> &entry_starts,
+                  const std::vector<Entry> &entries, uint32_t term, uint32_t father) {
+  uint32_t slot = slots.find(term);
+  if (slot == TermIndex::absent) return TermIndex::absent;
+  auto first = entries.begin() + entry_starts[slot];
+  auto last = entries.begin() + entry_starts[slot + 1];
+  auto found = std::lower_bound(first, last, father,
+                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
+  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
+                                                  : TermIndex::absent;
+}
+
 // The slot of the term, a new one if the term has none yet.
 uint32_t slot_of(TermIndex &slots, uint32_t term) {
   uint32_t slot = slots.find(term);
@@ -358,14 +373,7 @@ void HierarchyScorer::build(const ClassTable &table) {
 
 // A term's entries are in order of classes.
 uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
-  uint32_t slot = slots.find(term);
-  if (slot == TermIndex::absent) return TermIndex::absent;
-  auto first = entries.begin() + entry_starts[slot];
-  auto last = entries.begin() + entry_starts[slot + 1];
-  auto found = std::lower_bound(first, last, father,
-                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
-  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
-                                                  : TermIndex::absent;
+  return entry_of(slots, entry_starts, entries, term, father);
 }
 
 // First the normalisation total of each class, then the scores; both walk
@@ -510,14 +518,7 @@ void SbcScorer::build() {
 }
 
 uint32_t SbcScorer::find_entry(uint32_t term, uint32_t father) const {
-  uint32_t slot = slots.find(term);
-  if (slot == TermIndex::absent) return TermIndex::absent;
-  auto first = entries.begin() + entry_starts[slot];
-  auto last = entries.begin() + entry_starts[slot + 1];
-  auto found = std::lower_bound(first, last, father,
-                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
-  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
-                                                  : TermIndex::absent;
+  return entry_of(slots, entry_starts, entries, term, father);
 }
 
 void SbcScorer::predict_scores(const DocProfile &doc) {

@@ -4,7 +4,6 @@
 #ifndef MIVO_BASE_EVENTLOG_H
 #define MIVO_BASE_EVENTLOG_H
 
-#include <cerrno>
 #include <fstream>
 #include <string>
 
@@ -60,8 +59,6 @@ void error(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // an exit status. The number is an errno, or 0 for a failure that is no
 // system error.
 [[noreturn]] void myabort(int number);
-// The same with the errno of the moment: for callers not yet converted.
-[[noreturn]] inline void myabort() { myabort(errno); }
 
 // Reports the fixed message of the kind through error, naming the file when
 // name is not null. Does not end the run.

@@ -7,6 +7,7 @@
 #include "base/eventlog.h"
 #include "base/fileio.h"
 #include "base/options.h"
+#include "base/progress.h"
 #include "base/utils.h"
 #include "eval/scoring.h"
 #include "eval/testing.h"
@@ -30,10 +31,16 @@ std::vector<std::string> collect_input_documents(const std::string &directory) {
   std::vector<std::string> names;
   while (const char *entry = listing.get_next_entry()) {
     if (!is_input_document(entry)) continue;
-    std::string name(entry, strlen(entry) - strlen(document_extension));
+    names.emplace_back(entry, strlen(entry) - strlen(document_extension));
+  }
+  // All are asked for first, so that several analysers work ahead; they are
+  // stored in listing order all the same.
+  for (const std::string &name : names) expect_document(name);
+  Progress progress("polling", names.size());
+  for (const std::string &name : names) {
     profile_document(name);
-    names.push_back(name);
     log_formatted(3, "collected input document `%s'", name.c_str());
+    progress.advance();
   }
   return names;
 }

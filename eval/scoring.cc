@@ -50,11 +50,16 @@ void ScoringRule::sbc_posteriors(double *joints, size_t count) {
 // The fathers come from the root down, so that a father's own score is there
 // when its sons' are summed. A term leads through one probe to the fathers
 // that know it, each with the postings of its sons that met it: a son that
-// did not adds log(0 + 1) = 0.0, which its sum may pass by.
+// did not adds log(0 + 1) = 0.0, which its sum may pass by. A father may
+// instead be probed directly, each of its sons for each term of a document,
+// in the same order, which gives the same bits without a table.
 class SbcScorer {
  public:
   // Scores the sons of every class with sons when classes is empty, or else
   // the sons of the fathers on the way from the root to each of classes.
+  // When classes are the sons of one father, those above it are probed
+  // directly: such a scorer serves the held-out documents of a fold, fewer
+  // than would pay for tables over the vocabularies up to the root.
   SbcScorer(const ScoringRule &rule, const ClassTable &table,
             const std::vector<uint32_t> &classes);
   void predict_scores(const DocProfile &doc);
@@ -68,9 +73,10 @@ class SbcScorer {
 
  private:
   struct Father {
-    uint32_t id;
+    const ClassData *data;
     uint32_t first_column;
     uint32_t width;
+    bool direct;  // probed rather than tabled
   };
   // A father knowing a term, and where the postings of its sons for the
   // term begin (they end where the next entry's begin).
@@ -79,8 +85,10 @@ class SbcScorer {
     uint32_t first_posting;
   };
 
-  void build(const ClassTable &table);
+  void build();
   uint32_t find_entry(uint32_t term, uint32_t father) const;
+  // Sums the factors and occurrences of a father probed directly.
+  void probe(const DocProfile &doc, uint32_t father);
 
   ScoringRule rule;
   std::vector<Father> fathers;          // from the root down
@@ -148,6 +156,21 @@ class HierarchyScorer {
 };
 
 namespace {
+
+// The position of the father's entry for the term, or absent: a term's
+// entries lie together, in order of fathers.
+template <typename Entry>
+uint32_t entry_of(const TermIndex &slots, const std::vector<uint32_t> &entry_starts,
+                  const std::vector<Entry> &entries, uint32_t term, uint32_t father) {
+  uint32_t slot = slots.find(term);
+  if (slot == TermIndex::absent) return TermIndex::absent;
+  auto first = entries.begin() + entry_starts[slot];
+  auto last = entries.begin() + entry_starts[slot + 1];
+  auto found = std::lower_bound(first, last, father,
+                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
+  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
+                                                  : TermIndex::absent;
+}
 
 // The slot of the term, a new one if the term has none yet.
 uint32_t slot_of(TermIndex &slots, uint32_t term) {
@@ -350,14 +373,7 @@ void HierarchyScorer::build(const ClassTable &table) {
 
 // A term's entries are in order of classes.
 uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
-  uint32_t slot = slots.find(term);
-  if (slot == TermIndex::absent) return TermIndex::absent;
-  auto first = entries.begin() + entry_starts[slot];
-  auto last = entries.begin() + entry_starts[slot + 1];
-  auto found = std::lower_bound(first, last, father,
-                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
-  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
-                                                  : TermIndex::absent;
+  return entry_of(slots, entry_starts, entries, term, father);
 }
 
 // First the normalisation total of each class, then the scores; both walk
@@ -416,9 +432,12 @@ SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
                      const std::vector<uint32_t> &classes)
     : rule(scoring) {
   std::vector<bool> wanted(table.size(), classes.empty());
-  for (uint32_t id : classes)
-    for (const ClassData *up = table.get_data(id).father; up != nullptr; up = up->father)
-      wanted[up->id] = true;
+  const ClassData *one_father = classes.empty() ? nullptr : table.get_data(classes[0]).father;
+  for (uint32_t id : classes) {
+    const ClassData *father = table.get_data(id).father;
+    if (father != one_father) one_father = nullptr;
+    for (const ClassData *up = father; up != nullptr; up = up->father) wanted[up->id] = true;
+  }
   father_of.assign(table.size(), TermIndex::absent);
   column_of.assign(table.size(), TermIndex::absent);
   // Breadth first from the root: every father before its sons.
@@ -428,7 +447,8 @@ SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
     const ClassData &data = table.get_data(queue[next]);
     if (data.sons.empty() || !wanted[data.id]) continue;
     father_of[data.id] = static_cast<uint32_t>(fathers.size());
-    fathers.push_back(Father{data.id, columns, static_cast<uint32_t>(data.sons.size())});
+    bool direct = one_father != nullptr && &data != one_father;
+    fathers.push_back(Father{&data, columns, static_cast<uint32_t>(data.sons.size()), direct});
     size_t vocabulary = data.profile.features.size();
     for (const ClassData *son : data.sons) {
       column_of[son->id] = columns++;
@@ -437,12 +457,12 @@ SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
       queue.push_back(son->id);
     }
   }
-  build(table);
+  build();
 }
 
 // The entries, then the postings: each counted per term (per entry), then
 // put in place, every term's together and in order of fathers.
-void SbcScorer::build(const ClassTable &table) {
+void SbcScorer::build() {
   for (bool fill : {false, true}) {
     std::vector<uint32_t> next;
     if (fill) {
@@ -450,7 +470,8 @@ void SbcScorer::build(const ClassTable &table) {
       entries.resize(entry_starts.back() + 1, Entry{0, 0});
     }
     for (uint32_t f = 0; f < fathers.size(); ++f) {
-      for (const auto &record : table.get_data(fathers[f].id).profile.features) {
+      if (fathers[f].direct) continue;
+      for (const auto &record : fathers[f].data->profile.features) {
         if (fill) {
           entries[next[slots.find(record.first)]++] = Entry{f, 0};
           continue;
@@ -477,7 +498,8 @@ void SbcScorer::build(const ClassTable &table) {
       next_posting.assign(entries.size(), 0);
     }
     for (uint32_t f = 0; f < fathers.size(); ++f) {
-      const ClassData &father = table.get_data(fathers[f].id);
+      if (fathers[f].direct) continue;
+      const ClassData &father = *fathers[f].data;
       for (uint32_t i = 0; i < fathers[f].width; ++i) {
         for (const auto &record : father.sons[i]->profile.features) {
           if (record.second.term_freq == 0) continue;
@@ -496,14 +518,7 @@ void SbcScorer::build(const ClassTable &table) {
 }
 
 uint32_t SbcScorer::find_entry(uint32_t term, uint32_t father) const {
-  uint32_t slot = slots.find(term);
-  if (slot == TermIndex::absent) return TermIndex::absent;
-  auto first = entries.begin() + entry_starts[slot];
-  auto last = entries.begin() + entry_starts[slot + 1];
-  auto found = std::lower_bound(first, last, father,
-                                [](const Entry &entry, uint32_t f) { return entry.father < f; });
-  return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
-                                                  : TermIndex::absent;
+  return entry_of(slots, entry_starts, entries, term, father);
 }
 
 void SbcScorer::predict_scores(const DocProfile &doc) {
@@ -519,8 +534,9 @@ void SbcScorer::predict_scores(const DocProfile &doc) {
         scores[postings[p].column] += ScoringRule::addend(postings[p].factor, count);
     }
   }
-  for (size_t f = 0; f < fathers.size(); ++f) {
+  for (uint32_t f = 0; f < fathers.size(); ++f) {
     const Father &father = fathers[f];
+    if (father.direct) probe(doc, f);
     double *score = &scores[father.first_column];
     for (uint32_t i = 0; i < father.width; ++i) {
       uint32_t column = father.first_column + i;
@@ -528,8 +544,23 @@ void SbcScorer::predict_scores(const DocProfile &doc) {
                                         log_denominators[column]);
     }
     ScoringRule::sbc_posteriors(score, father.width);
-    double own = get_score(father.id);
+    double own = get_score(father.data->id);
     for (uint32_t i = 0; i < father.width; ++i) score[i] += own;
+  }
+}
+
+void SbcScorer::probe(const DocProfile &doc, uint32_t f) {
+  const Father &father = fathers[f];
+  double *score = &scores[father.first_column];
+  for (const Feature &feature : doc.get_features()) {
+    if (father.data->profile.get_feature(feature.term) == nullptr) continue;
+    double count = rule.sbc_occurrences(feature.freq);
+    occurrences[f] += count;
+    for (uint32_t i = 0; i < father.width; ++i) {
+      const FeatureInfo *info = father.data->sons[i]->profile.get_feature(feature.term);
+      if (info != nullptr && info->term_freq != 0)
+        score[i] += ScoringRule::addend(ScoringRule::sbc_term_factor(info->term_freq), count);
+    }
   }
 }
 

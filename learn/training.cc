@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "base/eventlog.h"
@@ -62,6 +63,9 @@ namespace {
 // Held-out scores by class id, and the fathers already held out.
 HeldOutScores held_out_scores;
 std::set<uint32_t> held_out_fathers;
+// Under SBC, a father's own score for each of its training documents in
+// name order, by class id, from the final models above it.
+std::map<uint32_t, std::vector<double>> own_scores;
 
 bool member(const Example &example, const ClassData *son) {
   for (const ClassData *data : *example.classes)
@@ -100,11 +104,13 @@ struct ClassState {
 // document: a term that only held-out documents gave a son leaves the son,
 // so that the fold model does not know it for them. The father keeps its
 // document frequencies: the document's strengths relative to it stay as
-// the final model sees them.
+// the final model sees them; only Rocchio reads its summed strengths.
 void forget(ClassData &father, const Example &example) {
-  for (const Feature &feature : example.doc->get_features()) {
-    FeatureInfo *info = father.profile.get_feature(feature.term);
-    if (info != nullptr) info->strength -= feature.strength;
+  if (param.gen.get_algorithm() == Rocchio) {
+    for (const Feature &feature : example.doc->get_features()) {
+      FeatureInfo *info = father.profile.get_feature(feature.term);
+      if (info != nullptr) info->strength -= feature.strength;
+    }
   }
   for (ClassData *son : father.sons) {
     if (!member(example, son)) {
@@ -147,20 +153,85 @@ void fit(ClassData &father, const std::vector<Example> &training, unsigned int f
   }
 }
 
+// The SBC scores of the father's sons for the document, as the scorers
+// work them out, from the counts the sons hold now: the father's own score
+// plus each son's log probability among its siblings. A scorer of the
+// sons' columns would index every class above them again for each fold.
+void sbc_scores(const ClassData &father, const DocProfile &doc, double own,
+                std::vector<double> &scores) {
+  ScoringRule rule;
+  size_t width = father.sons.size();
+  scores.assign(width, 0.0);
+  double occurrences = 0.0;
+  for (const Feature &feature : doc.get_features()) {
+    if (father.profile.get_feature(feature.term) == nullptr) continue;
+    double count = rule.sbc_occurrences(feature.freq);
+    occurrences += count;
+    for (size_t i = 0; i < width; ++i) {
+      const FeatureInfo *info = father.sons[i]->profile.get_feature(feature.term);
+      if (info != nullptr && info->term_freq != 0)
+        scores[i] += ScoringRule::addend(ScoringRule::sbc_term_factor(info->term_freq), count);
+    }
+  }
+  size_t vocabulary = father.profile.features.size();
+  for (size_t i = 0; i < width; ++i) {
+    const ClassData &son = *father.sons[i];
+    scores[i] = ScoringRule::sbc_joint(ScoringRule::sbc_log_prior(son.num_docs, father.num_docs),
+                                       scores[i], occurrences,
+                                       ScoringRule::sbc_log_denominator(son.sum_freq, vocabulary));
+  }
+  ScoringRule::sbc_posteriors(scores.data(), width);
+  for (double &score : scores) score += own;
+}
+
+// The father's own score for each of its training documents under SBC: 0.0
+// at the root, else what its father's final model gave it.
+std::vector<double> own_scores_of(const ClassData &father, size_t documents) {
+  auto found = own_scores.find(father.id);
+  if (found == own_scores.end() || found->second.size() != documents)
+    return std::vector<double>(documents, 0.0);
+  std::vector<double> own;
+  own.swap(found->second);
+  own_scores.erase(found);
+  return own;
+}
+
+// Under SBC, the final models' scores of the father's training documents
+// for those of its sons that are fathers in turn: their own scores.
+void set_own_scores(const ClassData &father, const std::vector<Example> &examples,
+                    const std::vector<double> &own) {
+  bool wanted = false;
+  for (const ClassData *son : father.sons) wanted = wanted || is_father(*son);
+  if (!wanted) return;
+  std::vector<double> scores;
+  for (size_t position = 0; position < examples.size(); ++position) {
+    sbc_scores(father, *examples[position].doc, own[position], scores);
+    for (size_t i = 0; i < father.sons.size(); ++i)
+      if (is_father(*father.sons[i]) && member(examples[position], father.sons[i]))
+        own_scores[father.sons[i]->id].push_back(scores[i]);
+  }
+}
+
 // Scores the held-out documents (their positions among the father's
 // training documents) for every son with the fold model's weights.
 void score_held_out(const ClassData &father, const std::vector<Example> &examples,
-                    const std::vector<size_t> &held_out) {
-  std::vector<const ClassProfile *> profiles;
-  for (const ClassData *son : father.sons) profiles.push_back(&son->profile);
-  ColumnScorer scorer(ScoringRule(), profiles);
+                    const std::vector<size_t> &held_out, const std::vector<double> &own) {
+  std::unique_ptr<ColumnScorer> scorer;
+  if (param.gen.get_algorithm() != SBC) {
+    std::vector<const ClassProfile *> profiles;
+    for (const ClassData *son : father.sons) profiles.push_back(&son->profile);
+    scorer.reset(new ColumnScorer(ScoringRule(), profiles));
+  }
   std::vector<WeightType> scores;
   for (size_t position : held_out) {
-    scorer.predict_scores(*examples[position].doc, scores);
+    if (scorer)
+      scorer->predict_scores(*examples[position].doc, scores);
+    else
+      sbc_scores(father, *examples[position].doc, own[position], scores);
     for (size_t i = 0; i < father.sons.size(); ++i) {
-      std::vector<WeightType> &own = held_out_scores[father.sons[i]->id];
-      own.resize(examples.size());
-      own[position] = scores[i];
+      std::vector<WeightType> &own_held_out = held_out_scores[father.sons[i]->id];
+      own_held_out.resize(examples.size());
+      own_held_out[position] = scores[i];
     }
   }
 }
@@ -172,13 +243,18 @@ void hold_out(ClassData &father) {
   if (folds < 2 || !held_out_fathers.insert(father.id).second) return;
   log_formatted(2, "scoring `%s' held out in %u folds", class_table.get_name(father.id).c_str(),
                 std::min<unsigned int>(folds, father.examples.train.size()));
-  std::vector<ClassState> states{ClassState(father)};
+  // Right after the father's training its documents still hold their
+  // strengths relative to it, which the fold models read as the final one
+  // did (SBC reads none).
+  std::vector<ClassState> states;
+  if (param.gen.get_algorithm() == Rocchio) states.emplace_back(father);
   for (ClassData *son : father.sons) states.emplace_back(*son);
-  // The strengths relative to the father, which the scorers read from the
-  // documents; setting them adds into the father's profile, put back below.
-  for (const auto &entry : father.examples.train)
-    database.get_document_profile(entry.first)->set_class_document_strengths(father.id);
   std::vector<Example> examples = find_examples(father);
+  std::vector<double> own;
+  if (param.gen.get_algorithm() == SBC) {
+    own = own_scores_of(father, examples.size());
+    set_own_scores(father, examples, own);
+  }
   // Folds beyond the documents would be empty.
   if (folds > examples.size()) folds = static_cast<unsigned int>(examples.size());
   for (unsigned int fold = 0; fold < folds; ++fold) {
@@ -194,7 +270,7 @@ void hold_out(ClassData &father) {
       forget(father, examples[i]);
     }
     fit(father, training, fold);
-    score_held_out(father, examples, held_out);
+    score_held_out(father, examples, held_out, own);
   }
   for (const ClassState &state : states) state.restore();
 }
@@ -203,13 +279,21 @@ void finish_training() {
   // The threshold step gets a resource line of its own, so that its cost
   // shows apart from the learner's.
   report_resources();
-  // Held out here are the fathers of learners that do not hold out as they go.
-  if (param.gen.get_threshold_folds() >= 2)
-    for (auto &entry : class_table)
-      if (is_father(entry.second)) hold_out(entry.second);
+  // Held out here are the fathers of learners that do not hold out as they
+  // go, from the root down: under SBC a father's scores build on those of
+  // the fathers above it.
+  if (param.gen.get_threshold_folds() >= 2 && !class_table.empty()) {
+    std::vector<ClassData *> fathers{&class_table.get_data(0)};
+    for (size_t next = 0; next < fathers.size(); ++next) {
+      if (!is_father(*fathers[next])) continue;
+      hold_out(*fathers[next]);
+      fathers.insert(fathers.end(), fathers[next]->sons.begin(), fathers[next]->sons.end());
+    }
+  }
   // The thresholds score the training documents still in the cache.
   set_leaf_thresholds(held_out_scores);
   held_out_scores.clear();
   held_out_fathers.clear();
+  own_scores.clear();
   database.release_all_profiles();
 }

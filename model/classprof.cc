@@ -170,16 +170,6 @@ const FeatureInfo *ClassProfile::get_feature(uint32_t term) const {
   return it == features.end() ? nullptr : &it->second;
 }
 
-uint32_t ClassProfile::get_doc_freq(uint32_t term) const {
-  const FeatureInfo *info = get_feature(term);
-  return info ? info->doc_freq : 0;
-}
-
-uint32_t ClassProfile::get_term_freq(uint32_t term) const {
-  const FeatureInfo *info = get_feature(term);
-  return info ? info->term_freq : 0;
-}
-
 namespace {
 
 // In term order, so that the same profile always gives the same file: the

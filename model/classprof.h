@@ -89,7 +89,6 @@ class FeatureMap {
 
   iterator find(uint32_t term);
   const_iterator find(uint32_t term) const;
-  size_t count(uint32_t term) const { return find(term) != end() ? 1 : 0; }
   // The term's record, a zero-filled one entered if absent.
   FeatureInfo &operator[](uint32_t term);
   // Enters the record unless the term is present (or is the reserved id
@@ -115,9 +114,6 @@ class ClassProfile {
   // The term's record, or null when the term is not in the profile.
   FeatureInfo *get_feature(uint32_t term);
   const FeatureInfo *get_feature(uint32_t term) const;
-  // 0 when the term is absent.
-  uint32_t get_doc_freq(uint32_t term) const;
-  uint32_t get_term_freq(uint32_t term) const;
 
   double get_theta() const { return theta; }
   void set_theta(double t) { theta = t; }

@@ -9,8 +9,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "base/eventlog.h"
 #include "base/utils.h"
@@ -19,18 +17,7 @@
 #include "model/termtab.h"
 #include "select/selection.h"
 #include "tests/child_run.h"
-
-// Every fsync of the program comes here: a test can make the next ones fail
-// as on a full disk.
-int failing_fsyncs = 0;
-extern "C" int fsync(int fd) {
-  if (failing_fsyncs > 0) {
-    --failing_fsyncs;
-    errno = ENOSPC;
-    return -1;
-  }
-  return static_cast<int>(syscall(SYS_fsync, fd));
-}
+#include "tests/fsync_seam.h"
 
 namespace {
 
@@ -86,7 +73,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
     EXPECT_EQ(3UL, term_table.size());
     ASSERT_EQ(3u, class_table.size());
     EXPECT_EQ(3u, class_table.get_data(2).sum_freq);
-    EXPECT_EQ(3u, class_table.get_profile(2).get_term_freq(0));
+    EXPECT_EQ(3u, class_table.get_profile(2).get_feature(0)->term_freq);
     EXPECT_EQ(0.1 + 0.2, class_table.get_profile(2).get_feature(0)->weight);
 
     EXPECT_TRUE(database.have_document_profile("a"));
@@ -182,8 +169,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
     database.read(false);
     DocProfile kept = profile_of({"kept"});
     database.enter_document_profile("kept", &kept);
-    errno = 0;
-    myabort();
+    myabort(0);
   }));
   EXPECT_EQ("kept\n", file_text("abort/atoms.dat"));
   EXPECT_EQ(1, run_in_child([] {
@@ -194,8 +180,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
     database.enter_document_profile("lost", &lost);
     // Another hand changes atoms.dat: this run must not append to it.
     std::ofstream("abort/atoms.dat", std::ios::app) << "intruder\n";
-    errno = 0;
-    myabort();
+    myabort(0);
   }));
   EXPECT_EQ(0, run_in_child([] {
     database.initialise("abort");
@@ -225,7 +210,8 @@ int64_t stored_model_version() {
   for (uint32_t id = 1; id <= 2; ++id) {
     const ClassData &data = class_table.get_data(id);
     uint32_t mark = class_table.get_name(id) == "a" ? 100 : 200;
-    if (data.profile.get_term_freq(mark) != data.sum_freq) return -1;
+    const FeatureInfo *info = data.profile.get_feature(mark);
+    if (info == nullptr || info->term_freq != data.sum_freq) return -1;
     versions[id - 1] = static_cast<int64_t>(data.sum_freq);
   }
   return versions[0] == versions[1] ? versions[0] : -1;

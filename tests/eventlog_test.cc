@@ -36,8 +36,8 @@ TEST(EventLog, WarningsAndErrorsCarryPrefixesAndLongOnesAreCut) {
       "WARNING: careful with `x'\nERROR: broken 7\nERROR: read error\n");
 }
 
-// errno is the exit status, or 1 when it is 0 or does not fit in one.
-TEST(EventLog, AbortExitsWithErrno) {
+// The number is the exit status, or 1 when it is 0 or does not fit in one.
+TEST(EventLog, AbortExitsWithItsNumber) {
   const struct { int err, status; const char *screen, *logged; } cases[] = {
       {2, 2, "^aborting\\.\\.\\. \\(errno = 2\\)\n$", "\nERROR: aborting... (errno = 2)\n"},
       {0, 1, "^aborting\\.\\.\\.\n$", "\naborting...\n"},
@@ -47,8 +47,7 @@ TEST(EventLog, AbortExitsWithErrno) {
     EXPECT_EXIT(
         {
           event_log.initialise("abort.log");
-          errno = c.err;
-          myabort();
+          myabort(c.err);
         },
         testing::ExitedWithCode(c.status), c.screen);
     EXPECT_TRUE(has(file_text("abort.log"), c.logged)) << c.err;

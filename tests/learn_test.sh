@@ -9,9 +9,7 @@ set -u
 mivo="$1"
 . "$2/tests/data/checks.sh"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+scratch
 cp "$2/analyser/analyse.pl" .   # the default analyser, found in the working directory
 
 # news: per class seven training and three test documents of six of its

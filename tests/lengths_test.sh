@@ -9,9 +9,7 @@ set -u
 mivo="$1"
 . "$2/tests/data/checks.sh"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+scratch
 cp "$2/analyser/analyse.pl" .
 mkdir -p news/files
 ln -s news/files files

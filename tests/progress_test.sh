@@ -8,9 +8,7 @@ set -u
 mivo="$1"
 . "$2/tests/data/checks.sh"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+scratch
 # An analyser slow enough that profiling takes a few seconds.
 printf '#!/bin/sh\nwhile IFS= read -r path; do sleep 0.05; cat "$path"; printf "\\001"; done\n' > slow.sh
 chmod +x slow.sh

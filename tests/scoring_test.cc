@@ -28,7 +28,7 @@ double sbc_reference(const ClassData &data, const DocProfile &doc) {
     for (const Feature &feature : doc.get_features())
       if (father.profile.get_feature(feature.term) != nullptr)
         joint += raw_strength(feature.freq, param.gen.get_strength_mode()) *
-                 std::log((son->profile.get_term_freq(feature.term) + 1.0) / total);
+                 std::log(((son->profile.get_feature(feature.term) ? son->profile.get_feature(feature.term)->term_freq : 0) + 1.0) / total);
     joints.push_back(joint);
     greatest = std::max(greatest, joint);
     if (son == &data) own = joint;

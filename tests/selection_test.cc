@@ -113,8 +113,8 @@ TEST_F(CollectionTest, EveryMethodSelectsAndPrunes) {
     for (uint32_t id = 0; id < class_table.size(); ++id)
       EXPECT_EQ(c.sums[id], class_table.get_data(id).sum_freq) << id;
     EXPECT_EQ(3u, class_table.get_data(3).num_other_docs);
-    EXPECT_EQ(20u, class_table.get_data(0).profile.get_term_freq(1));
-    EXPECT_EQ(10u, data("b").profile.get_term_freq(9));
+    EXPECT_EQ(20u, class_table.get_data(0).profile.get_feature(1)->term_freq);
+    EXPECT_EQ(10u, data("b").profile.get_feature(9)->term_freq);
   }
 }
 
@@ -139,7 +139,7 @@ TEST_F(CollectionTest, AnIncrementalRunCountsOnFromTheStoredModel) {
   EXPECT_EQ(5u, a.num_docs);
   EXPECT_EQ(7u, a.num_other_docs);
   EXPECT_EQ((std::set<unsigned long>{2, 9}), selected_terms);  // 1 is in 1 of 5
-  EXPECT_EQ(3u, a.profile.get_doc_freq(9));
+  EXPECT_EQ(3u, a.profile.get_feature(9)->doc_freq);
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "eval/testing.h"
 
 #include <gtest/gtest.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <sys/wait.h>
 
 #include <cmath>
@@ -11,18 +9,7 @@
 #include "base/eventlog.h"
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"
-
-// Every fsync of the program comes here: a test can make the next ones fail
-// as on a full disk.
-int failing_fsyncs = 0;
-extern "C" int fsync(int fd) {
-  if (failing_fsyncs > 0) {
-    --failing_fsyncs;
-    errno = ENOSPC;
-    return -1;
-  }
-  return static_cast<int>(syscall(SYS_fsync, fd));
-}
+#include "tests/fsync_seam.h"
 
 namespace {
 

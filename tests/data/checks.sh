@@ -13,3 +13,9 @@ summary() {  # summary [name]: prints the counts; succeeds when nothing failed
   echo "${1:+$1: }$passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 }
+
+scratch() {  # scratch: enters a fresh folder, $work, removed when the test ends
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cd "$work" || exit 1
+}

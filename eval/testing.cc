@@ -11,6 +11,7 @@
 #include "base/fileio.h"
 #include "base/options.h"
 #include "base/param.h"
+#include "base/progress.h"
 #include "base/utils.h"
 #include "eval/confus.h"
 #include "eval/scoring.h"
@@ -149,8 +150,10 @@ void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisio
   // Fewer than ten documents give no progress messages.
   unsigned long step = documents.size() / 10;
   unsigned long done = 0;
+  Progress progress("testing", documents.size());
   for (const auto &entry : documents) {
     test_example(scorer, entry.first, entry.second, matrix, out, decisions);
+    progress.advance();
     ++done;
     if (step != 0 && done % step == 0)
       log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,

@@ -7,6 +7,7 @@
 
 #include "base/eventlog.h"
 #include "base/param.h"
+#include "base/progress.h"
 #include "eval/scoring.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -187,13 +188,18 @@ std::vector<std::vector<ClassData *>> threshold_groups(const HeldOutScores &held
 void set_leaf_thresholds(const HeldOutScores &held_out) {
   size_t per_class = std::max<size_t>(1, database.get_docprof_table_size()) * sizeof(WeightType);
   size_t most = std::max<size_t>(1, score_memory / per_class);
-  std::vector<ClassData *> batch;
+  std::vector<std::vector<ClassData *>> batches(1);
   for (const std::vector<ClassData *> &group : threshold_groups(held_out)) {
-    if (!batch.empty() && batch.size() + group.size() > most) {
-      set_thresholds(batch, held_out);
-      batch.clear();
-    }
-    batch.insert(batch.end(), group.begin(), group.end());
+    if (!batches.back().empty() && batches.back().size() + group.size() > most)
+      batches.emplace_back();
+    batches.back().insert(batches.back().end(), group.begin(), group.end());
   }
-  if (!batch.empty()) set_thresholds(batch, held_out);
+  if (batches.back().empty()) return;
+  // Every batch walks through all the cached documents.
+  size_t documents = database.get_docprof_table_size();
+  Progress progress("thresholds", batches.size() * documents);
+  for (const std::vector<ClassData *> &batch : batches) {
+    set_thresholds(batch, held_out);
+    progress.advance(documents);
+  }
 }

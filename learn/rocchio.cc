@@ -49,14 +49,11 @@ void rocchio_set_weights(const ClassData &father) {
 }
 
 void train_rocchio() {
-  for (auto &entry : class_table) {
-    ClassData &father = entry.second;
-    if (!is_father(father)) continue;
-    log_training("Rocchio", father);
+  train_fathers("Rocchio", [](ClassData &father) {
     rocchio_init_strengths(father);
     rocchio_sum_son_strengths(father);
     rocchio_set_weights(father);
     hold_out(father);
-  }
+  });
   finish_training();
 }

@@ -33,13 +33,10 @@ void sbc_set_weights(const ClassData &father) {
 }
 
 void train_sbc() {
-  for (auto &entry : class_table) {
-    const ClassData &father = entry.second;
-    if (!is_father(father)) continue;
-    log_training("S.B.C.", father);
+  train_fathers("S.B.C.", [](ClassData &father) {
     sbc_set_weights(father);
     load_training_documents(father);
-  }
+  });
   // A log probability has no natural threshold such as Winnow's 1.0: inner
   // classes, which the decision weighs against their sibling leaves, get
   // theirs from the training scores too.

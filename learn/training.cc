@@ -8,6 +8,7 @@
 
 #include "base/eventlog.h"
 #include "base/param.h"
+#include "base/progress.h"
 #include "base/resources.h"
 #include "eval/scoring.h"
 #include "eval/thresholds.h"
@@ -23,11 +24,21 @@ bool is_father(const ClassData &data) {
   return !data.sons.empty() && !data.examples.train.empty();
 }
 
-void log_training(const char *algorithm, const ClassData &father) {
-  log_formatted_results(1, "training %s on `%s' with %d documents: %d active terms.",
-                        algorithm, class_table.get_name(father.id).c_str(),
-                        static_cast<int>(father.examples.train.size()),
-                        static_cast<int>(selected_terms.size()));
+void train_fathers(const char *algorithm, const std::function<void(ClassData &)> &train) {
+  unsigned long documents = 0;
+  for (const auto &entry : class_table)
+    if (is_father(entry.second)) documents += entry.second.examples.train.size();
+  Progress progress("training", documents);
+  for (auto &entry : class_table) {
+    ClassData &father = entry.second;
+    if (!is_father(father)) continue;
+    log_formatted_results(1, "training %s on `%s' with %d documents: %d active terms.",
+                          algorithm, class_table.get_name(father.id).c_str(),
+                          static_cast<int>(father.examples.train.size()),
+                          static_cast<int>(selected_terms.size()));
+    train(father);
+    progress.advance(father.examples.train.size());
+  }
 }
 
 void set_training_strengths(ClassData &father, const char *label) {

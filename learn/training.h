@@ -4,6 +4,7 @@
 #ifndef MIVO_LEARN_TRAINING_H
 #define MIVO_LEARN_TRAINING_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,10 @@ class DocProfile;
 // A class with sons and training documents: its sons are trained against it.
 bool is_father(const ClassData &data);
 
-// Logs "training <algorithm> on `<father>' with <n> documents: <m> active terms."
-void log_training(const char *algorithm, const ClassData &father);
+// Hands every father to train, in key order, after logging "training
+// <algorithm> on `<father>' with <n> documents: <m> active terms.", and
+// shows on the terminal how many of the fathers' documents are done.
+void train_fathers(const char *algorithm, const std::function<void(ClassData &)> &train);
 
 // Loads every training document of the father, in name order, and sets its
 // strengths relative to the father (adding them into the father's profile);

@@ -194,13 +194,10 @@ unsigned int train_winnow_class(ClassData &father) {
 }
 
 void train_winnow() {
-  for (auto &entry : class_table) {
-    ClassData &father = entry.second;
-    if (!is_father(father)) continue;
-    log_training("winnow", father);
+  train_fathers("winnow", [](ClassData &father) {
     unsigned int passes = train_winnow_class(father);
     log_formatted(1, "trained %d iterations", static_cast<int>(passes));
     hold_out(father);
-  }
+  });
   finish_training();
 }

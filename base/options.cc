@@ -37,6 +37,7 @@ void show_help() {
                "    -a    --algorithm      specify training algorithm\n"
                "    -xl   --xlearning      exclude learning (training) phase\n"
                "    -xt   --xtesting       exclude testing phase\n"
+               "    -e    --explain        write the N terms behind each decision\n"
                "\n"
                "Arguments are:\n"
                "    <data-directory>       directory for storing profile data\n"
@@ -60,7 +61,9 @@ Options::Options()
       polling(false),
       exclude_training(false),
       exclude_testing(false),
-      analysers(0) {}
+      analysers(0),
+      explain_terms(0),
+      explain_set(false) {}
 
 const char *Options::required_value(int argc, const char **argv, int &i,
                                     const char *short_form) {
@@ -106,6 +109,18 @@ void Options::select_analysers(const char *value) {
   analysers = static_cast<unsigned int>(n);
 }
 
+void Options::select_explain_terms(const char *value) {
+  char *end;
+  unsigned long n = strtoul(value, &end, 10);
+  if (*end != '\0' || !isdigit(static_cast<unsigned char>(value[0])) || n > max_explain_terms) {
+    error("valid arguments to -e are 0 to %u", max_explain_terms);
+    hint_help();
+    exit(1);
+  }
+  explain_terms = static_cast<unsigned int>(n);
+  explain_set = true;
+}
+
 void Options::parse(int argc, const char **argv) {
   if (argc <= 1) {
     std::cerr << usage_text << std::endl;
@@ -121,6 +136,11 @@ void Options::parse(int argc, const char **argv) {
       select_algorithm(required_value(argc, argv, i, "-a"));
     } else if (is(argument, "-j", "--analysers")) {
       select_analysers(required_value(argc, argv, i, "-j"));
+    } else if (is(argument, "-e", "--explain")) {
+      // A negative count is a bad count, not a missing one.
+      bool negative = i + 1 < argc && argv[i + 1][0] == '-' &&
+                      isdigit(static_cast<unsigned char>(argv[i + 1][1]));
+      select_explain_terms(negative ? argv[++i] : required_value(argc, argv, i, "-e"));
     } else if (is(argument, "-p", "--poll")) {
       polling = true;
     } else if (is(argument, "-V", "--Version")) {

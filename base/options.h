@@ -30,6 +30,9 @@ class Options {
   std::string get_rc_file() const { return rc_file; }
   // Analyser processes asked for with -j; 0 when not given.
   unsigned int get_analysers() const { return analysers; }
+  // Terms to explain per class, as -e gave them; only when explain_given().
+  unsigned int get_explain_terms() const { return explain_terms; }
+  bool explain_given() const { return explain_set; }
 
  private:
   // The argument after argv[i], or a report and exit when it is missing.
@@ -38,6 +41,7 @@ class Options {
   void count_verbose_letters(const char *argument);
   void select_algorithm(const char *value);
   void select_analysers(const char *value);
+  void select_explain_terms(const char *value);
 
   unsigned int verbosity_level;
   AlgorithmType algorithm;
@@ -46,6 +50,8 @@ class Options {
   bool exclude_training;
   bool exclude_testing;
   unsigned int analysers;
+  unsigned int explain_terms;
+  bool explain_set;
   std::string data_directory;
   std::string input_directory;
   std::string examples_directory;

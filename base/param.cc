@@ -70,7 +70,8 @@ GenParam::GenParam()
       strength_mode(freq_strength),
       threshold_folds(0),
       gated_descent(false),
-      always_decide(false) {}
+      always_decide(false),
+      explain_terms(0) {}
 
 void GenParam::print(std::ostream &os) const {
   os << "[General]\n"
@@ -103,6 +104,7 @@ void GenParam::print(std::ostream &os) const {
   if (threshold_folds != 0) os << "ThresholdFolds    " << threshold_folds << "\n";
   if (gated_descent) os << "GatedDescent      " << Toggle(gated_descent) << "\n";
   if (always_decide) os << "AlwaysDecide      " << Toggle(always_decide) << "\n";
+  if (explain_terms != 0) os << "Explain           " << explain_terms << "\n";
 }
 
 WinParam::WinParam()

@@ -15,6 +15,8 @@ const unsigned int max_analysers = 64;
 // enough for the shipped analyser on a 50 MB document on a busy machine.
 const unsigned int default_analyser_timeout = 300;
 const unsigned int max_analyser_timeout = 1000000;
+// Terms an explanation may list for each class it explains.
+const unsigned int max_explain_terms = 1000;
 
 enum TermSelType {
   NoTermSel = 0,
@@ -112,6 +114,9 @@ class GenParam {
   // gets its MinRanks best classes rather than none.
   bool get_always_decide() const { return always_decide; }
   void set_always_decide(bool b) { always_decide = b; }
+  // How many terms an explanation lists for each class; 0: no explanations.
+  unsigned int get_explain_terms() const { return explain_terms; }
+  void set_explain_terms(unsigned int n) { explain_terms = n; }
 
   void print(std::ostream &os) const;
 
@@ -137,6 +142,7 @@ class GenParam {
   unsigned int threshold_folds;
   bool gated_descent;
   bool always_decide;
+  unsigned int explain_terms;
 };
 
 class WinParam {

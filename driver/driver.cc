@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 #include "base/eventlog.h"
 #include "base/options.h"
@@ -14,6 +15,7 @@
 #include "base/progress.h"
 #include "base/resources.h"
 #include "base/utils.h"
+#include "eval/explain.h"
 #include "eval/polling.h"
 #include "eval/scoring.h"
 #include "eval/testing.h"
@@ -113,7 +115,11 @@ void say_outcome(const TestOutcome &outcome, const std::string &polled) {
 
 void test_and_poll() {
   FrozenWeights frozen;
-  TestOutcome outcome = test();
+  std::unique_ptr<Explanations> explanations;
+  if (param.gen.get_explain_terms() != 0)
+    explanations.reset(new Explanations(param.gen.get_explain_terms()));
+  TestOutcome outcome = test(explanations.get());
+  std::string explained = explanations ? explanations->write() : std::string();
   std::string polled;
   score_ofs.close();
   report_resources();
@@ -122,11 +128,13 @@ void test_and_poll() {
   database.sync();
   if (options.poll()) {
     check_class_profiles();
-    polled = classify_documents(param.gen.get_input_directory().c_str());
+    polled = classify_documents(param.gen.get_input_directory().c_str(), explanations.get());
+    if (explanations) explained = explanations->write();
     // Documents profiled while polling become durable with their vocabulary.
     database.sync();
     report_resources();
   }
+  if (!explained.empty()) outcome.files.push_back(explained);
   say_outcome(outcome, polled);
 }
 
@@ -186,6 +194,7 @@ void apply_options() {
   if (!options.get_input_directory().empty())
     param.gen.set_input_directory(options.get_input_directory());
   if (options.get_analysers() != 0) param.gen.set_analysers(options.get_analysers());
+  if (options.explain_given()) param.gen.set_explain_terms(options.get_explain_terms());
 }
 
 int run_mivo(int argc, const char **argv) {

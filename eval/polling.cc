@@ -9,6 +9,7 @@
 #include "base/options.h"
 #include "base/progress.h"
 #include "base/utils.h"
+#include "eval/explain.h"
 #include "eval/scoring.h"
 #include "eval/testing.h"
 #include "intake/profiling.h"
@@ -47,11 +48,19 @@ std::vector<std::string> collect_input_documents(const std::string &directory) {
 
 // Ranks the document's classes from the root down into chosen, profiling
 // it first when the data base has none.
-void classify(FrozenScorer &scorer, const std::string &name, Ranks &chosen) {
+void classify(FrozenScorer &scorer, const std::string &name, Ranks &chosen,
+              Explanations *explanations) {
   if (!database.have_document_profile(name)) profile_document(name);
   const DocProfile *doc = database.get_document_profile(name);
-  Ranks scored;
-  bool significant = classify_from_root(scorer, *doc, scored, chosen);
+  Ranks scored, candidates;
+  bool significant =
+      classify_from_root(scorer, *doc, scored, chosen, explanations ? &candidates : nullptr);
+  // The classes of the rank file are the ones explained as decided.
+  if (explanations) {
+    std::vector<const ClassData *> decided;
+    for (const Ranking &entry : chosen) decided.push_back(entry.class_data);
+    explanations->explain("poll", name, *doc, scorer, decided, candidates);
+  }
   // With maxranks 0 nothing is chosen.
   const char *best =
       chosen.empty() ? "none" : class_table.get_name(chosen[0].class_data->id).c_str();
@@ -59,13 +68,13 @@ void classify(FrozenScorer &scorer, const std::string &name, Ranks &chosen) {
                 significant ? "significant" : "not significant");
 }
 
-std::string write_rankings(const std::vector<std::string> &names) {
+std::string write_rankings(const std::vector<std::string> &names, Explanations *explanations) {
   ResultFile out;
   log_formatted_results(1, "writing output to file `%s'", out.get_temporary_path().c_str());
   FrozenWeights frozen;
   for (const std::string &name : names) {
     Ranks chosen;
-    classify(frozen.get_scorer(), name, chosen);
+    classify(frozen.get_scorer(), name, chosen, explanations);
     chosen.print(name, out.get_stream());
   }
   return out.finish();
@@ -73,10 +82,10 @@ std::string write_rankings(const std::vector<std::string> &names) {
 
 }  // namespace
 
-std::string classify_documents(const char *input) {
+std::string classify_documents(const char *input, Explanations *explanations) {
   std::string directory = PathName(input, "in").get();
   if (!is_directory(directory)) fail_on_file(directory, directory_not_found, errno);
   log_formatted_results(1, "polling directory `%s'", directory.c_str());
   std::vector<std::string> names = collect_input_documents(directory);
-  return names.empty() ? std::string() : write_rankings(names);
+  return names.empty() ? std::string() : write_rankings(names, explanations);
 }

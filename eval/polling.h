@@ -6,11 +6,14 @@
 
 #include <string>
 
+class Explanations;
+
 // The whole polling phase over input/in: the rankings go to "rankN.dat" in
 // the examples directory (or the working directory), written as "rankN.tmp"
 // and renamed when complete. A directory that cannot be read or a result
 // file that cannot be written ends the run.
 // Returns the result file's path, or nothing when there was no document.
-std::string classify_documents(const char *input);
+// With explanations, the classes ranked for each document are explained.
+std::string classify_documents(const char *input, Explanations *explanations = nullptr);
 
 #endif  // MIVO_EVAL_POLLING_H

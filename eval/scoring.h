@@ -85,6 +85,13 @@ class ScoringRule {
                           double log_denominator) {
     return log_prior + (factors - occurrences * log_denominator);
   }
+  // What one term the father knows, counting for occurrences, adds to the
+  // joint beside the prior: its factor less its part of the denominator.
+  // The shares of a document's terms add up to sbc_joint's sum, but for
+  // rounding; only explanations take the joint apart so.
+  static double sbc_term_share(uint32_t term_freq, double occurrences, double log_denominator) {
+    return addend(sbc_term_factor(term_freq), occurrences) - occurrences * log_denominator;
+  }
   // Turns the joint log-likelihoods of a father's sons into their log
   // probabilities given the document, at most 0.0, through log-sum-exp.
   static void sbc_posteriors(double *joints, size_t count);

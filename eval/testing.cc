@@ -14,6 +14,7 @@
 #include "base/progress.h"
 #include "base/utils.h"
 #include "eval/confus.h"
+#include "eval/explain.h"
 #include "eval/scoring.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -121,15 +122,23 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
 // and counts the decision against the document's true classes.
 void test_example(FrozenScorer &scorer, const std::string &name,
                   const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
-                  std::ostream &out, Decisions &decisions) {
+                  std::ostream &out, Decisions &decisions, Explanations *explanations) {
   const DocProfile *doc = database.get_document_profile(name);
   log_formatted(4, "testing document `%s'", name.c_str());
-  Ranks scored, chosen;
-  bool significant = classify_from_root(scorer, *doc, scored, chosen);
+  Ranks scored, chosen, candidates;
+  bool significant =
+      classify_from_root(scorer, *doc, scored, chosen, explanations ? &candidates : nullptr);
   if (!scored.print(name, out)) return;
   // What was chosen counts when some score was above its threshold, or
   // whatever the scores when every document is to be decided.
   bool counted = significant || param.gen.get_always_decide();
+  if (explanations) {
+    std::vector<const ClassData *> explained;
+    if (counted)
+      for (const Ranking &entry : chosen)
+        if (param.gen.multiclass() || explained.empty()) explained.push_back(entry.class_data);
+    explanations->explain("test", name, *doc, scorer, explained, candidates);
+  }
   std::vector<uint32_t> &decided = decisions[name];
   if (param.gen.multiclass()) {
     if (counted)
@@ -143,7 +152,7 @@ void test_example(FrozenScorer &scorer, const std::string &name,
 
 // Every test document of the root, with the report's Total into outcome.
 void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisions,
-                     TestOutcome &outcome) {
+                     TestOutcome &outcome, Explanations *explanations) {
   ConfusionMatrix matrix;
   const ExampList &documents = class_table.get_data(0).examples.test;
   const char *name = class_table.get_name(0).c_str();
@@ -152,7 +161,7 @@ void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisio
   unsigned long done = 0;
   Progress progress("testing", documents.size());
   for (const auto &entry : documents) {
-    test_example(scorer, entry.first, entry.second, matrix, out, decisions);
+    test_example(scorer, entry.first, entry.second, matrix, out, decisions, explanations);
     progress.advance();
     ++done;
     if (step != 0 && done % step == 0)
@@ -206,23 +215,25 @@ WeightType scale_score(WeightType score, WeightType theta) {
   return 1.0 + score - theta;
 }
 
-bool classify_document(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
+bool classify_document(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen,
+                       Ranks *candidates) {
   bool significant = choose(scorer, scored, chosen);
   chosen.sortGF();
+  if (candidates) *candidates = chosen;
   trim(chosen);
   return significant;
 }
 
 bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scored,
-                        Ranks &chosen) {
+                        Ranks &chosen, Ranks *candidates) {
   const ClassData &root = class_table.get_data(0);
   scorer.set_document(doc);
   predict(scorer, root, scored);
   scored.sortGF();
-  return classify_document(scorer, scored, chosen);
+  return classify_document(scorer, scored, chosen, candidates);
 }
 
-TestOutcome test() {
+TestOutcome test(Explanations *explanations) {
   TestOutcome outcome;
   param.gen.set_multiclass(true);
   if (class_table.empty()) return outcome;
@@ -237,7 +248,7 @@ TestOutcome test() {
                         static_cast<int>(root.examples.test.size()));
   FrozenWeights frozen;
   Decisions decisions;
-  test_classifier(frozen.get_scorer(), out.get_stream(), decisions, outcome);
+  test_classifier(frozen.get_scorer(), out.get_stream(), decisions, outcome, explanations);
   std::string final_path = out.finish();
   outcome.files.push_back(final_path);
   outcome.files.push_back(write_decisions(decisions));

@@ -42,11 +42,11 @@ check "nothing on stdout" [ ! -s stdout.txt ]
 check "help status" [ $? -eq 0 ]
 check "-h is --help" cmp -s <("$mivo" -h 2>&1) help.txt
 check "help starts with the usage" [ "$(head -n 3 help.txt)" == "$usage" ]
-for item in -h -d -i -p -r -v -V -a -xl -xt '<data-directory>' '<examples-directory>' \
+for item in -h -d -i -p -r -v -V -a -xl -xt -e '<data-directory>' '<examples-directory>' \
     '<input-directory>' '<W | R | S>' '<rc-file>'; do
   check "help on $item" grep -q "^    $item  *[^ ]" help.txt
 done
-check "help ends with an empty line" [ "$(tail -c 2 help.txt)" == "" -a "$(wc -l < help.txt)" -eq 22 ]
+check "help ends with an empty line" [ "$(tail -c 2 help.txt)" == "" -a "$(wc -l < help.txt)" -eq 23 ]
 expect 0 "ERROR: invalid option \`-vvx'
 $(cat help.txt)" -vvx -h
 hint="use \`mivo -h' for help"
@@ -56,6 +56,10 @@ expect 1 "ERROR: option \`-i' needs an argument
 $hint" --input
 expect 1 "ERROR: valid arguments to -a are W, R or S
 $hint" -a r
+for count in -1 x 5x 1001; do
+  expect 1 "ERROR: valid arguments to -e are 0 to 1000
+$hint" -e $count
+done
 expect 1 "ERROR: duplicate examples directory specified" x y
 expect 1 "ERROR: unknown option \`-q'
 $hint" -q -h

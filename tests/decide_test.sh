@@ -2,7 +2,8 @@
 # Decisions: on a collection whose classes share words, so that mivo errs,
 # decisions.dat names the classes the report counts (its Total line is what
 # a count over the file gives), in the test list's order and names, whatever
-# the decision settings. Thresholds from held-out folds leave the trained
+# the decision settings. The explanations of the decisions add up to the
+# scores and name the decided classes. Thresholds from held-out folds leave the trained
 # model as it was, apart from the thresholds, and repeat from run to run.
 # Usage: decide_test.sh <mivo binary> <source dir>
 set -u
@@ -43,7 +44,50 @@ for algorithm in W R S; do
     check "$algorithm $rc: the report counts what decisions.dat holds" \
       [ -n "$total" -a "$(counted)" = "$total" ]
     check "$algorithm $rc: a line per listed document" [ "$(cut -d' ' -f1 news/decisions.dat)" = "$(cut -d' ' -f1 news/test)" ]
+    check "$algorithm $rc: no explanations unless asked" [ ! -e news/explain.dat ]
   done
+done
+
+# Explanations, of the test documents and of two polled ones. Without
+# scaling the rank file holds the very scores explained (to its 5 digits);
+# the parts of each class must add up to its score, SBC's with its prior,
+# siblings and ancestors, and -e 3 wins over the resource file's Explain 1.
+# Prints what fails.
+explained() {
+  awk -F'\t' -v sbc=$1 '
+    function close_class() {
+      if (cls != "" && (sum - score > 1e-5 || score - sum > 1e-5)) print doc, cls, "adds up to", sum, "not", score
+      if (cls != "" && sbc && rest != 3) print doc, cls, "lacks its prior, siblings or ancestors"
+      cls = ""
+    }
+    FILENAME ~ /rank0/ { split($0, field, " "); for (i = 2; i in field; i++) { split(field[i], pair, ":"); ranked[field[1], pair[1]] = pair[2] } next }
+    $1 == "document" { close_class(); doc = $3; documents[$2]++ }
+    $1 == "class" { close_class(); cls = $3; score = $5; sum = 0; rest = 0
+                    if (!((doc, cls) in ranked)) next
+                    r = ranked[doc, cls]; d = score - r; e = 5e-5 * (r < 0 ? -r : r) + 1e-6; compared++
+                    if (d > e || -d > e) print doc, cls, "scores", score, "in the rank file", r }
+    $1 == "term" || $1 == "rest" { sum += $2; if ($1 == "term") terms[doc, cls]++ }
+    $1 ~ /^(prior|siblings|ancestors)$/ { sum += $2; rest++ }
+    END { close_class()
+          for (k in terms) { most = terms[k] > most ? terms[k] : most }
+          if (most != 3 || compared < 16) print "at most", most, "terms a class;", compared, "scores compared"
+          if (documents["test"] != 16 || documents["poll"] != 2) print "blocks:", documents["test"], documents["poll"] }' \
+    news/rank0.dat news/explain.dat
+}
+decided() {  # decided <phase>: "name.txt class..." for the classes explained as decided
+  awk -F'\t' -v phase=$1 '$1 == "document" { if (line != "") print line; line = $2 == phase ? $3 : "" }
+    $1 == "class" && $2 == "decided" && line != "" { line = line " " $3 }
+    END { if (line != "") print line }' news/explain.dat | sort
+}
+mkdir -p input/in
+cp news/files/d1.txt news/files/d3.txt input/in/
+printf '[General]\nScaling off\nMaxRanks 2\nExplain 1\n' > explain.rc
+for algorithm in W R S; do
+  rm -rf data news/rank* news/explain.dat
+  "$mivo" -r explain -e 3 -p -i input -a $algorithm news >/dev/null 2>&1
+  check "$algorithm: explanations add up" [ -s news/explain.dat -a -z "$(explained $([ $algorithm = S ] && echo 1 || echo 0))" ]
+  check "$algorithm: the classes decided in tests explained" diff <(sort news/decisions.dat) <(decided test)
+  check "$algorithm: the classes polled explained" diff <(sed 's/:[^ ]*//g' news/rank1.dat | sort) <(decided poll)
 done
 
 # Saved with and without folds: profiles and weights alike but for the

@@ -201,6 +201,10 @@ void RcParser::should_be_general_section() {
     } else if (was_identifier("analysertimeout")) {
       if (should_be_count(max_analyser_timeout, "time-out in seconds expected", n))
         gen.set_analyser_timeout(n);
+    } else if (was_identifier("explain")) {
+      if (accept_value(is_number(n) && strlen(text()) < 10 && n <= max_explain_terms,
+                       "number of terms from 0 to 1000 expected"))
+        gen.set_explain_terms(n);
     } else if (was_token(KEY_STRENGTH)) {
       if (should_be_choice(strengths, "Strength mode expected", n))
         gen.set_strength_mode(n);

@@ -32,6 +32,7 @@ Progress::Progress(const char *name, unsigned long all)
       total(all),
       done(0),
       shown(false),
+      on_terminal(progress_on_terminal()),
       start(std::chrono::steady_clock::now()),
       last_drawn(start) {}
 
@@ -43,9 +44,9 @@ Progress::~Progress() {
 
 void Progress::advance(unsigned long documents) {
   done += documents;
+  if (!on_terminal) return;
   auto now = std::chrono::steady_clock::now();
   if (now - start < first_draw || now - last_drawn < redraw) return;
-  if (!shown && !progress_on_terminal()) return;
   last_drawn = now;
   draw();
 }

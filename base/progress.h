@@ -27,6 +27,7 @@ class Progress {
   unsigned long total;
   unsigned long done;
   bool shown;
+  bool on_terminal;  // looked up once: a phase may advance millions of times
   std::chrono::steady_clock::time_point start;
   std::chrono::steady_clock::time_point last_drawn;
 };

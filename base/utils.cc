@@ -46,6 +46,11 @@ bool is_directory(const char *path) {
 
 bool is_directory(const std::string &path) { return is_directory(path.c_str()); }
 
+bool exists_but_not_directory(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 int create_directory(const char *path, unsigned long mode) {
   return mkdir(path, static_cast<mode_t>(mode));
 }

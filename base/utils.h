@@ -44,6 +44,8 @@ bool file_exists(const char *path);
 bool file_exists(const std::string &path);
 bool is_directory(const char *path);
 bool is_directory(const std::string &path);
+// One look at the file system: the path names something other than a directory.
+bool exists_but_not_directory(const std::string &path);
 // mkdir with the given permission bits; 0 on success.
 int create_directory(const char *path, unsigned long mode);
 int create_directory(const std::string &path, unsigned long mode);

@@ -179,7 +179,7 @@ void Analyser::start_child(Child &child) {
 
 bool Analyser::find_document(const std::string &name, std::string &path) const {
   path = PathName(documents_directory, name, ".txt").get();
-  return file_exists(path) && !is_directory(path);
+  return exists_but_not_directory(path);
 }
 
 void Analyser::expect(const std::string &name) {
@@ -241,15 +241,16 @@ void Analyser::dispatch() {
   unsigned long long window = 2 * children.size();
   while (next_unsent < first_serial + std::min<unsigned long long>(queue.size(), window)) {
     Job &job = queue[next_unsent - first_serial];
-    std::string path;
-    if (!find_document(job.name, path) || has_control_character(path)) {
+    // Found once: a job may wait here for a child through many calls.
+    if (job.path.empty() &&
+        (!find_document(job.name, job.path) || has_control_character(job.path))) {
       job.state = unsendable;
       ++next_unsent;
       continue;
     }
     Child *child = idle_child();
     if (child == nullptr) return;
-    send(*child, next_unsent++, path);
+    send(*child, next_unsent++, job.path);
   }
 }
 

@@ -48,6 +48,7 @@ class Analyser {
   struct Job {
     std::string name;
     JobState state = queued;
+    std::string path;  // once the document has been found
     std::string answer;  // or the message of the failure
     int error_number = 0;
   };

@@ -1,12 +1,15 @@
 // The shipped analyser (analyser/analyse.pl), driven as mivo drives it: over
 // its pipe protocol by Analyser, every answer read by mivo's own parser of
-// analysed documents, which must find no syntax error in it.
+// analysed documents, which must find no syntax error in it. Its compiled
+// form, mivo-analyse, must write what the script writes, byte for byte.
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -118,6 +121,67 @@ TEST_F(ShippedAnalyserTest, OptionsChooseWordsAndStopWords) {
 TEST_F(ShippedAnalyserTest, AnUnknownOptionIsRefused) {
   std::string command = "perl " + analyse_command("-bogus") + " </dev/null 2>/dev/null";
   EXPECT_NE(system(command.c_str()), 0);
+}
+
+std::string file_text(const std::string &name) {
+  std::ostringstream text;
+  text << std::ifstream(name, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+// What an analyser command writes for the paths in "list": standard output,
+// standard error and exit status.
+std::string outcome(const std::string &command) {
+  int status = system((command + " <list >out 2>err").c_str());
+  return file_text("out") + "\n[stderr]\n" + file_text("err") + "[status] " +
+         std::to_string(WEXITSTATUS(status));
+}
+
+TEST_F(ShippedAnalyserTest, TheCompiledAnalyserWritesWhatTheScriptWrites) {
+  const char *program = getenv("MIVO_ANALYSE_PROGRAM");
+  ASSERT_NE(program, nullptr);
+  const char *documents[][2] = {
+      {"ascii", "The red car stopped.\nRed CAR, blue sky of Bob's home\r\n\tx\there 1,000 "
+                "3.14 1.2.3 e.g. x,y 1,,2 a-.b 12,5x\fnext\vone"},
+      {"connectors", "well-known state--of art-  -dash edge- it's 'quoted' rock'n'roll 's x's "
+                     "he's o'neil's a'-b -x- 9-"},
+      {"lengths", "kkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkkk zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz "
+                  "ééééééééééééééééééééééééééééééééééééééééé a b\xc3\xa9 ab"},
+      {"letters", "Привет мир ΚΑΛΗΜΈΡΑ ΣΟΦΟΣ Straße STRAẞE İstanbul ﬁne Kelvin\xe2\x84\xaa "
+                  "café\xe2\x80\x99s e\xcc\x81t\xc3\xa9 n\xcc\x83o 東京 नमस्ते co\xe2\x80\x90op "
+                  "a\xc2\xa0" "b x\xe3\x80\x80y q\xcd\xbe; \xe1\x8f\xb8\xe1\x8e\xa0 \xea\xad\xb0 "
+                  "\xf0\xb1\x8d\x90 \xe0\xb3\xb3x 1\xd9\xa3 \xc2\xad \xe2\x80\x8b"},
+      {"malformed", "caf\xe9 cr\xe8me \xff\xfe br\xfbl\xe9" "e \xc3 \xe2\x80 \xed\xa0\x80x "
+                    "\xef\xbf\xbe \xc0\xaf \x80\xc3\xa9\x80 \xf8\xe2\x80\x80 \x80\xc3\xa9 \xc0\xc3\xa9\x80 end"},
+      {"controls", "left\x01right \x7f word"}};
+  std::string list;
+  for (const auto &document : documents) {
+    write(document[0], document[1]);
+    list += std::string("docs/") + document[0] + ".txt\n";
+  }
+  write("nul", std::string("left\0right word", 15));
+  write("empty", "");
+  std::ofstream("list") << list << "docs/nul.txt\ndocs/empty.txt\nmissing\ndocs\n\ndocs/ascii.txt";
+  std::ofstream("stop") << "red # colours\nSKY\nCAFÉ mir\n";
+  const char *options[] = {"", "-words", "-keep-stopwords  -min-length 1", "-stopwords stop -max-length 5",
+                           "-max-length 99999999999999999999 +words", "-h", "-bogus + -h", "-stopwords docs", "-min-length -bogus",
+                           "-min-length 0", "-min-length x", "-words=1 -stopwords", "foo -- -x",
+                           "-stopwords no/such/file"};
+  std::string script = "MIVO_ANALYSE_PERL=1 perl " + analyse_command();
+  for (const char *option : options)
+    EXPECT_EQ(outcome(program + std::string(" ") + option), outcome(script + " " + option)) << option;
+}
+
+// The script hands over to a mivo-analyse beside it (or beside the target of
+// a link to it), with its arguments, unless MIVO_ANALYSE_PERL is set.
+TEST_F(ShippedAnalyserTest, TheScriptHandsOverToTheProgramBesideIt) {
+  std::string copy = "cp " + analyse_command() + " docs/ && ln -sf docs/analyse.pl link.pl";
+  ASSERT_EQ(system(copy.c_str()), 0);
+  std::ofstream("docs/mivo-analyse") << "#!/bin/sh\necho compiled \"$@\"\n";
+  ASSERT_EQ(system("chmod +x docs/mivo-analyse && : >list"), 0);
+  EXPECT_EQ(outcome("docs/analyse.pl -words -x"), "compiled -words -x\n\n[stderr]\n[status] 0");
+  EXPECT_EQ(outcome("./link.pl -words"), "compiled -words\n\n[stderr]\n[status] 0");
+  EXPECT_EQ(outcome("MIVO_ANALYSE_PERL=1 ./link.pl -words"), "\n[stderr]\n[status] 0");
 }
 
 }  // namespace

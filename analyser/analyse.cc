@@ -1,0 +1,674 @@
+// mivo-analyse: mivo's shipped analyser as a compiled program. analyse.pl
+// hands over to it when it sits beside the script; every answer, message and
+// exit status is the script's, byte for byte, so the rules live there.
+// Unicode data comes from GLib, bent to the Unicode version of Perl 5.36.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+const char usage_text[] =
+    "Usage: analyse.pl [ -h ] [ -words ] [ -keep-stopwords ] [ -stopwords <file> ]\n"
+    "                  [ -min-length <n> ] [ -max-length <n> ]\n"
+    "Reads one document path per line on standard input and answers each with the\n"
+    "document's words and pairs of adjacent words in mivo's term notation, ended\n"
+    "by a byte of value 1. A document that cannot be read gets an empty answer.\n"
+    "    -h                  show this help\n"
+    "    -words              single words only, no head/modifier pairs\n"
+    "    -keep-stopwords     keep English function words (\"the\", \"of\", ...)\n"
+    "    -stopwords <file>   take the stop words from <file>, one a line,\n"
+    "                        instead of the built-in list\n"
+    "    -min-length <n>     drop words shorter than <n> characters (default 2)\n"
+    "    -max-length <n>     drop words longer than <n> characters (default 40)\n";
+
+// The script's built-in list, kept line for line.
+const char builtin_stopwords[] =
+    "a about above across after afterwards again against all almost along already\n"
+    "also although always am among amongst an and another any anybody anyhow\n"
+    "anyone anything anyway anywhere are around as at\n"
+    "be became because become becomes been before beforehand behind being below\n"
+    "beside besides between beyond both but by\n"
+    "can cannot could\n"
+    "did do does doing done down during\n"
+    "each either else elsewhere enough etc even ever every everybody everyone\n"
+    "everything everywhere except\n"
+    "few for from further furthermore\n"
+    "had has have having he hence her here hereby herein hers herself him himself\n"
+    "his how however\n"
+    "i if in indeed instead into is it its itself\n"
+    "just\n"
+    "last least less let like\n"
+    "many may me meanwhile might mine more moreover most mostly much must my\n"
+    "myself\n"
+    "namely neither never nevertheless next no nobody none noone nor not nothing\n"
+    "now nowhere\n"
+    "of off often on once one only onto or other others otherwise our ours\n"
+    "ourselves out over own\n"
+    "per perhaps\n"
+    "quite\n"
+    "rather\n"
+    "same several shall she should since so some somebody somehow someone\n"
+    "something sometimes somewhat somewhere still such\n"
+    "than that the their theirs them themselves then thence there thereafter\n"
+    "thereby therefore therein thereupon these they this those though through\n"
+    "throughout thus to together too toward towards\n"
+    "under until up upon us\n"
+    "very via\n"
+    "was we well were what whatever when whence whenever where whereas whereby\n"
+    "wherein whereupon wherever whether which while whither who whoever whole whom\n"
+    "whose why will with within without would\n"
+    "yet you your yours yourself yourselves\n"
+    "ain't aren't can't couldn't didn't doesn't don't hadn't hasn't haven't he'd\n"
+    "he'll he's here's how's i'd i'll i'm i've isn't it'd it'll it's let's\n"
+    "mightn't mustn't shan't she'd she'll she's shouldn't that's there's they'd\n"
+    "they'll they're they've wasn't we'd we'll we're we've weren't what's when's\n"
+    "where's who's why's won't wouldn't you'd you'll you're you've\n";
+
+const char BREAK = '\x01';  // stands between two words that are not adjacent
+const std::string break_text = " \x01 ";
+
+struct Settings {
+  bool pairs = true;
+  bool stop = true;
+  bool has_stopfile = false;
+  std::string stopfile;
+  // Perl keeps numbers too large for an integer as floating point.
+  long double min = 2, max = 40;
+};
+
+// ---- Unicode, as Perl 5.36 (Unicode 14.0) sees it -------------------------
+
+struct Range {
+  gunichar first, last;
+};
+
+// Code points that GLib's Unicode 15.0 assigns and Perl's Unicode 14.0 does
+// not: to Perl they are no letter, digit or mark, fold to themselves and
+// neither compose nor reorder.
+const Range newer_than_perl[] = {
+    {0xCF3, 0xCF3},     {0xECE, 0xECE},     {0x10EFD, 0x10EFF}, {0x1123F, 0x11241},
+    {0x11B00, 0x11B09}, {0x11F00, 0x11F10}, {0x11F12, 0x11F3A}, {0x11F3E, 0x11F59},
+    {0x1342F, 0x1342F}, {0x13439, 0x13455}, {0x1B132, 0x1B132}, {0x1B155, 0x1B155},
+    {0x1D2C0, 0x1D2D3}, {0x1DF25, 0x1DF2A}, {0x1E030, 0x1E06D}, {0x1E08F, 0x1E08F},
+    {0x1E4D0, 0x1E4F9}, {0x1F6DC, 0x1F6DC}, {0x1F774, 0x1F776}, {0x1F77B, 0x1F77F},
+    {0x1F7D9, 0x1F7D9}, {0x1FA75, 0x1FA77}, {0x1FA87, 0x1FA88}, {0x1FAAD, 0x1FAAF},
+    {0x1FABB, 0x1FABD}, {0x1FABF, 0x1FABF}, {0x1FACE, 0x1FACF}, {0x1FADA, 0x1FADB},
+    {0x1FAE8, 0x1FAE8}, {0x1FAF7, 0x1FAF8}, {0x2B739, 0x2B739}, {0x31350, 0x323AF}};
+
+bool unknown_to_perl(gunichar c) {
+  if (c < 0xCF3) return false;
+  for (const Range &range : newer_than_perl)
+    if (c >= range.first && c <= range.last) return true;
+  return false;
+}
+
+// Case folding maps Cherokee to its capitals, which Perl keeps; GLib folds
+// them to the small letters instead.
+bool cherokee_capital(gunichar c) { return c >= 0x13A0 && c <= 0x13F5; }
+
+// Perl's start-byte table for its extended UTF-8, whose sequences run up to
+// 13 bytes.
+int sequence_length(unsigned char byte) {
+  if (byte < 0xe0) return 2;
+  if (byte < 0xf0) return 3;
+  if (byte < 0xf8) return 4;
+  if (byte < 0xfc) return 5;
+  if (byte < 0xfe) return 6;
+  return byte == 0xfe ? 7 : 13;
+}
+
+int shortest_length(guint64 c) {
+  if (c < 0x80) return 1;
+  if (c < 0x800) return 2;
+  if (c < 0x10000) return 3;
+  if (c < 0x200000) return 4;
+  if (c < 0x4000000) return 5;
+  if (c < 0x80000000) return 6;
+  return c < (guint64(1) << 36) ? 7 : 13;
+}
+
+bool continuation(unsigned char byte) { return (byte & 0xc0) == 0x80; }
+
+// Whether Perl's decoder, at a byte that can never start a character of
+// strict UTF-8, takes the three bytes after it into the same U+FFFD: it
+// does when they look like a character of two or three bytes (not a
+// noncharacter's last two bytes) or the start of one of four in planes 4
+// to 15. Found by trying every such sequence against it.
+bool swallows_next(const unsigned char *bytes, size_t size) {
+  unsigned char first = bytes[0];
+  bool never_starts = continuation(first) || first == 0xc0 || first == 0xc1 || first == 0xed ||
+                      first >= 0xf5;
+  if (!never_starts || size < 4 || !continuation(bytes[2]) || !continuation(bytes[3])) return false;
+  unsigned char lead = bytes[1], second = bytes[2], third = bytes[3];
+  if (lead >= 0xc2 && lead <= 0xdf) return true;
+  if ((lead >= 0xe1 && lead <= 0xec) || lead == 0xee)
+    return !(second == 0xb7 && third >= 0x90 && third <= 0xaf) &&
+           !(second == 0xbf && third >= 0xbe);
+  return lead >= 0xf1 && lead <= 0xf3 && second >= 0xa0;
+}
+
+// Decodes bytes as Perl's Encode::decode('UTF-8') does: a bad sequence
+// (cut short, overlong, a surrogate, a noncharacter, beyond U+10FFFF) gives
+// U+FFFD in place of its start byte and the continuation bytes after it.
+std::vector<gunichar> decode_utf8(const unsigned char *bytes, size_t size) {
+  const gunichar replacement = 0xFFFD;
+  std::vector<gunichar> chars;
+  size_t at = 0;
+  while (at < size) {
+    unsigned char first = bytes[at];
+    if (first < 0x80) {
+      chars.push_back(first);
+      ++at;
+      continue;
+    }
+    if (continuation(first)) {
+      chars.push_back(replacement);
+      at += swallows_next(bytes + at, size - at) ? 4 : 1;
+      continue;
+    }
+    size_t length = std::min<size_t>(sequence_length(first), size - at);
+    guint64 c = sequence_length(first) >= 7 ? 0 : first & (0x1f >> (sequence_length(first) - 2));
+    bool overflow = false;
+    size_t taken = 1;
+    for (; taken < length && continuation(bytes[at + taken]); ++taken) {
+      overflow = overflow || (c >> 58) != 0;
+      c = c << 6 | (bytes[at + taken] & 0x3f);
+    }
+    bool whole = taken == size_t(sequence_length(first));
+    bool bad = !whole || overflow || int(taken) > shortest_length(c) || c > 0x10FFFF ||
+               (c >= 0xD800 && c <= 0xDFFF) || (c >= 0xFDD0 && c <= 0xFDEF) ||
+               (c & 0xFFFE) == 0xFFFE;
+    chars.push_back(bad ? replacement : gunichar(c));
+    at += bad && taken == 1 && swallows_next(bytes + at, size - at) ? 4 : taken;
+  }
+  return chars;
+}
+
+void append_utf8(std::string &text, gunichar c) {
+  char bytes[6];
+  text.append(bytes, g_unichar_to_utf8(c, bytes));
+}
+
+// Folds case over chars[from, to), none of them unknown to Perl.
+void append_folded(std::string &text, const std::vector<gunichar> &chars, size_t from, size_t to) {
+  std::string plain;
+  for (size_t i = from; i <= to; ++i) {
+    if (i < to && !cherokee_capital(chars[i])) {
+      append_utf8(plain, chars[i]);
+      continue;
+    }
+    if (!plain.empty()) {
+      gchar *folded = g_utf8_casefold(plain.data(), plain.size());
+      text += folded;
+      g_free(folded);
+      plain.clear();
+    }
+    if (i < to) append_utf8(text, chars[i]);
+  }
+}
+
+void append_nfc(std::string &text, const std::string &folded) {
+  gchar *composed = g_utf8_normalize(folded.data(), folded.size(), G_NORMALIZE_NFC);
+  text += composed;
+  g_free(composed);
+}
+
+// The ASCII form of a curly apostrophe, a Unicode hyphen or space, or 0.
+gunichar ascii_form(gunichar c) {
+  if (c == 0x2018 || c == 0x2019) return '\'';
+  if (c == 0x2010 || c == 0x2011) return '-';
+  if (c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F ||
+      c == 0x205F || c == 0x3000)
+    return ' ';
+  return 0;
+}
+
+bool word_character(gunichar c) {
+  if (c == ' ' || c == '\'' || c == '-') return true;
+  if (unknown_to_perl(c)) return false;
+  switch (g_unichar_type(c)) {
+    case G_UNICODE_LOWERCASE_LETTER:
+    case G_UNICODE_MODIFIER_LETTER:
+    case G_UNICODE_OTHER_LETTER:
+    case G_UNICODE_TITLECASE_LETTER:
+    case G_UNICODE_UPPERCASE_LETTER:
+    case G_UNICODE_SPACING_MARK:
+    case G_UNICODE_ENCLOSING_MARK:
+    case G_UNICODE_NON_SPACING_MARK:
+    case G_UNICODE_DECIMAL_NUMBER:
+    case G_UNICODE_LETTER_NUMBER:
+    case G_UNICODE_OTHER_NUMBER:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// analyse.pl's fold_unicode: a run of non-ASCII bytes (perhaps with the
+// ASCII letter before it) decoded, case-folded, composed, with ASCII forms
+// for curly apostrophes, hyphens and spaces, and every run of characters
+// other than letters, digits and marks made a break. Code points unknown to
+// Perl cut the run into pieces that are composed apart, as Perl's
+// composition never reaches across them.
+void append_unicode_run(std::string &text, const unsigned char *bytes, size_t size) {
+  std::vector<gunichar> chars = decode_utf8(bytes, size);
+  std::string composed;
+  size_t start = 0;
+  for (size_t i = 0; i <= chars.size(); ++i) {
+    if (i < chars.size() && !unknown_to_perl(chars[i])) continue;
+    std::string folded;
+    append_folded(folded, chars, start, i);
+    append_nfc(composed, folded);
+    if (i < chars.size()) append_utf8(composed, chars[i]);
+    start = i + 1;
+  }
+  bool in_break = false;
+  for (const char *p = composed.c_str(); *p; p = g_utf8_next_char(p)) {
+    gunichar c = g_utf8_get_char(p);
+    if (gunichar ascii = ascii_form(c)) c = ascii;
+    if (!word_character(c)) {
+      if (!in_break) text += break_text;
+      in_break = true;
+      continue;
+    }
+    in_break = false;
+    append_utf8(text, c);
+  }
+}
+
+// ---- The text rules of analyse.pl, on bytes ---------------------------------
+
+bool high(unsigned char byte) { return byte >= 0x80; }
+bool digit(char byte) { return byte >= '0' && byte <= '9'; }
+bool ascii_word(char byte) { return (byte >= 'a' && byte <= 'z') || digit(byte); }
+
+bool kept_byte(unsigned char byte) {
+  return ascii_word(byte) || byte == ' ' || byte == '\t' || byte == '\'' || byte == '.' ||
+         byte == ',' || byte == '-' || high(byte);
+}
+
+// Case folded, non-ASCII runs through the Unicode rules, and every run of
+// other bytes than kept ones made a break.
+std::string fold_text(const std::string &raw) {
+  std::string lower = raw;
+  bool non_ascii = false, combining = false;
+  for (char &byte : lower) {
+    if (byte >= 'A' && byte <= 'Z') byte += 'a' - 'A';
+    non_ascii = non_ascii || high(byte);
+    combining = combining || byte == '\xcc' || byte == '\xcd';
+  }
+  std::string folded;
+  if (non_ascii) {
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(lower.data());
+    size_t size = lower.size();
+    folded.reserve(size + size / 4);
+    for (size_t at = 0; at < size;) {
+      // An accent from U+0300 to U+036F may belong to the letter before it.
+      bool letter_first = combining && ascii_word(bytes[at]) && at + 1 < size && high(bytes[at + 1]);
+      if (!letter_first && !high(bytes[at])) {
+        folded += char(bytes[at++]);
+        continue;
+      }
+      size_t end = at + 1;
+      while (end < size && high(bytes[end])) ++end;
+      append_unicode_run(folded, bytes + at, end - at);
+      at = end;
+    }
+  } else {
+    folded.swap(lower);
+  }
+  std::string text;
+  text.reserve(folded.size() + 16);
+  bool in_break = false;
+  for (char byte : folded) {
+    if (kept_byte(byte)) {
+      text += byte;
+      in_break = false;
+    } else if (!in_break) {
+      text += break_text;
+      in_break = true;
+    }
+  }
+  return text;
+}
+
+bool edge_before(char byte) {
+  return byte == ' ' || byte == '\t' || byte == '\'' || byte == '-' || byte == BREAK;
+}
+bool edge_after(char byte) { return edge_before(byte) || byte == '.'; }
+
+// Points and commas stay only between two digits (a comma there goes: 1,000
+// is 1000); hyphens and apostrophes stay only inside a word and away from
+// other connectors. Each rule sees the text as the rule before left it.
+std::string split_at_connectors(const std::string &text) {
+  size_t n = text.size();
+  std::string joined;
+  joined.reserve(n);
+  for (size_t i = 0; i < n; ++i)
+    if (!(text[i] == ',' && i > 0 && i + 1 < n && digit(text[i - 1]) && digit(text[i + 1])))
+      joined += text[i];
+
+  n = joined.size();
+  std::string pointed;
+  pointed.reserve(n + 16);
+  for (size_t i = 0; i < n; ++i) {
+    char byte = joined[i];
+    bool between_digits = i > 0 && i + 1 < n && digit(joined[i - 1]) && digit(joined[i + 1]);
+    if ((byte == '.' || byte == ',') && !between_digits)
+      pointed += break_text;
+    else
+      pointed += byte;
+  }
+
+  n = pointed.size();
+  std::string result;
+  result.reserve(n + 16);
+  for (size_t i = 0; i < n; ++i) {
+    char byte = pointed[i];
+    bool connector = byte == '\'' || byte == '-';
+    if (connector && (i == 0 || edge_before(pointed[i - 1]) || i + 1 == n || edge_after(pointed[i + 1])))
+      result += break_text;
+    else
+      result += byte;
+  }
+  return result;
+}
+
+std::string normalise(const std::string &raw) { return split_at_connectors(fold_text(raw)); }
+
+using WordSet = std::unordered_set<std::string>;
+
+bool ends_with_possessive(const std::string &word) {
+  size_t n = word.size();
+  return n >= 2 && word[n - 2] == '\'' && word[n - 1] == 's';
+}
+
+size_t characters(const std::string &word) {
+  size_t count = 0;
+  for (char byte : word) count += !continuation(byte);
+  return count;
+}
+
+// The words and adjacent pairs of a normalised text, one term a line.
+std::string analyse_text(const std::string &text, const WordSet &skip, const Settings &settings) {
+  bool ascii = true;
+  for (char byte : text) ascii = ascii && !high(byte);
+  std::string terms, word, left;
+  bool has_left = false;
+  size_t n = text.size();
+  for (size_t at = 0; at < n;) {
+    while (at < n && (text[at] == ' ' || text[at] == '\t')) ++at;
+    if (at == n) break;
+    size_t end = at;
+    while (end < n && text[end] != ' ' && text[end] != '\t') ++end;
+    word.assign(text, at, end - at);
+    at = end;
+    if (skip.count(word)) {
+      has_left = false;
+      continue;
+    }
+    if (ends_with_possessive(word)) word.resize(word.size() - 2);  // "john's" is "john"
+    long double length = ascii ? word.size() : characters(word);
+    if (length < settings.min || length > settings.max || skip.count(word)) {
+      has_left = false;
+      continue;
+    }
+    terms += word;
+    terms += '\n';
+    if (settings.pairs && has_left) {
+      terms += "[ ";
+      terms += word;
+      terms += " , ";
+      terms += left;
+      terms += " ]\n";
+    }
+    left = word;
+    has_left = true;
+  }
+  return terms;
+}
+
+// ---- Options, as the script's option parser takes them ---------------------
+
+void complain(const std::string &text) { fwrite(text.data(), 1, text.size(), stderr); }
+
+[[noreturn]] void usage_error() {
+  fputs(usage_text, stderr);
+  exit(2);
+}
+
+// Whole integers as the script accepts them: a sign, digits and
+// underscores (which go), a final newline allowed.
+bool parse_integer(std::string text, long double &value) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  size_t at = 0;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+  while (at < text.size() && text[at] == '_') ++at;
+  if (at == text.size() || !digit(text[at])) return false;
+  long double number = 0;
+  for (; at < text.size(); ++at) {
+    if (text[at] == '_') continue;
+    if (!digit(text[at])) return false;
+    number = number * 10 + (text[at] - '0');
+  }
+  value = negative ? -number : number;
+  return true;
+}
+
+Settings parse_options(int argc, char **argv) {
+  Settings settings;
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0]) args.push_back(argv[i]);  // two blanks in mivo's command
+  const bool posix = getenv("POSIXLY_CORRECT") != nullptr;
+  std::vector<std::string> operands;
+  bool help = false, ok = true;
+  size_t next = 0;
+  while (next < args.size()) {
+    std::string arg = args[next++];
+    if (arg == "--") break;
+    std::string starter = arg.compare(0, 2, "--") == 0 ? "--"
+                          : arg[0] == '-' || (arg[0] == '+' && !posix) ? arg.substr(0, 1)
+                                                                      : "";
+    if (starter.empty() || arg == "-") {
+      if (posix) {
+        --next;
+        break;
+      }
+      operands.push_back(arg);
+      continue;
+    }
+    std::string name = arg.substr(starter.size());
+    bool has_value = false;
+    std::string value;
+    size_t equals = name.find('=', 1);
+    if ((starter == "--" || !posix) && equals != std::string::npos) {
+      has_value = true;
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (name.empty()) {
+      complain("Missing option after " + starter + "\n");
+      ok = false;
+      continue;
+    }
+    bool flag = name == "h" || name == "help" || name == "words" || name == "keep-stopwords";
+    bool integer = name == "min-length" || name == "max-length";
+    if (!flag && !integer && name != "stopwords") {
+      complain("Unknown option: " + name + "\n");
+      ok = false;
+      continue;
+    }
+    if (flag) {
+      if (has_value) {
+        complain("Option " + name + " does not take an argument\n");
+        ok = false;
+      } else if (name == "words") {
+        settings.pairs = false;
+      } else if (name == "keep-stopwords") {
+        settings.stop = false;
+      } else {
+        help = true;
+      }
+      continue;
+    }
+    if (has_value ? value.empty() : next == args.size()) {
+      complain("Option " + name + " requires an argument\n");
+      ok = false;
+      continue;
+    }
+    if (!has_value) value = args[next++];
+    if (!integer) {
+      settings.has_stopfile = true;
+      settings.stopfile = value;
+    } else if (!parse_integer(value, name == "min-length" ? settings.min : settings.max)) {
+      complain("Value \"" + value + "\" invalid for option " + name + " (number expected)\n");
+      ok = false;
+    }
+  }
+  operands.insert(operands.end(), args.begin() + next, args.end());
+  if (help) {
+    fputs(usage_text, stdout);
+    exit(0);
+  }
+  if (!ok || !operands.empty()) {
+    if (ok) complain("analyse.pl: unexpected argument `" + operands[0] + "'\n");
+    usage_error();
+  }
+  if (settings.min < 1 || settings.max < settings.min) usage_error();
+  return settings;
+}
+
+// ---- Files and the protocol -------------------------------------------------
+
+void complain_about(const std::string &path, int error) {
+  complain("analyse.pl: cannot read `" + path + "': " + strerror(error) + "\n");
+}
+
+// The whole content of an open file; false (with errno) when the first read
+// fails.
+bool read_all(int fd, std::string &content) {
+  content.clear();
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return !content.empty();
+    if (got == 0) return true;
+    content.append(buffer, got);
+  }
+}
+
+int open_file(const std::string &path) {
+  if (path.find('\0') != std::string::npos) {
+    errno = ENOENT;
+    return -1;
+  }
+  return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+// The stop words (and the break) to skip, each line normalised on its own
+// with "#" starting a comment.
+WordSet skipped_words(const Settings &settings) {
+  WordSet skip{std::string(1, BREAK)};
+  if (!settings.stop) return skip;
+  std::string list = builtin_stopwords;
+  if (settings.has_stopfile) {
+    int fd = open_file(settings.stopfile);
+    if (fd < 0) {
+      int error = errno;
+      complain("analyse.pl: cannot open stop-word list `" + settings.stopfile + "': " +
+               strerror(error) + "\n");
+      exit(error);
+    }
+    read_all(fd, list);  // a folder reads as no line at all
+    close(fd);
+  }
+  for (size_t at = 0; at < list.size();) {
+    size_t end = list.find('\n', at);
+    end = end == std::string::npos ? list.size() : end + 1;
+    std::string line = list.substr(at, end - at);
+    at = end;
+    size_t comment = line.find('#');
+    if (comment != std::string::npos)
+      line.erase(comment, line.size() - comment - (line.back() == '\n' ? 1 : 0));
+    std::string text = normalise(line);
+    for (size_t from = 0; from < text.size();) {
+      while (from < text.size() && (text[from] == ' ' || text[from] == '\t')) ++from;
+      size_t to = from;
+      while (to < text.size() && text[to] != ' ' && text[to] != '\t') ++to;
+      if (to > from) skip.insert(text.substr(from, to - from));
+      from = to;
+    }
+  }
+  return skip;
+}
+
+std::string answer(const std::string &path, const WordSet &skip, const Settings &settings) {
+  int fd = open_file(path);
+  if (fd < 0) {
+    complain_about(path, errno);
+    return "";
+  }
+  std::string content;
+  bool whole = read_all(fd, content);
+  int error = errno;
+  close(fd);
+  if (!whole) {
+    complain_about(path, error);
+    return "";
+  }
+  if (content.empty()) return "";
+  return analyse_text(normalise(content), skip, settings);
+}
+
+void write_all(const std::string &bytes) {
+  for (size_t done = 0; done < bytes.size();) {
+    ssize_t wrote = write(1, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote < 0) exit(1);
+    done += wrote;
+  }
+}
+
+// Answers every line of standard input, the last one even without its
+// newline; the input is read as it comes, since mivo sends the next path
+// only after the whole answer.
+void serve(const WordSet &skip, const Settings &settings) {
+  std::string pending;
+  char buffer[65536];
+  for (;;) {
+    size_t newline;
+    while ((newline = pending.find('\n')) != std::string::npos) {
+      std::string path = pending.substr(0, newline);
+      pending.erase(0, newline + 1);
+      write_all(answer(path, skip, settings) + '\x01');
+    }
+    ssize_t got = read(0, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    pending.append(buffer, got);
+  }
+  if (!pending.empty()) write_all(answer(pending, skip, settings) + '\x01');
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Settings settings = parse_options(argc, argv);
+  WordSet skip = skipped_words(settings);
+  serve(skip, settings);
+  return 0;
+}

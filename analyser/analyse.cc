@@ -140,22 +140,94 @@ int shortest_length(guint64 c) {
 
 bool continuation(unsigned char byte) { return (byte & 0xc0) == 0x80; }
 
-// Whether Perl's decoder, at a byte that can never start a character of
-// strict UTF-8, takes the three bytes after it into the same U+FFFD: it
-// does when they look like a character of two or three bytes (not a
-// noncharacter's last two bytes) or the start of one of four in planes 4
-// to 15. Found by trying every such sequence against it.
-bool swallows_next(const unsigned char *bytes, size_t size) {
-  unsigned char first = bytes[0];
-  bool never_starts = continuation(first) || first == 0xc0 || first == 0xc1 || first == 0xed ||
-                      first >= 0xf5;
-  if (!never_starts || size < 4 || !continuation(bytes[2]) || !continuation(bytes[3])) return false;
-  unsigned char lead = bytes[1], second = bytes[2], third = bytes[3];
-  if (lead >= 0xc2 && lead <= 0xdf) return true;
-  if ((lead >= 0xe1 && lead <= 0xec) || lead == 0xee)
-    return !(second == 0xb7 && third >= 0x90 && third <= 0xaf) &&
-           !(second == 0xbf && third >= 0xbe);
-  return lead >= 0xf1 && lead <= 0xf3 && second >= 0xa0;
+// Perl's decoder checks strict UTF-8 with a state machine over byte
+// classes; these are its classes of continuation bytes (80-8E, 8F, 90-9E,
+// 9F, A0-AE, AF, B0-B6 and B8-BD, B7, BE, BF) and of start bytes.
+enum ByteClass {
+  ascii_byte, never_start, two_bytes, three_bytes, ef_byte, f4_byte, f1_to_f3, e0_byte, f0_byte,
+  low_tail, tail_8f, mid_tail, tail_9f, high_tail, tail_af, top_tail, tail_b7, tail_be, tail_bf,
+  class_count
+};
+
+ByteClass byte_class(unsigned char byte) {
+  if (byte < 0x80) return ascii_byte;
+  if (byte >= 0xc0) {
+    if (byte < 0xc2 || byte == 0xed || byte >= 0xf5) return never_start;
+    if (byte < 0xe0) return two_bytes;
+    if (byte == 0xe0) return e0_byte;
+    if (byte == 0xef) return ef_byte;
+    if (byte < 0xf0) return three_bytes;
+    if (byte == 0xf0) return f0_byte;
+    return byte == 0xf4 ? f4_byte : f1_to_f3;
+  }
+  switch (byte) {
+    case 0x8f: return tail_8f;
+    case 0x9f: return tail_9f;
+    case 0xaf: return tail_af;
+    case 0xb7: return tail_b7;
+    case 0xbe: return tail_be;
+    case 0xbf: return tail_bf;
+  }
+  if (byte < 0x90) return low_tail;
+  if (byte < 0xa0) return mid_tail;
+  return byte < 0xb0 ? high_tail : top_tail;
+}
+
+// The machine's states: what the bytes so far still need.
+enum DfaState {
+  done, rejected, one_more, two_more, after_e0, after_ef, after_f0, after_f1_to_f3, after_f4,
+  after_ef_b7, after_ef_bf, plane_end, plane_end_bf
+};
+
+DfaState first_step(int byte_class) {
+  switch (byte_class) {
+    case ascii_byte: return done;
+    case two_bytes: return one_more;
+    case three_bytes: return two_more;
+    case ef_byte: return after_ef;
+    case f4_byte: return after_f4;
+    case f1_to_f3: return after_f1_to_f3;
+    case e0_byte: return after_e0;
+    case f0_byte: return after_f0;
+    default: return rejected;
+  }
+}
+
+DfaState next_step(DfaState state, ByteClass byte) {
+  if (byte < low_tail) return rejected;
+  bool ends_in_f = byte == tail_8f || byte == tail_9f || byte == tail_af || byte == tail_bf;
+  switch (state) {
+    case one_more: return done;
+    case two_more: return one_more;
+    case after_e0: return byte >= high_tail ? one_more : rejected;
+    case after_ef: return byte == tail_b7 ? after_ef_b7 : byte == tail_bf ? after_ef_bf : one_more;
+    case after_f0:
+      return byte <= tail_8f ? rejected : byte == tail_9f || byte == tail_af || byte == tail_bf ? plane_end : two_more;
+    case after_f1_to_f3: return ends_in_f ? plane_end : two_more;
+    case after_f4: return byte == low_tail ? two_more : byte == tail_8f ? plane_end : rejected;
+    case after_ef_b7: return byte >= mid_tail && byte <= tail_af ? rejected : done;
+    case after_ef_bf:
+    case plane_end_bf: return byte >= tail_be ? rejected : done;
+    case plane_end: return byte == tail_bf ? plane_end_bf : one_more;
+    default: return rejected;
+  }
+}
+
+// How many bytes Perl's decoder takes into one U+FFFD at a byte that can
+// never start a character (0 when it takes the usual count). Its fast path
+// does not stop at such a byte: it goes on from the state that the first
+// step of its machine gives for the class after the next byte's, and when
+// that ends in a whole "character", the lot becomes one U+FFFD.
+size_t swallowed_after_bad_byte(const unsigned char *bytes, size_t size) {
+  if (size < 2) return 0;
+  int shifted = byte_class(bytes[1]) + 1;
+  DfaState state = shifted == class_count ? rejected : first_step(shifted);
+  for (size_t taken = 2; state != rejected; ++taken) {
+    if (state == done) return taken;
+    if (taken == size) return 0;
+    state = next_step(state, byte_class(bytes[taken]));
+  }
+  return 0;
 }
 
 // Decodes bytes as Perl's Encode::decode('UTF-8') does: a bad sequence
@@ -172,9 +244,12 @@ std::vector<gunichar> decode_utf8(const unsigned char *bytes, size_t size) {
       ++at;
       continue;
     }
-    if (continuation(first)) {
+    size_t swallowed = byte_class(first) == never_start || continuation(first)
+                           ? swallowed_after_bad_byte(bytes + at, size - at)
+                           : 0;
+    if (swallowed || continuation(first)) {
       chars.push_back(replacement);
-      at += swallows_next(bytes + at, size - at) ? 4 : 1;
+      at += swallowed ? swallowed : 1;
       continue;
     }
     size_t length = std::min<size_t>(sequence_length(first), size - at);
@@ -190,7 +265,7 @@ std::vector<gunichar> decode_utf8(const unsigned char *bytes, size_t size) {
                (c >= 0xD800 && c <= 0xDFFF) || (c >= 0xFDD0 && c <= 0xFDEF) ||
                (c & 0xFFFE) == 0xFFFE;
     chars.push_back(bad ? replacement : gunichar(c));
-    at += bad && taken == 1 && swallows_next(bytes + at, size - at) ? 4 : taken;
+    at += taken;
   }
   return chars;
 }

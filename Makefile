@@ -19,10 +19,10 @@ build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The demo needs the program only; the test programs would double its time.
+# The demo needs the programs only; the test programs would double its time.
 demo: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target mivo
+	cmake --build $(BUILD) -j $(JOBS) --target mivo mivo-analyse
 	@bash scripts/demo $(BUILD)
 
 check: build
@@ -53,7 +53,7 @@ reliability: build
 # results kept from the first benchmark of each size.
 bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target mivo gencorpus
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target mivo mivo-analyse gencorpus
 	bash bench/bench.sh $(BENCH_BUILD) $(BENCH_SIZES)
 
 # mivo's learners next to scikit-learn and fastText on the fortune corpora
@@ -63,7 +63,7 @@ bench: deps
 EFFECTIVENESS_RC ?= recommended.rc
 effectiveness: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target mivo
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target mivo mivo-analyse
 	bash bench/effectiveness $(BENCH_BUILD) $(EFFECTIVENESS_RC)
 
 # The program, the shipped analyser and the manual page under PREFIX.

@@ -13,7 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unordered_set>
+#include <sys/stat.h>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -75,7 +76,7 @@ const char builtin_stopwords[] =
     "they'll they're they've wasn't we'd we'll we're we've weren't what's when's\n"
     "where's who's why's won't wouldn't you'd you'll you're you've\n";
 
-const char BREAK = '\x01';  // stands between two words that are not adjacent
+// What the script puts between two words that are not adjacent.
 const std::string break_text = " \x01 ";
 
 struct Settings {
@@ -363,111 +364,169 @@ void append_unicode_run(std::string &text, const unsigned char *bytes, size_t si
 }
 
 // ---- The text rules of analyse.pl, on bytes ---------------------------------
+//
+// The script rewrites the whole text several times over (folded, every run
+// of other bytes made a break, then points, commas, hyphens and apostrophes
+// each in turn) and then splits it at blanks. Every rule looks only at a
+// byte and its neighbours in the text as it came, so one pass gives the same
+// words and breaks.
 
 bool high(unsigned char byte) { return byte >= 0x80; }
-bool digit(char byte) { return byte >= '0' && byte <= '9'; }
-bool ascii_word(char byte) { return (byte >= 'a' && byte <= 'z') || digit(byte); }
+bool digit(unsigned char byte) { return byte >= '0' && byte <= '9'; }
+bool ascii_word(unsigned char byte) { return (byte >= 'a' && byte <= 'z') || digit(byte); }
 
-bool kept_byte(unsigned char byte) {
-  return ascii_word(byte) || byte == ' ' || byte == '\t' || byte == '\'' || byte == '.' ||
-         byte == ',' || byte == '-' || high(byte);
+// What a byte of a folded text is to the rules. Every byte from 128 up is
+// part of a letter, digit or mark by then.
+enum Kind : unsigned char { part_of_word, blank, parting, point, comma, connector };
+
+struct Kinds {
+  Kind of[256];
+  char lower[256];
+  Kinds() {
+    for (int byte = 0; byte < 256; ++byte) {
+      bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+      of[byte] = letter || digit(byte) || high(byte) ? part_of_word
+                 : byte == ' ' || byte == '\t'       ? blank
+                 : byte == '.'                        ? point
+                 : byte == ','                        ? comma
+                 : byte == '\'' || byte == '-'        ? connector
+                                                      : parting;
+      lower[byte] = char(byte >= 'A' && byte <= 'Z' ? byte + 'a' - 'A' : byte);
+    }
+  }
+};
+const Kinds kinds;
+
+Kind kind(char byte) { return kinds.of[static_cast<unsigned char>(byte)]; }
+
+// Splits a text into words, telling the sink of each word and of each break
+// between words that are not adjacent. ASCII capitals are folded here.
+// A comma between digits goes ("1,000" is 1000) and a point between digits
+// stays; any other point or comma parts words. A hyphen or apostrophe stays
+// only between two bytes of words.
+template <class Sink>
+void split_words(const char *text, size_t size, Sink &sink) {
+  std::string &word = sink.word_buffer;
+  word.clear();
+  auto end_word = [&] {
+    if (!word.empty()) sink.word(word);
+    word.clear();
+  };
+  for (size_t i = 0; i < size; ++i) {
+    char byte = text[i];
+    switch (kind(byte)) {
+      case part_of_word:
+        word += kinds.lower[static_cast<unsigned char>(byte)];
+        break;
+      case blank:
+        end_word();
+        break;
+      case point:
+      case comma:
+        if (i > 0 && i + 1 < size && digit(text[i - 1]) && digit(text[i + 1])) {
+          if (byte == '.') word += '.';
+          break;
+        }
+        end_word();
+        sink.part();
+        break;
+      case connector:
+        if (i > 0 && i + 1 < size && kind(text[i - 1]) == part_of_word &&
+            kind(text[i + 1]) == part_of_word) {
+          word += byte;
+          break;
+        }
+        end_word();
+        sink.part();
+        break;
+      case parting:
+        end_word();
+        sink.part();
+        break;
+    }
+  }
+  end_word();
 }
 
-// Case folded, non-ASCII runs through the Unicode rules, and every run of
-// other bytes than kept ones made a break.
+// Case folded (ASCII capitals are left to split_words) and the non-ASCII
+// runs through the Unicode rules. Runs repeat from document to document,
+// so their forms are kept.
 std::string fold_text(const std::string &raw) {
-  std::string lower = raw;
-  bool non_ascii = false, combining = false;
-  for (char &byte : lower) {
-    if (byte >= 'A' && byte <= 'Z') byte += 'a' - 'A';
-    non_ascii = non_ascii || high(byte);
-    combining = combining || byte == '\xcc' || byte == '\xcd';
-  }
-  std::string folded;
-  if (non_ascii) {
-    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(lower.data());
-    size_t size = lower.size();
-    folded.reserve(size + size / 4);
-    for (size_t at = 0; at < size;) {
-      // An accent from U+0300 to U+036F may belong to the letter before it.
-      bool letter_first = combining && ascii_word(bytes[at]) && at + 1 < size && high(bytes[at + 1]);
-      if (!letter_first && !high(bytes[at])) {
-        folded += char(bytes[at++]);
-        continue;
-      }
-      size_t end = at + 1;
-      while (end < size && high(bytes[end])) ++end;
-      append_unicode_run(folded, bytes + at, end - at);
-      at = end;
+  static std::unordered_map<std::string, std::string> known_runs;
+  bool combining = raw.find_first_of("\xcc\xcd") != std::string::npos;
+  const unsigned char *bytes = reinterpret_cast<const unsigned char *>(raw.data());
+  size_t size = raw.size();
+  std::string folded, run;
+  folded.reserve(size + size / 4);
+  for (size_t at = 0; at < size;) {
+    // An accent from U+0300 to U+036F may belong to the letter before it.
+    bool letter_first = combining && at + 1 < size && high(bytes[at + 1]) &&
+                        ascii_word(kinds.lower[bytes[at]]);
+    if (!letter_first && !high(bytes[at])) {
+      folded += char(bytes[at++]);
+      continue;
     }
-  } else {
-    folded.swap(lower);
+    size_t end = at + 1;
+    while (end < size && high(bytes[end])) ++end;
+    run.assign(raw, at, end - at);
+    if (letter_first) run[0] = kinds.lower[bytes[at]];
+    at = end;
+    auto known = known_runs.find(run);
+    if (known == known_runs.end()) {
+      if (known_runs.size() >= 100000) known_runs.clear();
+      std::string form;
+      append_unicode_run(form, reinterpret_cast<const unsigned char *>(run.data()), run.size());
+      known = known_runs.emplace(run, form).first;
+    }
+    folded += known->second;
   }
-  std::string text;
-  text.reserve(folded.size() + 16);
-  bool in_break = false;
-  for (char byte : folded) {
-    if (kept_byte(byte)) {
-      text += byte;
-      in_break = false;
-    } else if (!in_break) {
-      text += break_text;
-      in_break = true;
+  return folded;
+}
+
+bool non_ascii(const std::string &text) {
+  for (char byte : text)
+    if (high(byte)) return true;
+  return false;
+}
+
+// The stop words, looked up for every word of every document: open
+// addressing and a cheap hash serve that better than the standard set.
+class WordSet {
+ public:
+  WordSet() : slots_(64) {}
+  void insert(const std::string &word) {
+    if (word.empty() || count(word)) return;
+    if (4 * (size_ + 1) > slots_.size()) grow();
+    slots_[free_slot(word)] = word;
+    ++size_;
+  }
+  bool count(const std::string &word) const {
+    for (size_t i = hash(word) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i].empty()) return false;
+      if (slots_[i] == word) return true;
     }
   }
-  return text;
-}
 
-bool edge_before(char byte) {
-  return byte == ' ' || byte == '\t' || byte == '\'' || byte == '-' || byte == BREAK;
-}
-bool edge_after(char byte) { return edge_before(byte) || byte == '.'; }
-
-// Points and commas stay only between two digits (a comma there goes: 1,000
-// is 1000); hyphens and apostrophes stay only inside a word and away from
-// other connectors. Each rule sees the text as the rule before left it.
-std::string split_at_connectors(const std::string &text) {
-  size_t n = text.size();
-  std::string joined;
-  joined.reserve(n);
-  for (size_t i = 0; i < n; ++i)
-    if (!(text[i] == ',' && i > 0 && i + 1 < n && digit(text[i - 1]) && digit(text[i + 1])))
-      joined += text[i];
-
-  n = joined.size();
-  std::string pointed;
-  pointed.reserve(n + 16);
-  for (size_t i = 0; i < n; ++i) {
-    char byte = joined[i];
-    bool between_digits = i > 0 && i + 1 < n && digit(joined[i - 1]) && digit(joined[i + 1]);
-    if ((byte == '.' || byte == ',') && !between_digits)
-      pointed += break_text;
-    else
-      pointed += byte;
+ private:
+  static size_t hash(const std::string &word) {
+    guint64 value = 14695981039346656037ull;
+    for (char byte : word) value = (value ^ static_cast<unsigned char>(byte)) * 1099511628211ull;
+    return size_t(value ^ (value >> 29));
   }
-
-  n = pointed.size();
-  std::string result;
-  result.reserve(n + 16);
-  for (size_t i = 0; i < n; ++i) {
-    char byte = pointed[i];
-    bool connector = byte == '\'' || byte == '-';
-    if (connector && (i == 0 || edge_before(pointed[i - 1]) || i + 1 == n || edge_after(pointed[i + 1])))
-      result += break_text;
-    else
-      result += byte;
+  size_t free_slot(const std::string &word) const {
+    size_t i = hash(word) & (slots_.size() - 1);
+    while (!slots_[i].empty()) i = (i + 1) & (slots_.size() - 1);
+    return i;
   }
-  return result;
-}
-
-std::string normalise(const std::string &raw) { return split_at_connectors(fold_text(raw)); }
-
-using WordSet = std::unordered_set<std::string>;
-
-bool ends_with_possessive(const std::string &word) {
-  size_t n = word.size();
-  return n >= 2 && word[n - 2] == '\'' && word[n - 1] == 's';
-}
+  void grow() {
+    std::vector<std::string> old(slots_.size() * 2);
+    old.swap(slots_);
+    for (std::string &word : old)
+      if (!word.empty()) slots_[free_slot(word)].swap(word);
+  }
+  std::vector<std::string> slots_;
+  size_t size_ = 0;
+};
 
 size_t characters(const std::string &word) {
   size_t count = 0;
@@ -475,30 +534,22 @@ size_t characters(const std::string &word) {
   return count;
 }
 
-// The words and adjacent pairs of a normalised text, one term a line.
-std::string analyse_text(const std::string &text, const WordSet &skip, const Settings &settings) {
-  bool ascii = true;
-  for (char byte : text) ascii = ascii && !high(byte);
-  std::string terms, word, left;
+// Collects the terms of a document: every kept word, and every two kept
+// words with nothing but blanks between them as a pair.
+struct Terms {
+  const WordSet &skip;
+  const Settings &settings;
+  bool ascii;
+  std::string terms, left, word_buffer;
   bool has_left = false;
-  size_t n = text.size();
-  for (size_t at = 0; at < n;) {
-    while (at < n && (text[at] == ' ' || text[at] == '\t')) ++at;
-    if (at == n) break;
-    size_t end = at;
-    while (end < n && text[end] != ' ' && text[end] != '\t') ++end;
-    word.assign(text, at, end - at);
-    at = end;
-    if (skip.count(word)) {
-      has_left = false;
-      continue;
-    }
-    if (ends_with_possessive(word)) word.resize(word.size() - 2);  // "john's" is "john"
+
+  void part() { has_left = false; }
+  void word(std::string &word) {
+    if (skip.count(word)) return part();
+    size_t n = word.size();
+    if (n >= 2 && word[n - 2] == '\'' && word[n - 1] == 's') word.resize(n - 2);  // "john's" is "john"
     long double length = ascii ? word.size() : characters(word);
-    if (length < settings.min || length > settings.max || skip.count(word)) {
-      has_left = false;
-      continue;
-    }
+    if (length < settings.min || length > settings.max || skip.count(word)) return part();
     terms += word;
     terms += '\n';
     if (settings.pairs && has_left) {
@@ -511,7 +562,18 @@ std::string analyse_text(const std::string &text, const WordSet &skip, const Set
     left = word;
     has_left = true;
   }
-  return terms;
+};
+
+std::string analyse_text(const std::string &raw, const WordSet &skip, const Settings &settings) {
+  Terms terms{skip, settings, true, {}, {}, {}};
+  if (!non_ascii(raw)) {
+    split_words(raw.data(), raw.size(), terms);
+  } else {
+    std::string folded = fold_text(raw);
+    terms.ascii = !non_ascii(folded);
+    split_words(folded.data(), folded.size(), terms);
+  }
+  return terms.terms;
 }
 
 // ---- Options, as the script's option parser takes them ---------------------
@@ -635,14 +697,19 @@ void complain_about(const std::string &path, int error) {
 // The whole content of an open file; false (with errno) when the first read
 // fails.
 bool read_all(int fd, std::string &content) {
-  content.clear();
-  char buffer[65536];
+  struct stat status;
+  size_t expected = fstat(fd, &status) == 0 && status.st_size > 0 ? status.st_size : 0;
+  content.resize(expected + 65536);
+  size_t size = 0;
   for (;;) {
-    ssize_t got = read(fd, buffer, sizeof buffer);
+    ssize_t got = read(fd, &content[size], content.size() - size);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return !content.empty();
-    if (got == 0) return true;
-    content.append(buffer, got);
+    if (got <= 0) {
+      content.resize(size);
+      return got == 0 || size > 0;
+    }
+    size += got;
+    if (size == content.size()) content.resize(2 * size);
   }
 }
 
@@ -654,10 +721,9 @@ int open_file(const std::string &path) {
   return open(path.c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-// The stop words (and the break) to skip, each line normalised on its own
-// with "#" starting a comment.
+// The stop words, each line taken on its own with "#" starting a comment.
 WordSet skipped_words(const Settings &settings) {
-  WordSet skip{std::string(1, BREAK)};
+  WordSet skip;
   if (!settings.stop) return skip;
   std::string list = builtin_stopwords;
   if (settings.has_stopfile) {
@@ -679,14 +745,14 @@ WordSet skipped_words(const Settings &settings) {
     size_t comment = line.find('#');
     if (comment != std::string::npos)
       line.erase(comment, line.size() - comment - (line.back() == '\n' ? 1 : 0));
-    std::string text = normalise(line);
-    for (size_t from = 0; from < text.size();) {
-      while (from < text.size() && (text[from] == ' ' || text[from] == '\t')) ++from;
-      size_t to = from;
-      while (to < text.size() && text[to] != ' ' && text[to] != '\t') ++to;
-      if (to > from) skip.insert(text.substr(from, to - from));
-      from = to;
-    }
+    std::string text = non_ascii(line) ? fold_text(line) : line;
+    struct {
+      WordSet &skip;
+      std::string word_buffer;
+      void word(const std::string &word) { skip.insert(word); }
+      void part() {}
+    } words{skip, {}};
+    split_words(text.data(), text.size(), words);
   }
   return skip;
 }
@@ -706,7 +772,7 @@ std::string answer(const std::string &path, const WordSet &skip, const Settings 
     return "";
   }
   if (content.empty()) return "";
-  return analyse_text(normalise(content), skip, settings);
+  return analyse_text(content, skip, settings);
 }
 
 void write_all(const std::string &bytes) {
@@ -729,14 +795,18 @@ void serve(const WordSet &skip, const Settings &settings) {
     while ((newline = pending.find('\n')) != std::string::npos) {
       std::string path = pending.substr(0, newline);
       pending.erase(0, newline + 1);
-      write_all(answer(path, skip, settings) + '\x01');
+      std::string reply = answer(path, skip, settings);
+      write_all(reply += '\x01');
     }
     ssize_t got = read(0, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     pending.append(buffer, got);
   }
-  if (!pending.empty()) write_all(answer(pending, skip, settings) + '\x01');
+  if (!pending.empty()) {
+    std::string reply = answer(pending, skip, settings);
+    write_all(reply += '\x01');
+  }
 }
 
 }  // namespace

@@ -131,6 +131,7 @@ for n in "${sizes[@]}"; do
   cp "$source/train" "$source/test" "$dir/corpus/"
   ln -s "$source/files" "$dir/corpus/files"
   cp "$top/analyser/analyse.pl" "$dir/"
+  if [ -x "$build/mivo-analyse" ]; then cp "$build/mivo-analyse" "$dir/"; fi
   printf '[General]\nFileDirectory "corpus/files"\n' > "$dir/mivo.rc"
   for label in ${BENCH_RUNS:-first second}; do
     run "$dir" "$label"

@@ -124,6 +124,10 @@ def run_mivo(mivo, analyser, corpus, run_dir, learner, rc):
         shutil.copy(os.path.join(corpus.directory, name), examples)
     os.symlink(os.path.join(corpus.directory, "files"), os.path.join(examples, "files"))
     shutil.copy(analyser, run_dir)
+    # The script hands over to its compiled form when it sits beside it.
+    program = os.path.join(os.path.dirname(mivo), "mivo-analyse")
+    if os.path.exists(program):
+        shutil.copy(program, run_dir)
     settings = ""
     if rc:
         with open(rc) as f:

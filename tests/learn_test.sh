@@ -11,6 +11,7 @@ mivo="$1"
 
 scratch
 cp "$2/analyser/analyse.pl" .   # the default analyser, found in the working directory
+cp "$(dirname "$mivo")/mivo-analyse" .   # which hands over to its compiled form
 
 # news: per class seven training and three test documents of six of its
 # words. Documents are read from "files" in the working directory.

@@ -10,7 +10,7 @@ mivo="$1"
 . "$2/tests/data/checks.sh"
 
 scratch
-cp "$2/analyser/analyse.pl" .
+cp "$2/analyser/analyse.pl" "$(dirname "$mivo")/mivo-analyse" .
 mkdir -p news/files
 ln -s news/files files
 

@@ -10,24 +10,24 @@
 # "[ car , red ]"). Kept words consist of letters, digits and combining
 # marks with inner hyphens and apostrophes (and points between digits), so
 # no word ever holds a character that means something in the notation.
-use strict;
-use warnings;
 
 # mivo-analyse, the compiled form of this script, gives the same answers many
-# times faster: hand over to it, before anything is read, when it sits
-# beside the script (beside its target if the script is a link).
+# times faster: hand over to it, before anything is read or loaded, when it
+# sits beside the script (beside its target when the script is a link).
 # MIVO_ANALYSE_PERL=1 keeps the script.
 BEGIN {
-    require Cwd;
-    require File::Basename;
-    my $script = $ENV{MIVO_ANALYSE_PERL} ? undef : Cwd::realpath($0);
-    my $program = defined $script ? File::Basename::dirname($script) . '/mivo-analyse' : '';
-    if (-f $program && -x _) {
-        no warnings 'exec';
-        exec {$program} $program, @ARGV;
+    my $script = $0;
+    for (1 .. 32) {
+        my $target = readlink $script;
+        last unless defined $target;
+        $script = $target =~ m{^/} ? $target : ($script =~ m{^(.*/)}s ? $1 : '') . $target;
     }
+    my $program = ($script =~ m{^(.*/)}s ? $1 : './') . 'mivo-analyse';
+    exec {$program} $program, @ARGV if !$ENV{MIVO_ANALYSE_PERL} && -f $program && -x _;
 }
 
+use strict;
+use warnings;
 use feature qw(fc);
 use Encode ();
 use Getopt::Long ();

@@ -604,86 +604,92 @@ bool parse_integer(std::string text, long double &value) {
   return true;
 }
 
-Settings parse_options(int argc, char **argv) {
-  Settings settings;
+// The script's option parser, rule for rule: an option starts with "--",
+// "-" or "+" (not "+" under POSIXLY_CORRECT, which also stops at the first
+// operand) and may carry "=value"; a fault is reported and parsing goes on.
+struct OptionParser {
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i)
-    if (argv[i][0]) args.push_back(argv[i]);  // two blanks in mivo's command
-  const bool posix = getenv("POSIXLY_CORRECT") != nullptr;
-  std::vector<std::string> operands;
-  bool help = false, ok = true;
   size_t next = 0;
-  while (next < args.size()) {
-    std::string arg = args[next++];
-    if (arg == "--") break;
-    std::string starter = arg.compare(0, 2, "--") == 0 ? "--"
+  bool posix = getenv("POSIXLY_CORRECT") != nullptr;
+  bool help = false, ok = true;
+  Settings settings;
+
+  void fail(const std::string &message) {
+    complain(message + "\n");
+    ok = false;
+  }
+
+  // Takes arg and its value if it is an option; false for an operand.
+  bool take(const std::string &arg) {
+    std::string starter = arg.compare(0, 2, "--") == 0                   ? "--"
                           : arg[0] == '-' || (arg[0] == '+' && !posix) ? arg.substr(0, 1)
-                                                                      : "";
-    if (starter.empty() || arg == "-") {
-      if (posix) {
-        --next;
-        break;
-      }
-      operands.push_back(arg);
-      continue;
-    }
+                                                                        : "";
+    if (starter.empty() || arg == "-") return false;
     std::string name = arg.substr(starter.size());
-    bool has_value = false;
-    std::string value;
     size_t equals = name.find('=', 1);
-    if ((starter == "--" || !posix) && equals != std::string::npos) {
-      has_value = true;
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
-    if (name.empty()) {
-      complain("Missing option after " + starter + "\n");
-      ok = false;
-      continue;
-    }
-    bool flag = name == "h" || name == "help" || name == "words" || name == "keep-stopwords";
-    bool integer = name == "min-length" || name == "max-length";
-    if (!flag && !integer && name != "stopwords") {
-      complain("Unknown option: " + name + "\n");
-      ok = false;
-      continue;
-    }
-    if (flag) {
-      if (has_value) {
-        complain("Option " + name + " does not take an argument\n");
-        ok = false;
-      } else if (name == "words") {
-        settings.pairs = false;
-      } else if (name == "keep-stopwords") {
-        settings.stop = false;
-      } else {
-        help = true;
-      }
-      continue;
-    }
-    if (has_value ? value.empty() : next == args.size()) {
-      complain("Option " + name + " requires an argument\n");
-      ok = false;
-      continue;
-    }
+    bool has_value = (starter == "--" || !posix) && equals != std::string::npos;
+    std::string value = has_value ? name.substr(equals + 1) : "";
+    if (has_value) name.resize(equals);
+    if (name.empty())
+      fail("Missing option after " + starter);
+    else if (name == "h" || name == "help" || name == "words" || name == "keep-stopwords")
+      take_flag(name, has_value);
+    else if (name == "stopwords" || name == "min-length" || name == "max-length")
+      take_value(name, has_value, value);
+    else
+      fail("Unknown option: " + name);
+    return true;
+  }
+
+  void take_flag(const std::string &name, bool has_value) {
+    if (has_value)
+      fail("Option " + name + " does not take an argument");
+    else if (name == "words")
+      settings.pairs = false;
+    else if (name == "keep-stopwords")
+      settings.stop = false;
+    else
+      help = true;
+  }
+
+  void take_value(const std::string &name, bool has_value, std::string value) {
+    if (has_value ? value.empty() : next == args.size())
+      return fail("Option " + name + " requires an argument");
     if (!has_value) value = args[next++];
-    if (!integer) {
+    if (name == "stopwords") {
       settings.has_stopfile = true;
       settings.stopfile = value;
     } else if (!parse_integer(value, name == "min-length" ? settings.min : settings.max)) {
-      complain("Value \"" + value + "\" invalid for option " + name + " (number expected)\n");
-      ok = false;
+      fail("Value \"" + value + "\" invalid for option " + name + " (number expected)");
     }
   }
-  operands.insert(operands.end(), args.begin() + next, args.end());
-  if (help) {
+};
+
+Settings parse_options(int argc, char **argv) {
+  OptionParser parser;
+  for (int i = 1; i < argc; ++i)
+    if (argv[i][0]) parser.args.push_back(argv[i]);  // two blanks in mivo's command
+  std::vector<std::string> operands;
+  while (parser.next < parser.args.size()) {
+    const std::string arg = parser.args[parser.next++];
+    if (arg == "--") break;
+    if (parser.take(arg)) continue;
+    if (parser.posix) {
+      --parser.next;
+      break;
+    }
+    operands.push_back(arg);
+  }
+  operands.insert(operands.end(), parser.args.begin() + parser.next, parser.args.end());
+  if (parser.help) {
     fputs(usage_text, stdout);
     exit(0);
   }
-  if (!ok || !operands.empty()) {
-    if (ok) complain("analyse.pl: unexpected argument `" + operands[0] + "'\n");
+  if (!parser.ok || !operands.empty()) {
+    if (parser.ok) complain("analyse.pl: unexpected argument `" + operands[0] + "'\n");
     usage_error();
   }
+  const Settings &settings = parser.settings;
   if (settings.min < 1 || settings.max < settings.min) usage_error();
   return settings;
 }

@@ -1,7 +1,6 @@
-// mivo-analyse: mivo's shipped analyser as a compiled program. analyse.pl
-// hands over to it when it sits beside the script; every answer, message and
-// exit status is the script's, byte for byte, so the rules live there.
-// Unicode data comes from GLib, bent to the Unicode version of Perl 5.36.
+// mivo-analyse: the shipped analyser compiled, which analyse.pl hands over to
+// when it sits beside the script. Every answer, message and exit status is the
+// script's, byte for byte; GLib's Unicode data is bent to Perl 5.36's.
 #include <fcntl.h>
 #include <unistd.h>
 

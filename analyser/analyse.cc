@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
 
@@ -702,9 +701,7 @@ void complain_about(const std::string &path, int error) {
 // The whole content of an open file; false (with errno) when the first read
 // fails.
 bool read_all(int fd, std::string &content) {
-  struct stat status;
-  size_t expected = fstat(fd, &status) == 0 && status.st_size > 0 ? status.st_size : 0;
-  content.resize(expected + 65536);
+  content.resize(std::max<size_t>(content.capacity(), 65536));
   size_t size = 0;
   for (;;) {
     ssize_t got = read(fd, &content[size], content.size() - size);
@@ -768,7 +765,7 @@ std::string answer(const std::string &path, const WordSet &skip, const Settings 
     complain_about(path, errno);
     return "";
   }
-  std::string content;
+  static std::string content;  // its room kept from document to document
   bool whole = read_all(fd, content);
   int error = errno;
   close(fd);
@@ -776,8 +773,9 @@ std::string answer(const std::string &path, const WordSet &skip, const Settings 
     complain_about(path, error);
     return "";
   }
-  if (content.empty()) return "";
-  return analyse_text(content, skip, settings);
+  std::string terms = content.empty() ? "" : analyse_text(content, skip, settings);
+  if (content.capacity() > (size_t(1) << 24)) std::string().swap(content);  // a rare large one
+  return terms;
 }
 
 void write_all(const std::string &bytes) {

@@ -67,7 +67,7 @@ run -j 65 corpus
 check "-j 65 refused" grep -qx "ERROR: valid arguments to -j are 1 to 64" out
 rc "$one_read" "Analysers 0"
 run corpus
-check "Analysers 0 refused" grep -q "parse error: number of analysers from 1 to 64 expected" out
+check "Analysers 0 refused" grep -q "parse error: Analysers: a whole number from 1 to 64 expected" out
 
 # d2's answer does not parse: the run ends with a warning naming it, and the
 # next run analyses it again and ranks as a clean run.

@@ -44,13 +44,20 @@ void VocabularyFile::read_record() {
   gsize len = 0;
   if (!g_file_get_contents(record_name.c_str(), &contents, &len, nullptr))
     fail_on_file(record_name, open_for_reading, errno);
-  std::istringstream is(std::string(contents, len));
+  std::string text(contents, len);
   g_free(contents);
-  std::string header, rest;
-  if (!std::getline(is, header) || header != record_header ||
-      !(is >> recorded_bytes >> recorded_sum) || recorded_sum.size() != 64 || is >> rest)
+  std::istringstream is(text);
+  std::string header;
+  // Read back as written, byte for byte: any change to the record is damage.
+  if (!std::getline(is, header) || !(is >> recorded_bytes >> recorded_sum) ||
+      text != record_text())
     fail_on_file(record_name, format_failure, 0);
   have_record = true;
+}
+
+std::string VocabularyFile::record_text() const {
+  return std::string(record_header) + '\n' + std::to_string(recorded_bytes) + '\t' +
+         recorded_sum + '\n';
 }
 
 void VocabularyFile::damaged() const {
@@ -163,9 +170,7 @@ void VocabularyFile::append_lines(
 void VocabularyFile::write_record() {
   recorded_bytes = bytes;
   recorded_sum = digest();
-  std::ostringstream text;
-  text << record_header << '\n' << recorded_bytes << '\t' << recorded_sum << '\n';
-  replace_file(record_name, text.str(), vocabulary_file_mode);
+  replace_file(record_name, record_text(), vocabulary_file_mode);
   have_record = true;
 }
 

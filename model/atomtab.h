@@ -56,6 +56,8 @@ class VocabularyFile {
   // Loads the side record when there is one.
   void read_record();
   void write_record();
+  // The record's text for recorded_bytes and recorded_sum.
+  std::string record_text() const;
   // The checksum of the bytes counted so far.
   std::string digest() const;
   [[noreturn]] void damaged() const;

@@ -32,6 +32,11 @@ void read_file(ModelFiles &model, const std::string &path, bool optional,
   if (!take(is)) fail_on_file(path, read_failure, 0);
 }
 
+// How long a run waits for the lock of its data directory, and how often
+// it tries, in milliseconds.
+const int lock_grace_ms = 1000;
+const int lock_poll_ms = 10;
+
 // The global data base is closed before any global object goes, so that a
 // failure of the final close still reaches the event log.
 void close_global_database() { database.close(); }
@@ -111,7 +116,14 @@ void DataBase::lock_directory() {
   std::string path = lock_file_name(directory);
   lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
   if (lock_fd < 0) fail_on_file(path, open_for_writing, errno);
-  if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
+  // A run killed while it forks an analyser leaves the child holding the
+  // lock until it execs, which closes the descriptor: a moment, that a busy
+  // machine may stretch. A run started right after such a kill waits for it.
+  for (int waited_ms = 0;; waited_ms += lock_poll_ms) {
+    if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
+    if (errno != EWOULDBLOCK || waited_ms >= lock_grace_ms) break;
+    usleep(lock_poll_ms * 1000);
+  }
   if (errno == EWOULDBLOCK) {
     error("data directory `%s' is in use by another mivo process",
           directory.c_str());

@@ -1,8 +1,40 @@
 #include "base/param.h"
 
+#include <cstring>
 #include <sstream>
 
 #include "base/eventlog.h"
+
+namespace {
+
+const NumberRange number_ranges[] = {
+    {"General", "Analysers", 1, max_analysers, true},
+    {"General", "AnalyserTimeout", 1, 1000000, true},
+    {"General", "FParameter", 0, 1000, false},
+    {"General", "MaxRanks", 0, 1000000, true},
+    {"General", "MinRanks", 0, 1000000, true},
+    {"General", "Selectivity", 0, 1000000, false},
+    // Each fold costs a training; 1 leaves its models nothing to learn from
+    // and is refused apart.
+    {"General", "ThresholdFolds", 0, 1000, true},
+    {"General", "Explain", 0, max_explain_terms, true},
+    // Winnow promotes by Alpha and demotes by Beta; swapped, it unlearns.
+    {"Winnow", "Alpha", 1, 1000, false},
+    {"Winnow", "Beta", 0, 1, false},
+    {"Winnow", "ThetaPlus", 0, 1000000, false},
+    {"Winnow", "ThetaMin", 0, 1000000, false},
+    {"Winnow", "MaxIters", 1, 1000000, true},
+    {"Rocchio", "Beta", 0, 1000000, false},
+    {"Rocchio", "Gamma", 0, 1000000, false},
+};
+
+}  // namespace
+
+const NumberRange &number_range(const char *section, const char *name) {
+  for (const NumberRange &range : number_ranges)
+    if (strcmp(range.section, section) == 0 && strcmp(range.name, name) == 0) return range;
+  assertion_failed(__FILE__, __LINE__, "a numeric setting without a range");
+}
 
 const char *strength_mode_name(unsigned int mode) {
   switch (mode) {

@@ -14,9 +14,22 @@ const unsigned int max_analysers = 64;
 // Seconds an analyser may owe an answer without sending a byte of it: long
 // enough for the shipped analyser on a 50 MB document on a busy machine.
 const unsigned int default_analyser_timeout = 300;
-const unsigned int max_analyser_timeout = 1000000;
 // Terms an explanation may list for each class it explains.
 const unsigned int max_explain_terms = 1000;
+
+// The values a number of the resource file may take, least and most
+// included; a whole one takes no fraction. Beyond them a value would wrap
+// around, overflow a computation or make no sense for the setting.
+struct NumberRange {
+  const char *section;  // "General", "Winnow", ...
+  const char *name;     // the setting as the parameter log writes it
+  double least;
+  double most;
+  bool whole;
+};
+
+// The range of a numeric setting; every one has one.
+const NumberRange &number_range(const char *section, const char *name);
 
 enum TermSelType {
   NoTermSel = 0,

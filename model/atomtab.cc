@@ -8,17 +8,67 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "base/eventlog.h"
+#include "base/fileio.h"
+#include "base/utils.h"
 
-void VocabularyFile::set_name(const std::string &path) {
+namespace {
+
+const char *const record_header = "mivo vocabulary checksum 1";
+const mode_t vocabulary_file_mode = 0664;
+
+}  // namespace
+
+void VocabularyFile::set_name(const std::string &path, const std::string &checksum_path) {
   name = path;
+  record_name = checksum_path;
   saved = 0;
   bytes = 0;
+  g_checksum_reset(sum.get());
+  have_record = false;
+}
+
+std::string VocabularyFile::digest() const {
+  GChecksum *copy = g_checksum_copy(sum.get());
+  std::string result = g_checksum_get_string(copy);
+  g_checksum_free(copy);
+  return result;
+}
+
+void VocabularyFile::read_record() {
+  have_record = false;
+  if (record_name.empty() || !file_exists(record_name)) return;
+  gchar *contents = nullptr;
+  gsize len = 0;
+  if (!g_file_get_contents(record_name.c_str(), &contents, &len, nullptr))
+    fail_on_file(record_name, open_for_reading, errno);
+  std::string text(contents, len);
+  g_free(contents);
+  std::istringstream is(text);
+  std::string header;
+  // Read back as written, byte for byte: any change to the record is damage.
+  if (!std::getline(is, header) || !(is >> recorded_bytes >> recorded_sum) ||
+      text != record_text())
+    fail_on_file(record_name, format_failure, 0);
+  have_record = true;
+}
+
+std::string VocabularyFile::record_text() const {
+  return std::string(record_header) + '\n' + std::to_string(recorded_bytes) + '\t' +
+         recorded_sum + '\n';
+}
+
+void VocabularyFile::damaged() const {
+  error("file `%s' is damaged: its first %lu bytes do not match the checksum in `%s'",
+        name.c_str(), recorded_bytes, record_name.c_str());
+  fail_on_file(name, format_failure, 0);
 }
 
 void VocabularyFile::read_lines(
     const std::function<bool(const std::string &)> &take) {
+  read_record();
   FILE *in = fopen(name.c_str(), "r");
   if (in == nullptr) {
     report_file_error(name, open_for_reading);
@@ -31,6 +81,7 @@ void VocabularyFile::read_lines(
   bool torn = false;
   unsigned long lines = 0;
   unsigned long complete = 0;
+  bool verified = !have_record || (recorded_bytes == 0 && digest() == recorded_sum);
   // getline takes lines of any length, so long phrases keep their line number.
   while ((length = getline(&buffer, &capacity, in)) > 0) {
     if (buffer[length - 1] != '\n') {
@@ -43,6 +94,9 @@ void VocabularyFile::read_lines(
     }
     ++lines;
     complete += static_cast<unsigned long>(length);
+    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(buffer),
+                      static_cast<gssize>(length));
+    if (complete == recorded_bytes && have_record) verified = digest() == recorded_sum;
   }
   bool failed = ferror(in) != 0;
   free(buffer);
@@ -52,6 +106,9 @@ void VocabularyFile::read_lines(
     myabort(errno);
   }
   if (!well_formed) format_error();
+  // The recorded bytes were durable before their record: a file shorter
+  // than the record, torn inside them, is damaged too.
+  if (!verified) damaged();
   saved = lines;
   bytes = complete;
   if (torn) cut_torn_line();
@@ -71,7 +128,7 @@ void VocabularyFile::append_lines(
     unsigned long total, const char *noun,
     const std::function<std::string(unsigned long)> &line_of) {
   mivo_assert(!name.empty());
-  int fd = open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT, 0664);
+  int fd = open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT, vocabulary_file_mode);
   FILE *out = fd < 0 ? nullptr : fdopen(fd, "a");
   if (out == nullptr) {
     report_file_error(name, open_for_writing);
@@ -95,12 +152,26 @@ void VocabularyFile::append_lines(
     std::string line = line_of(saved);
     line += '\n';
     if (fwrite(line.data(), 1, line.size(), out) != line.size()) break;
+    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(line.data()),
+                      static_cast<gssize>(line.size()));
     bytes += line.size();
   }
-  if (fclose(out) != 0 || saved < total) {
+  // The record may vouch only for lines that are on the disk.
+  bool written = saved == total && fflush(out) == 0 && sync_file(fd);
+  if (fclose(out) != 0 || !written) {
     report_file_error(name, write_failure);
     myabort(errno);
   }
+  if (!record_name.empty() && (!have_record || recorded_bytes != bytes)) write_record();
+}
+
+// Also written when nothing was appended but the record is missing or
+// behind, so that a directory of an older version gets its checksums.
+void VocabularyFile::write_record() {
+  recorded_bytes = bytes;
+  recorded_sum = digest();
+  replace_file(record_name, record_text(), vocabulary_file_mode);
+  have_record = true;
 }
 
 void VocabularyFile::format_error() const {

@@ -5,9 +5,12 @@
 #ifndef MIVO_MODEL_ATOMTAB_H
 #define MIVO_MODEL_ATOMTAB_H
 
+#include <glib.h>
+
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,32 +19,63 @@
 const unsigned long EmptyAtom = 4294967295UL;
 
 // A vocabulary file: one entry a line in id order, only ever appended to, with
-// the number of entries already in it.
+// the number of entries already in it. Other tools read its lines, so its
+// checksum is kept beside it, in a side record that names how many bytes of
+// the file the last append left and their checksum; it is replaced whole
+// after every append, once the lines are durable. Lines beyond the recorded
+// bytes are the appends of a run stopped before it recorded them, or of a
+// version that kept no record: they are read unchecked, as a file without a
+// side record is, and the next append records them. Cutting them off instead
+// would be safe for this version, which records the lines before any stored
+// profile may name them, but not for a directory an older version also used.
 class VocabularyFile {
  public:
-  // Names the file; nothing of the table is in it yet.
-  void set_name(const std::string &path);
+  // MD5 guards against damage, not forgery, and hashes twice as fast as
+  // SHA-256 a file that a large collection makes a gigabyte long.
+  VocabularyFile() : sum(g_checksum_new(G_CHECKSUM_MD5), g_checksum_free) {}
+
+  // Names the file and its side record (none when checksum_path is empty);
+  // nothing of the table is in the file yet.
+  void set_name(const std::string &path, const std::string &checksum_path);
   const std::string &get_name() const { return name; }
   unsigned long get_saved() const { return saved; }
 
   // Hands every complete line (without its newline) to take, in order; a
   // false answer ends the run with a format error. A torn last line is dropped
   // with a warning and cut off the file. Afterwards every line counts as saved.
+  // Bytes that differ from the side record's checksum, or a file shorter
+  // than the record says, end the run naming the file.
   void read_lines(const std::function<bool(const std::string &)> &take);
   // Appends the lines of entries saved .. total - 1 (line_of gives an entry's
-  // line without newline), logging "creating"/"updating" with the noun.
+  // line without newline) durably, logging "creating"/"updating" with the
+  // noun, then brings the side record up to date.
   void append_lines(unsigned long total, const char *noun,
                     const std::function<std::string(unsigned long)> &line_of);
   [[noreturn]] void format_error() const;
 
  private:
   void cut_torn_line();
+  // Loads the side record when there is one.
+  void read_record();
+  void write_record();
+  // The record's text for recorded_bytes and recorded_sum.
+  std::string record_text() const;
+  // The checksum of the bytes counted so far.
+  std::string digest() const;
+  [[noreturn]] void damaged() const;
 
   std::string name;
+  std::string record_name;
   unsigned long saved = 0;
   // Bytes the file holds as this table last read or wrote it: appending to a
   // file that has changed since would shift every later id.
   unsigned long bytes = 0;
+  // Running over those bytes, so that an append need not read them again.
+  std::unique_ptr<GChecksum, void (*)(GChecksum *)> sum;
+  // What the side record vouches for; none when have_record is false.
+  bool have_record = false;
+  unsigned long recorded_bytes = 0;
+  std::string recorded_sum;
 };
 
 // Hashed rather than ordered: every word of every document is looked up here,
@@ -60,7 +94,10 @@ class AtomTable {
   const std::string &text(unsigned long id) const;
   unsigned long size() const { return texts.size(); }
 
-  void set_file(const std::string &name) { file.set_name(name); }
+  // The file and its checksum's side record (none when empty).
+  void set_file(const std::string &name, const std::string &checksum_name = std::string()) {
+    file.set_name(name, checksum_name);
+  }
   const std::string &get_file_name() const { return file.get_name(); }
   // Loads the file into this empty table; ends the run on a damaged file.
   void read();

@@ -48,7 +48,10 @@ class TermTable {
   const Term &get_term(unsigned long id) const;
   unsigned long size() const { return term_vec.size(); }
 
-  void set_file(const std::string &name) { file.set_name(name); }
+  // The file and its checksum's side record (none when empty).
+  void set_file(const std::string &name, const std::string &checksum_name = std::string()) {
+    file.set_name(name, checksum_name);
+  }
   // Loads the file into this empty table (the atom table must be read first);
   // ends the run on a damaged file.
   void read();

@@ -32,6 +32,11 @@ void read_file(ModelFiles &model, const std::string &path, bool optional,
   if (!take(is)) fail_on_file(path, read_failure, 0);
 }
 
+// How long a run waits for the lock of its data directory, and how often
+// it tries, in milliseconds.
+const int lock_grace_ms = 1000;
+const int lock_poll_ms = 10;
+
 // The global data base is closed before any global object goes, so that a
 // failure of the final close still reaches the event log.
 void close_global_database() { database.close(); }
@@ -91,9 +96,12 @@ void DataBase::initialise(const std::string &dir) {
   lock_directory();
   owner = getpid();
   profile_store = filestore_open(profile_store_name(directory).c_str());
-  atom_table.set_file(atoms_file_name(directory));
-  term_table.set_file(terms_file_name(directory));
-  have_data = file_exists(atoms_file_name(directory));
+  atom_table.set_file(atoms_file_name(directory), atoms_checksum_file_name(directory));
+  term_table.set_file(terms_file_name(directory), terms_checksum_file_name(directory));
+  // A vocabulary file gone with its side record left is damage, reported
+  // when the file is read.
+  have_data = file_exists(atoms_file_name(directory)) ||
+              file_exists(atoms_checksum_file_name(directory));
   static bool registered = false;
   if (this == &database && !registered) registered = atexit(close_global_database) == 0;
 }
@@ -108,7 +116,14 @@ void DataBase::lock_directory() {
   std::string path = lock_file_name(directory);
   lock_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0664);
   if (lock_fd < 0) fail_on_file(path, open_for_writing, errno);
-  if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
+  // A run killed while it forks an analyser leaves the child holding the
+  // lock until it execs, which closes the descriptor: a moment, that a busy
+  // machine may stretch. A run started right after such a kill waits for it.
+  for (int waited_ms = 0;; waited_ms += lock_poll_ms) {
+    if (flock(lock_fd, LOCK_EX | LOCK_NB) == 0) return;
+    if (errno != EWOULDBLOCK || waited_ms >= lock_grace_ms) break;
+    usleep(lock_poll_ms * 1000);
+  }
   if (errno == EWOULDBLOCK) {
     error("data directory `%s' is in use by another mivo process",
           directory.c_str());
@@ -125,8 +140,11 @@ void DataBase::read(bool with_classes) {
     log_results(1, "reading profiles...");
     atom_table.read();
     // A run stopped between the first writes of the two files leaves atoms
-    // without terms; no durable profile can name a term then.
-    if (file_exists(terms_file_name(directory))) term_table.read();
+    // without terms (and without their side record); no durable profile can
+    // name a term then.
+    if (file_exists(terms_file_name(directory)) ||
+        file_exists(terms_checksum_file_name(directory)))
+      term_table.read();
     log_formatted_results(2, "read %d terms", static_cast<int>(term_table.size()));
     if (with_classes) {
       ModelFiles model(directory);
@@ -183,12 +201,13 @@ bool DataBase::have_class_table() const {
 
 bool DataBase::have_document_profile(const std::string &name) const {
   mivo_assert(profile_store != nullptr);
-  return docprof_table.count(name) != 0 ||
-         filestore_file_exists(profile_store, name.c_str());
+  if (docprof_table.count(name) != 0) return true;
+  const FileStoreNode *node = filestore_get_node(profile_store, name.c_str());
+  return node != nullptr && (node->fresh || node->time != stale_time);
 }
 
 void DataBase::enter_document_profile(const std::string &name,
-                                      DocProfile *profile) {
+                                      DocProfile *profile, bool stale) {
   mivo_assert(profile_store != nullptr);
   if (docprof_table.count(name) != 0) return;
   char *blob = nullptr;
@@ -201,7 +220,7 @@ void DataBase::enter_document_profile(const std::string &name,
   for (const Feature &feature : profile->get_features())
     if (feature.term >= durable_terms) vocabulary_behind = true;
   filestore_put_file(profile_store, name.c_str(), blob,
-                     static_cast<unsigned int>(len));
+                     static_cast<unsigned int>(len), stale);
   g_free(blob);
 }
 
@@ -282,15 +301,13 @@ void DataBase::sync() {
   filestore_sync(profile_store);
 }
 
-// Appends the new atoms, then the new terms, and makes both durable; only then
-// may profiles that name them become durable.
+// Appends the new atoms, then the new terms, each made durable and then
+// recorded in its side record; only then may profiles that name them become
+// durable.
 void DataBase::save_vocabulary() {
   saving_vocabulary = true;
   atom_table.write();
   term_table.write();
-  for (const std::string &path : {atoms_file_name(directory), terms_file_name(directory)}) {
-    if (!sync_path(path, false)) fail_on_file(path, write_failure, errno);
-  }
   if (!sync_path(io_directory(), true)) fail_on_file(io_directory(), write_failure, errno);
   durable_terms = term_table.size();
   vocabulary_behind = false;

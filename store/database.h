@@ -47,10 +47,13 @@ class DataBase {
   // of them replacing the stored ones at once.
   void write(bool save);
 
-  // True when the name is in the cache or in the profile store.
+  // True when the name is in the cache or in the profile store, unless an
+  // earlier run stored it stale.
   bool have_document_profile(const std::string &name) const;
-  // Stores the profile under name unless the name is cached; not cached.
-  void enter_document_profile(const std::string &name, DocProfile *profile);
+  // Stores the profile under name unless the name is cached; not cached. A
+  // stale profile serves this run, but later runs make it again.
+  void enter_document_profile(const std::string &name, DocProfile *profile,
+                              bool stale = false);
   // The cached profile, loaded and pruned to the selected terms on first use.
   // Owned by the data base until release_all_profiles or cleanup.
   DocProfile *get_document_profile(const std::string &name);

@@ -14,6 +14,14 @@ std::string atoms_file_name(const std::string &dir) { return PathName(dir, "atom
 
 std::string terms_file_name(const std::string &dir) { return PathName(dir, "terms.dat").get(); }
 
+std::string atoms_checksum_file_name(const std::string &dir) {
+  return PathName(dir, "atoms.sum").get();
+}
+
+std::string terms_checksum_file_name(const std::string &dir) {
+  return PathName(dir, "terms.sum").get();
+}
+
 std::string classes_file_name(const std::string &dir) { return PathName(dir, "classes").get(); }
 
 std::string class_profile_file_name(const std::string &dir, uint32_t id) {

@@ -9,6 +9,10 @@
 // Paths in the data directory dir; the empty dir is the working directory.
 std::string atoms_file_name(const std::string &dir);
 std::string terms_file_name(const std::string &dir);
+// The side records "atoms.sum" and "terms.sum": how many bytes of the
+// vocabulary file the last save wrote, and their checksum.
+std::string atoms_checksum_file_name(const std::string &dir);
+std::string terms_checksum_file_name(const std::string &dir);
 std::string classes_file_name(const std::string &dir);
 // "class<id>.cpf", the profile of class id, and "class<id>.cpw", its weights.
 std::string class_profile_file_name(const std::string &dir, uint32_t id);

@@ -350,7 +350,7 @@ gboolean filestore_file_exists(const FileStore *fs, const char *name) {
 }
 
 void filestore_put_file(FileStore *fs, const char *name, const void *data,
-                        unsigned int len) {
+                        unsigned int len, bool stale) {
   mivo_assert(fs != nullptr);
   mivo_assert(name != nullptr);
   mivo_assert(data != nullptr);
@@ -358,7 +358,7 @@ void filestore_put_file(FileStore *fs, const char *name, const void *data,
   Repository &repository = fs->stores[id];
   if (!write_all(repository.fd, data, len, repository.size))
     fail(fs, repository_path(fs, id), write_failure);
-  enter_node(fs, name, id, repository.size, len, time(nullptr), true);
+  enter_node(fs, name, id, repository.size, len, stale ? stale_time : time(nullptr), true);
   repository.size += len;
   fs->dirty = true;
 }

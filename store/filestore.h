@@ -23,9 +23,14 @@ struct FileStoreNode {
   unsigned int repository_id;
   off_t offset;
   size_t size;
-  time_t time;  // when the record was put
+  time_t time;  // when the record was put; stale_time for a stale one
   bool fresh;   // put by this process, not read from the index
 };
+
+// The put time of a stale record: one its writer wants made again by a
+// later process. The index keeps no other flag, so the mark costs no change
+// of format, and older readers take such a record as any other.
+const time_t stale_time = 0;
 
 // Opens the store with this base name, creating an empty index "%s.idx" when
 // there is none. A damaged or unreadable store ends the run; never null.
@@ -42,9 +47,9 @@ void filestore_sync(FileStore *fs);
 gboolean filestore_file_exists(const FileStore *fs, const char *name);
 // Appends a copy of the bytes and points the name at it; a record of the same
 // name is replaced (its old bytes stay as dead space). Ends the run when no
-// repository has room.
+// repository has room. A stale record is put with stale_time.
 void filestore_put_file(FileStore *fs, const char *name, const void *data,
-                        unsigned int len);
+                        unsigned int len, bool stale = false);
 // FALSE when there is no such record (data and len untouched); otherwise a new
 // buffer, never null, that the caller releases with g_free.
 gboolean filestore_get_file(const FileStore *fs, const char *name, void **data,

@@ -82,6 +82,44 @@ TEST(AtomTableTest, LookupsTellApartTextsAcrossManyAtoms) {
   EXPECT_EQ(texts.size() + 20000, table.size());
 }
 
+// The side record vouches for the bytes that the last append left: a change
+// among them or a file cut short of them ends the run naming the file. Lines
+// appended after them, and a file without a record (an older directory),
+// read unchecked until the next append records them.
+TEST(AtomTableTest, TheSideRecordVouchesForTheBytesOfTheLastAppend) {
+  delete_file("sum.dat");
+  AtomTable first;
+  first.set_file("sum.dat", "sum.sum");
+  first.enter("red");
+  first.enter("blue");
+  first.write();
+  const std::string record = file_text("sum.sum");
+  const struct { const char *text, *record, *message; } cases[] = {
+      {"red\nblue\ngreen\n", "", nullptr},
+      {"red\nblux\n", nullptr, nullptr},
+      {"red\nblux\n", "", "file `sum.dat' is damaged"},
+      {"red\nbl", "", "file `sum.dat' is damaged"},
+      {"red\n", "", "file `sum.dat' is damaged"},
+      {"red\nblue\n", "mivo vocabulary checksum 1\n9\n", "format error in file `sum.sum'"}};
+  for (const auto &c : cases) {
+    std::ofstream("sum.dat") << c.text;
+    delete_file("sum.sum");
+    if (c.record != nullptr) std::ofstream("sum.sum") << (*c.record ? c.record : record.c_str());
+    AtomTable table;
+    table.set_file("sum.dat", "sum.sum");
+    if (c.message != nullptr) {
+      EXPECT_EXIT(table.read(), failed_run, c.message) << c.text;
+      continue;
+    }
+    table.read();
+    table.write();
+    std::ofstream("sum.dat", std::ios::in | std::ios::out).seekp(-2, std::ios::end) << 'Z';
+    AtomTable damaged;
+    damaged.set_file("sum.dat", "sum.sum");
+    EXPECT_EXIT(damaged.read(), failed_run, "file `sum.dat' is damaged") << c.text;
+  }
+}
+
 // A file that is damaged, cannot be read, has changed behind the table's back
 // or cannot take the new lines ends the run naming it.
 TEST(AtomTableTest, FilesThatCannotBeTrustedEndTheRun) {

@@ -4,7 +4,8 @@
 # only documents they have not seen. An analyser that takes one read() per
 # request and any number of analysers give the same data files and rank file
 # as one line-buffered analyser; one that stops answering ends the run,
-# keeping the profiles stored before.
+# keeping the profiles stored before; a document whose answer does not parse
+# is analysed again by the next run.
 # Usage: intake_test.sh <mivo binary> <source dir>
 set -u
 mivo="$1"
@@ -66,7 +67,20 @@ run -j 65 corpus
 check "-j 65 refused" grep -qx "ERROR: valid arguments to -j are 1 to 64" out
 rc "$one_read" "Analysers 0"
 run corpus
-check "Analysers 0 refused" grep -q "parse error: number of analysers from 1 to 64 expected" out
+check "Analysers 0 refused" grep -q "parse error: Analysers: a whole number from 1 to 64 expected" out
+
+# d2's answer does not parse: the run ends with a warning naming it, and the
+# next run analyses it again and ranks as a clean run.
+rc "$source_dir/tests/data/test_analyser.sh garble d2.txt"
+rm -rf data corpus/rank*
+run corpus
+check "garbled answer: run succeeds" [ $? -eq 0 ]
+check "garbled answer: warning last" [ "$(tail -1 out)" == "WARNING: documents analysed with parse errors: 1 (d2); they keep the terms that parsed, and the next run analyses them again" ]
+rc "$source_dir/tests/data/counting_analyser.sh $work/requests.log"
+: > requests.log
+run corpus
+check "garbled document analysed again" [ "$(cat requests.log)" == corpus/files/d2.txt ]
+check "garbled document ranked as by a clean run" cmp -s line/rank0.dat corpus/rank0.dat
 
 # d3 is never answered: the run names it and keeps d1 and d2, which a later
 # run does not analyse again.

@@ -26,7 +26,7 @@ for name in errors errors.rc; do
   run -r "$name" examples
   check "-r $name status" [ "$status" -eq 1 ]
   check "-r $name messages" diff <(cat "$rc_data/errors.expected"; echo "aborting...") err
-  check "-r $name in mivo.log" diff <(cat "$rc_data/errors.expected"; echo "aborting...") <(tail -n 23 mivo.log)
+  check "-r $name in mivo.log" diff <(cat "$rc_data/errors.expected"; echo "aborting...") <(tail -n "$(($(wc -l < "$rc_data/errors.expected") + 1))" mivo.log)
 done
 run -r missing examples
 check "-r missing" [ "$status" -eq 2 -a "$(head -n 1 err)" == "ERROR: cannot open file \`missing.rc' for reading" ]

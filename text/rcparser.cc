@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 
@@ -40,18 +42,6 @@ bool RcParser::is_toggle(bool &value) const {
   return true;
 }
 
-bool RcParser::is_number(unsigned int &value) const {
-  if (!is_token(INTEGER)) return false;
-  value = static_cast<unsigned int>(number());
-  return true;
-}
-
-bool RcParser::is_float(double &value) const {
-  if (!is_token(RATIONAL) && !is_token(INTEGER)) return false;
-  value = floating();
-  return true;
-}
-
 bool RcParser::accept_value(bool present, const char *message) {
   if (!present) {
     syntax_error(message);
@@ -65,24 +55,34 @@ bool RcParser::should_be_toggle(bool &value) {
   return accept_value(is_toggle(value), "`on' or `off' expected");
 }
 
-bool RcParser::should_be_number(unsigned int &value) {
-  return accept_value(is_number(value), "number expected");
+bool RcParser::should_be_in_range(const char *section, const char *name, double &value) {
+  const NumberRange &range = number_range(section, name);
+  bool number = is_token(INTEGER) || (is_token(RATIONAL) && !range.whole);
+  // strtod takes numbers of any length, which atoi would wrap around, and
+  // like atoi stops at the comma of a digit group.
+  double found = number ? strtod(text(), nullptr) : 0;
+  if (number && found >= range.least && found <= range.most) {
+    value = found;
+    skip_token();
+    return true;
+  }
+  char message[256];
+  snprintf(message, sizeof message, "%s: %s from %.15g to %.15g expected", name,
+           range.whole ? "a whole number" : "a number", range.least, range.most);
+  syntax_error(message);
+  return false;
 }
 
-bool RcParser::should_be_count(unsigned int most, const char *message,
-                               unsigned int &value) {
-  // atoi makes a number too long for an int negative, or anything.
-  bool present = is_number(value) && strlen(text()) < 10 && value >= 1 && value <= most;
-  return accept_value(present, message);
+bool RcParser::should_be_in_range(const char *section, const char *name, unsigned int &value) {
+  double found;
+  if (!should_be_in_range(section, name, found)) return false;
+  value = static_cast<unsigned int>(found);
+  return true;
 }
 
 bool RcParser::was_identifier(const char *lower_case_name) {
   return is_token(IDENTIFIER) && strcasecmp(text(), lower_case_name) == 0 &&
          was_token(IDENTIFIER);
-}
-
-bool RcParser::should_be_float(double &value) {
-  return accept_value(is_float(value), "rational number expected");
 }
 
 bool RcParser::should_be_string(std::string &value) {
@@ -157,13 +157,13 @@ void RcParser::should_be_general_section() {
     bool b;
     std::string s;
     if (was_token(KEY_FPARAMETER)) {
-      if (should_be_float(d)) gen.set_fparameter(d);
+      if (should_be_in_range("General", "FParameter", d)) gen.set_fparameter(d);
     } else if (was_token(KEY_SELECTIVITY)) {
-      if (should_be_float(d)) gen.set_selectivity(d);
+      if (should_be_in_range("General", "Selectivity", d)) gen.set_selectivity(d);
     } else if (was_token(KEY_MAXRANKS)) {
-      if (should_be_number(n)) gen.set_maxrank(n);
+      if (should_be_in_range("General", "MaxRanks", n)) gen.set_maxrank(n);
     } else if (was_token(KEY_MINRANKS)) {
-      if (should_be_number(n)) gen.set_minrank(n);
+      if (should_be_in_range("General", "MinRanks", n)) gen.set_minrank(n);
     } else if (was_token(KEY_TRAINING)) {
       if (should_be_choice(algorithms, "Training algorithm name expected", n))
         gen.set_algorithm(static_cast<AlgorithmType>(n));
@@ -183,9 +183,9 @@ void RcParser::should_be_general_section() {
       if (should_be_toggle(b)) gen.set_always_decide(b);
     } else if (was_token(KEY_THRESHOLDFOLDS)) {
       // One fold would leave its models nothing to train on.
-      if (is_number(n) && n == 1)
-        syntax_error("0 or at least 2 folds expected");
-      else if (should_be_number(n))
+      if (is_token(INTEGER) && strtod(text(), nullptr) == 1)
+        syntax_error("ThresholdFolds: 0 or at least 2 folds expected");
+      else if (should_be_in_range("General", "ThresholdFolds", n))
         gen.set_threshold_folds(n);
     } else if (was_token(KEY_DATADIRECTORY)) {
       if (should_be_string(s)) gen.set_data_directory(s);
@@ -196,15 +196,13 @@ void RcParser::should_be_general_section() {
     } else if (was_token(KEY_ANALYSER)) {
       if (should_be_string(s)) gen.set_analyser(s);
     } else if (was_identifier("analysers")) {
-      if (should_be_count(max_analysers, "number of analysers from 1 to 64 expected", n))
+      if (should_be_in_range("General", "Analysers", n))
         gen.set_analysers(n);
     } else if (was_identifier("analysertimeout")) {
-      if (should_be_count(max_analyser_timeout, "time-out in seconds expected", n))
+      if (should_be_in_range("General", "AnalyserTimeout", n))
         gen.set_analyser_timeout(n);
     } else if (was_identifier("explain")) {
-      if (accept_value(is_number(n) && strlen(text()) < 10 && n <= max_explain_terms,
-                       "number of terms from 0 to 1000 expected"))
-        gen.set_explain_terms(n);
+      if (should_be_in_range("General", "Explain", n)) gen.set_explain_terms(n);
     } else if (was_token(KEY_STRENGTH)) {
       if (should_be_choice(strengths, "Strength mode expected", n))
         gen.set_strength_mode(n);
@@ -225,17 +223,17 @@ void RcParser::should_be_winnow_section() {
     unsigned int n;
     bool b;
     if (was_token(KEY_ALPHA)) {
-      if (should_be_float(d)) win.set_alpha(d);
+      if (should_be_in_range("Winnow", "Alpha", d)) win.set_alpha(d);
     } else if (was_token(KEY_BETA)) {
-      if (should_be_float(d)) win.set_beta(d);
+      if (should_be_in_range("Winnow", "Beta", d)) win.set_beta(d);
     } else if (was_token(KEY_THETAPLUS)) {
-      if (should_be_float(d)) win.set_theta_plus(d);
+      if (should_be_in_range("Winnow", "ThetaPlus", d)) win.set_theta_plus(d);
     } else if (was_token(KEY_THETAMIN)) {
-      if (should_be_float(d)) win.set_theta_minus(d);
+      if (should_be_in_range("Winnow", "ThetaMin", d)) win.set_theta_minus(d);
     } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
       if (should_be_toggle(b)) win.set_negative_weights(b);
     } else if (was_token(KEY_MAXITERS)) {
-      if (should_be_number(n)) win.set_max_iters(n);
+      if (should_be_in_range("Winnow", "MaxIters", n)) win.set_max_iters(n);
     } else {
       invalid_setting("invalid Winnow parameter", "Winnow parameter expected");
     }
@@ -250,11 +248,11 @@ void RcParser::should_be_rocchio_section() {
     if (was_token(KEY_PIVOTED)) {
       if (should_be_toggle(b)) roc.set_pivoted(b);
     } else if (was_token(KEY_BETA)) {
-      if (should_be_float(d)) roc.set_beta(d);
+      if (should_be_in_range("Rocchio", "Beta", d)) roc.set_beta(d);
     } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
       if (should_be_toggle(b)) roc.set_negative_weights(b);
     } else if (was_token(KEY_GAMMA)) {
-      if (should_be_float(d)) roc.set_gamma(d);
+      if (should_be_in_range("Rocchio", "Gamma", d)) roc.set_gamma(d);
     } else {
       invalid_setting("invalid Rocchio parameter",
                       "Rocchio parameter expected");

@@ -24,18 +24,18 @@ class RcParser : public Scanner {
   // Parses the whole input; errors() then counts what was wrong.
   void parse();
 
-  // Whether the look-ahead is a value of the kind; stores it without
-  // consuming it. A rational value may also be written as an integer.
+  // Whether the look-ahead is a toggle; stores it without consuming it.
   bool is_toggle(bool &value) const;
-  bool is_number(unsigned int &value) const;
-  bool is_float(double &value) const;
 
   // Store and consume a value of the kind, or report an error and return
   // false without consuming anything.
   bool should_be_toggle(bool &value);
-  bool should_be_number(unsigned int &value);
-  bool should_be_float(double &value);
   bool should_be_string(std::string &value);
+  // A number in the range of the setting of that section and name (see
+  // number_range), else an error that names the setting and its range. A
+  // rational setting may also be written as an integer.
+  bool should_be_in_range(const char *section, const char *name, double &value);
+  bool should_be_in_range(const char *section, const char *name, unsigned int &value);
 
   // "[" name "]" and the settings of that section.
   void should_be_section();
@@ -53,9 +53,6 @@ class RcParser : public Scanner {
   template <std::size_t N>
   bool should_be_choice(const Choice (&choices)[N], const char *message,
                         unsigned int &value);
-  // A whole number from 1 to most, else message is reported.
-  bool should_be_count(unsigned int most, const char *message,
-                       unsigned int &value);
   // Settings newer than the scanner's keywords are identifiers, matched
   // whatever their case.
   bool was_identifier(const char *lower_case_name);

@@ -10,6 +10,8 @@
 #   hang-after N  the document's text for N requests, then nothing more
 #   half          half an answer, then nothing more
 #   close         closes its output at the first request and lives on
+#   garble NAME   for the document whose path ends in NAME, bytes that do
+#                 not parse; the others as echo
 mode=$1
 shift
 answered=0
@@ -28,6 +30,7 @@ while IFS= read -r path; do
       cat "$path" ;;
     half) printf '[ half'; exec sleep 100 ;;
     close) exec sleep 100 >&- ;;
+    garble) case $path in *"$1") printf '] , [ ,\n' ;; *) cat "$path" ;; esac ;;
     *) cat "$path" ;;
   esac
   printf '\001'

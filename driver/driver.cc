@@ -71,6 +71,7 @@ void select_stored_terms() {
 
 void open_data_directory() {
   database.initialise(param.gen.get_data_directory());
+  database.close_at_exit();
   // The stored classes are wanted when this run adds to them or does not
   // train its own.
   database.read(loads_stored_classes());

@@ -37,9 +37,9 @@ void read_file(ModelFiles &model, const std::string &path, bool optional,
 const int lock_grace_ms = 1000;
 const int lock_poll_ms = 10;
 
-// The global data base is closed before any global object goes, so that a
-// failure of the final close still reaches the event log.
-void close_global_database() { database.close(); }
+DataBase *closed_at_exit = nullptr;
+
+void close_at_exit_handler() { closed_at_exit->close(); }
 
 }  // namespace
 
@@ -102,8 +102,16 @@ void DataBase::initialise(const std::string &dir) {
   // when the file is read.
   have_data = file_exists(atoms_file_name(directory)) ||
               file_exists(atoms_checksum_file_name(directory));
-  static bool registered = false;
-  if (this == &database && !registered) registered = atexit(close_global_database) == 0;
+}
+
+void DataBase::close_at_exit() {
+  if (closed_at_exit == this) return;
+  mivo_assert(closed_at_exit == nullptr);
+  closed_at_exit = this;
+  if (atexit(close_at_exit_handler) != 0) {
+    error("cannot register the closing of the data base");
+    myabort(0);
+  }
 }
 
 std::string DataBase::io_directory() const {

@@ -34,8 +34,12 @@ class DataBase {
   DataBase &operator=(const DataBase &) = delete;
 
   // Saves the vocabulary that stored profiles name, closes the profile store
-  // and unlocks the directory; runs as the process ends. initialise may follow.
+  // and unlocks the directory. initialise may follow.
   void close();
+  // Has close run as the process exits, before any global object goes, so
+  // that a failure of the final close still reaches the event log: for a
+  // data base that lives as long as the process; one per process.
+  void close_at_exit();
   // Creates the directory if needed, locks it for this process, opens the
   // profile store and names the vocabulary files. Ends the run on failure.
   void initialise(const std::string &directory);

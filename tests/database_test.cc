@@ -23,6 +23,12 @@ namespace {
 
 typedef std::vector<std::string> Words;
 
+// As a run opens its data directory: closed as the process exits.
+void open_database(const std::string &directory) {
+  database.initialise(directory);
+  database.close_at_exit();
+}
+
 // A profile of head-only terms, one occurrence each, entering the words.
 DocProfile profile_of(const Words &words) {
   DocProfile profile;
@@ -47,7 +53,7 @@ Words stored_words(const std::string &name) {
 TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
   ASSERT_EQ(0, system("rm -rf reuse"));
   ASSERT_EQ(0, run_in_child([] {
-    database.initialise("reuse");
+    open_database("reuse");
     EXPECT_FALSE(database.get_have_data());
     database.read(false);
     DocProfile a = profile_of({"car", "red", "fast"});
@@ -67,7 +73,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
   EXPECT_EQ(0, std::remove("reuse/class1.cpw"));
   EXPECT_EQ(0, std::remove("reuse/model"));
   EXPECT_EQ(0, run_in_child([] {
-    database.initialise("reuse");
+    open_database("reuse");
     EXPECT_TRUE(database.get_have_data());
     database.read(true);
     EXPECT_EQ(3UL, term_table.size());
@@ -116,7 +122,7 @@ TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
     filestore_close(store);
     EXPECT_EXIT(
         {
-          database.initialise(c.damage);
+          open_database(c.damage);
           database.read(false);
           database.peek_document_profile("doc", doc);
         },
@@ -130,7 +136,7 @@ TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
 TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
   fresh_directory("torn");
   ASSERT_EQ(0, run_in_child([] {
-    database.initialise("torn");
+    open_database("torn");
     database.read(false);
     DocProfile profile = profile_of({"car", "red"});
     database.enter_document_profile("a", &profile);
@@ -138,7 +144,7 @@ TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
   }));
   ASSERT_EQ(0, system("rm -f torn/terms.* torn/profile-store.*"));
   EXPECT_EQ(0, run_in_child([] {
-    database.initialise("torn");
+    open_database("torn");
     database.read(false);
     EXPECT_EQ(2UL, atom_table.size());
     EXPECT_EQ(0UL, term_table.size());
@@ -153,14 +159,14 @@ TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
   ASSERT_EQ(0, unlink("torn/terms.dat"));
   EXPECT_EXIT(
       {
-        database.initialise("torn");
+        open_database("torn");
         database.read(false);
       },
       failed_run, "cannot open file `torn/terms.dat'");
   ASSERT_EQ(0, unlink("torn/terms.sum"));
   EXPECT_EXIT(
       {
-        database.initialise("torn");
+        open_database("torn");
         database.read(false);
         database.get_document_profile("a");
       },
@@ -172,7 +178,7 @@ TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
 TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
   fresh_directory("abort");
   EXPECT_EQ(1, run_in_child([] {
-    database.initialise("abort");
+    open_database("abort");
     database.read(false);
     DocProfile kept = profile_of({"kept"});
     database.enter_document_profile("kept", &kept);
@@ -180,7 +186,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
   }));
   EXPECT_EQ("kept\n", file_text("abort/atoms.dat"));
   EXPECT_EQ(1, run_in_child([] {
-    database.initialise("abort");
+    open_database("abort");
     database.read(false);
     EXPECT_EQ(Words({"kept"}), stored_words("kept"));
     DocProfile lost = profile_of({"lost"});
@@ -190,7 +196,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
     myabort(0);
   }));
   EXPECT_EQ(0, run_in_child([] {
-    database.initialise("abort");
+    open_database("abort");
     database.read(false);
     EXPECT_EQ(1UL, term_table.size());
     EXPECT_TRUE(database.have_document_profile("kept"));
@@ -229,7 +235,7 @@ int64_t stored_model_version() {
 TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
   fresh_directory("full");
   ASSERT_EQ(0, run_in_child([] {
-    database.initialise("full");
+    open_database("full");
     enter_model_version(0);
     database.write(true);
   }));
@@ -238,7 +244,7 @@ TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
   std::ofstream("victim") << "mine";
   EXPECT_EXIT(
       {
-        database.initialise("full");
+        open_database("full");
         enter_model_version(1);
         failing_fsyncs = 2;
         database.write(true);
@@ -246,7 +252,7 @@ TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
       testing::ExitedWithCode(ENOSPC), "error writing file `full/class");
   EXPECT_EQ("mine", file_text("victim"));
   EXPECT_EQ(0, run_in_child([] {
-    database.initialise("full");
+    open_database("full");
     database.read(true);
     EXPECT_EQ(0, stored_model_version());
   }));
@@ -258,7 +264,7 @@ TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
 TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   fresh_directory("crash");
   ASSERT_EQ(0, run_in_child([] {
-    database.initialise("crash");
+    open_database("crash");
     enter_model_version(0);
     database.write(true);
   }));
@@ -267,7 +273,7 @@ TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   int64_t stored = 0;
   for (int round = 0; round < 100; ++round) {
     int64_t last = kill_after_random_pause(random, stored, [&](int fd) {
-      database.initialise("crash");
+      open_database("crash");
       for (int64_t version = stored + 1;; ++version) {
         enter_model_version(version);
         database.write(true);
@@ -275,7 +281,7 @@ TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
       }
     });
     ASSERT_EQ(0, run_in_child([&] {
-      database.initialise("crash");
+      open_database("crash");
       database.read(true);
       int64_t version = stored_model_version();
       EXPECT_TRUE(version == last || version == last + 1) << version << " after " << last;
@@ -287,7 +293,7 @@ TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   std::ofstream("crash/classes", std::ios::app) << " ";
   EXPECT_EXIT(
       {
-        database.initialise("crash");
+        open_database("crash");
         database.read(true);
       },
       failed_run, "file `crash/classes' does not belong to the stored model");
@@ -295,7 +301,7 @@ TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   std::remove("crash/class1.cpw");
   EXPECT_EXIT(
       {
-        database.initialise("crash");
+        open_database("crash");
         database.read(true);
       },
       failed_run, "file `crash/class1.cpw' of the stored model is missing");
@@ -311,7 +317,7 @@ TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
       return std::to_string(round) + "-" + std::to_string(i);
     };
     int64_t synced = kill_after_random_pause(random, -1, [&](int fd) {
-      database.initialise("killed");
+      open_database("killed");
       database.read(false);
       for (int64_t i = 0;; ++i) {
         DocProfile profile = profile_of({"w" + name_of(i), "common"});
@@ -321,7 +327,7 @@ TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
       }
     });
     ASSERT_EQ(0, run_in_child([&] {
-      database.initialise("killed");
+      open_database("killed");
       database.read(false);
       for (int64_t i = 0; i <= synced; ++i) {
         ASSERT_TRUE(database.have_document_profile(name_of(i))) << name_of(i);

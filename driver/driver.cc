@@ -72,6 +72,7 @@ void select_stored_terms() {
 void open_data_directory() {
   database.initialise(param.gen.get_data_directory());
   database.close_at_exit();
+  database.set_profile_format(param.gen.get_algorithm());
   // The stored classes are wanted when this run adds to them or does not
   // train its own.
   database.read(loads_stored_classes());

@@ -195,12 +195,11 @@ void ClassProfile::sum_term_strength(uint32_t class_id) const {
     data.sum_strength += record->second.strength;
 }
 
-bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
+bool ClassProfile::write(std::ostream &os, uint64_t sum_freq, AlgorithmType algorithm) const {
   os.unsetf(std::ios::floatfield);
   os.precision(6);
   os << features.size() << '\t' << sum_freq << '\t' << theta << '\n';
   if (!os) return false;
-  AlgorithmType algorithm = param.gen.get_algorithm();
   for (const FeatureMap::value_type *record : sorted_terms(features)) {
     uint32_t term = record->first;
     const FeatureInfo &info = record->second;
@@ -215,13 +214,12 @@ bool ClassProfile::write(std::ostream &os, uint64_t sum_freq) const {
   return os.good();
 }
 
-bool ClassProfile::read(std::istream &is, uint64_t *sum_freq) {
+bool ClassProfile::read(std::istream &is, uint64_t *sum_freq, AlgorithmType algorithm) {
   uint32_t count;
   if (!read_unsigned(is, &count) || !read_unsigned(is, sum_freq) ||
       !(is >> theta))
     return false;
   features.reserve(std::min<unsigned long>(count / 2, max_size_hint));
-  AlgorithmType algorithm = param.gen.get_algorithm();
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t term;
     FeatureInfo info;

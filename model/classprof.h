@@ -121,11 +121,13 @@ class ClassProfile {
   // Adds the strength of every term to the sum_strength of class class_id.
   void sum_term_strength(uint32_t class_id) const;
 
-  // The profile file; its per-term fields depend on the training algorithm in
-  // force. sum_freq is the class's occurrence count, kept in the header.
-  bool write(std::ostream &os, uint64_t sum_freq) const;
-  // Reads a profile file into this empty profile; false on any damage.
-  bool read(std::istream &is, uint64_t *sum_freq);
+  // The profile file; its per-term fields are those the algorithm keeps
+  // (Winnow's update counts, Rocchio's weight, none for SBC). sum_freq is
+  // the class's occurrence count, kept in the header.
+  bool write(std::ostream &os, uint64_t sum_freq, AlgorithmType algorithm) const;
+  // Reads a profile file written for the algorithm into this empty profile;
+  // false on any damage.
+  bool read(std::istream &is, uint64_t *sum_freq, AlgorithmType algorithm);
 
   // The weights file kept beside the profile file: theta, then each term's
   // weight and negative weight, at full precision, so that a stored profile

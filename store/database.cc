@@ -179,7 +179,7 @@ void DataBase::write(bool save) {
     if (!data.profile.write_weights(weights))
       fail_on_file(class_weights_file_name(directory, data.id), write_failure, 0);
     model.add(class_weights_file_name(directory, data.id), weights.str());
-    if (!data.profile.write(profile, data.sum_freq))
+    if (!data.profile.write(profile, data.sum_freq, profile_format))
       fail_on_file(class_profile_file_name(directory, data.id), write_failure, 0);
     model.add(class_profile_file_name(directory, data.id), profile.str());
   }
@@ -196,7 +196,9 @@ void DataBase::read_class_profiles(ModelFiles &model) {
   for (auto &entry : class_table) {
     ClassData &data = entry.second;
     read_file(model, class_profile_file_name(directory, data.id), false,
-              [&data](std::istream &is) { return data.profile.read(is, &data.sum_freq); });
+              [this, &data](std::istream &is) {
+                return data.profile.read(is, &data.sum_freq, profile_format);
+              });
     // Profiles stored before weights files existed have none.
     read_file(model, class_weights_file_name(directory, data.id), true,
               [&data](std::istream &is) { return data.profile.read_weights(is); });

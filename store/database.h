@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/param.h"
 #include "model/docprof.h"
 #include "store/filestore.h"
 
@@ -64,6 +65,9 @@ class DataBase {
   // From now on, profiles loaded into the cache keep only these terms; an
   // empty set means that no selection was made and keeps them all.
   void set_selection(const std::set<unsigned long> &terms);
+  // The learner whose fields the class profile files hold (Winnow's until
+  // set): files of one learner do not read as another's.
+  void set_profile_format(AlgorithmType algorithm) { profile_format = algorithm; }
   // Appends the whole stored profile to the caller's profile; no cache.
   void peek_document_profile(const std::string &name, DocProfile &profile);
   void release_all_profiles();
@@ -116,6 +120,7 @@ class DataBase {
   // The selected terms as a flag per term id; empty when no selection was
   // made.
   std::vector<bool> selection;
+  AlgorithmType profile_format = Winnow;
 };
 
 extern DataBase database;

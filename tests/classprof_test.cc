@@ -15,18 +15,16 @@ class ClassProfileFile : public ::testing::Test {
   void TearDown() override { param = Param(); }
 
   static std::string written(const ClassProfile &profile, AlgorithmType a) {
-    param.gen.set_algorithm(a);
     std::ostringstream os;
-    EXPECT_TRUE(profile.write(os, 42));
+    EXPECT_TRUE(profile.write(os, 42, a));
     return os.str();
   }
 
   static bool read(const std::string &text, AlgorithmType a,
                    ClassProfile *profile) {
-    param.gen.set_algorithm(a);
     std::istringstream is(text);
     uint64_t sum_freq = 0;
-    return profile->read(is, &sum_freq) && sum_freq == 42;
+    return profile->read(is, &sum_freq, a) && sum_freq == 42;
   }
 };
 

@@ -30,7 +30,7 @@ std::string number(double value) {
 std::string term_text(uint32_t id) {
   const TermTable::Term &term = term_table.get_term(id);
   std::string text = atom_text(term.head);
-  if (term.mod != EmptyAtom) text += "\t" + atom_text(term.mod);
+  if (term.mod != NoId) text += "\t" + atom_text(term.mod);
   return text;
 }
 

@@ -163,19 +163,19 @@ template <typename Entry>
 uint32_t entry_of(const TermIndex &slots, const std::vector<uint32_t> &entry_starts,
                   const std::vector<Entry> &entries, uint32_t term, uint32_t father) {
   uint32_t slot = slots.find(term);
-  if (slot == TermIndex::absent) return TermIndex::absent;
+  if (slot == NoId) return NoId;
   auto first = entries.begin() + entry_starts[slot];
   auto last = entries.begin() + entry_starts[slot + 1];
   auto found = std::lower_bound(first, last, father,
                                 [](const Entry &entry, uint32_t f) { return entry.father < f; });
   return found != last && found->father == father ? static_cast<uint32_t>(found - entries.begin())
-                                                  : TermIndex::absent;
+                                                  : NoId;
 }
 
 // The slot of the term, a new one if the term has none yet.
 uint32_t slot_of(TermIndex &slots, uint32_t term) {
   uint32_t slot = slots.find(term);
-  if (slot != TermIndex::absent) return slot;
+  if (slot != NoId) return slot;
   slot = static_cast<uint32_t>(slots.size());
   slots.insert(term, slot);
   return slot;
@@ -190,7 +190,7 @@ std::vector<uint32_t> starts_from_counts(std::vector<uint32_t> &counts) {
     next[slot] = static_cast<uint32_t>(sum);
     sum += counts[slot];
   }
-  mivo_assert(sum < TermIndex::absent);
+  mivo_assert(sum < NoId);
   counts = next;
   counts.push_back(static_cast<uint32_t>(sum));
   return next;
@@ -232,7 +232,7 @@ ColumnScorer::ColumnScorer(const ScoringRule &scoring,
       ++counts[slot];
     }
   }
-  rows.assign(counts.size(), TermIndex::absent);
+  rows.assign(counts.size(), NoId);
   size_t dense = 0;
   for (size_t slot = 0; slot < counts.size(); ++slot) {
     if (!wants_row(counts[slot], width)) continue;
@@ -247,7 +247,7 @@ ColumnScorer::ColumnScorer(const ScoringRule &scoring,
     for (const auto &entry : profiles[column]->features) {
       uint32_t slot = slots.find(entry.first);
       double factor = rule.factor(entry.second);
-      if (rows[slot] != TermIndex::absent)
+      if (rows[slot] != NoId)
         factors[size_t{rows[slot]} * width + column] = factor;
       else
         postings[next[slot]++] = Posting{column, factor};
@@ -268,9 +268,9 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
   double *score = scores.data();
   for (const Feature &feature : doc.get_features()) {
     uint32_t slot = slots.find(feature.term);
-    if (slot == TermIndex::absent) continue;
+    if (slot == NoId) continue;
     double weight = rule.term_weight(feature.strength);
-    if (rows[slot] != TermIndex::absent) {
+    if (rows[slot] != NoId) {
       const double *row = &factors[size_t{rows[slot]} * width];
       for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);
       continue;
@@ -283,7 +283,7 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
 HierarchyScorer::HierarchyScorer(const ScoringRule &scoring, const ClassTable &table)
     : rule(scoring), columns(0) {
   mivo_assert(rule.skips_unknown() && rule.weighs_by_strength());
-  father_of.assign(table.size(), TermIndex::absent);
+  father_of.assign(table.size(), NoId);
   for (uint32_t id = 0; id < table.size(); ++id) {
     const ClassData &data = table.get_data(id);
     if (data.sons.empty()) continue;
@@ -308,7 +308,7 @@ void HierarchyScorer::build(const ClassTable &table) {
   for (bool fill : {false, true}) {
     if (fill) {
       next_entry = starts_from_counts(entry_starts);
-      entries.resize(entry_starts.back() + 1, Entry{0, 0, TermIndex::absent, 0.0});
+      entries.resize(entry_starts.back() + 1, Entry{0, 0, NoId, 0.0});
     }
     for (uint32_t id = 0; id < table.size(); ++id) {
       const ClassData &data = table.get_data(id);
@@ -318,7 +318,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         if (idf == 0.0) continue;
         if (fill) {
           entries[next_entry[slots.find(record.first)]++] =
-              Entry{father_of[id], 0, TermIndex::absent, idf};
+              Entry{father_of[id], 0, NoId, idf};
         } else {
           uint32_t slot = slot_of(slots, record.first);
           if (slot == entry_starts.size()) entry_starts.push_back(0);
@@ -344,7 +344,7 @@ void HierarchyScorer::build(const ClassTable &table) {
         }
         sum += count;
       }
-      mivo_assert(factors.size() < TermIndex::absent);
+      mivo_assert(factors.size() < NoId);
       entries.back().first_posting = sum;
       postings.resize(sum);
       next_entry.assign(entries.size(), 0);
@@ -356,9 +356,9 @@ void HierarchyScorer::build(const ClassTable &table) {
       for (uint32_t i = 0; i < father.width; ++i) {
         for (const auto &record : data.sons[i]->profile.features) {
           uint32_t e = find_entry(record.first, father_of[id]);
-          if (e == TermIndex::absent) continue;
+          if (e == NoId) continue;
           double factor = rule.factor(record.second);
-          if (fill && entries[e].row != TermIndex::absent)
+          if (fill && entries[e].row != NoId)
             factors[entries[e].row + i] = factor;
           else if (fill)
             postings[entries[e].first_posting + next_entry[e]++] =
@@ -389,7 +389,7 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   for (size_t k = 0; k < features.size(); ++k) {
     uint32_t slot = slots.find(features[k].term);
     found[k] = slot;
-    if (slot == TermIndex::absent) continue;
+    if (slot == NoId) continue;
     raw[k] = raw_strength(features[k].freq, mode);
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
       double strength = raw[k] * entries[e].idf;
@@ -401,13 +401,13 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   scores.assign(columns, 0.0);
   for (size_t k = 0; k < features.size(); ++k) {
     uint32_t slot = found[k];
-    if (slot == TermIndex::absent) continue;
+    if (slot == NoId) continue;
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
       const Entry &entry = entries[e];
       double strength = raw[k] * entry.idf;
       double divisor = totals[entry.father];
       if (divisor != 0.0) strength /= divisor;
-      if (entry.row != TermIndex::absent) {
+      if (entry.row != NoId) {
         const Father &father = fathers[entry.father];
         const double *row = &factors[entry.row];
         double *score = &scores[father.first_column];
@@ -422,7 +422,7 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
 
 void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
   result.clear();
-  if (class_id >= father_of.size() || father_of[class_id] == TermIndex::absent) return;
+  if (class_id >= father_of.size() || father_of[class_id] == NoId) return;
   const Father &father = fathers[father_of[class_id]];
   result.assign(scores.begin() + father.first_column,
                 scores.begin() + father.first_column + father.width);
@@ -438,8 +438,8 @@ SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
     if (father != one_father) one_father = nullptr;
     for (const ClassData *up = father; up != nullptr; up = up->father) wanted[up->id] = true;
   }
-  father_of.assign(table.size(), TermIndex::absent);
-  column_of.assign(table.size(), TermIndex::absent);
+  father_of.assign(table.size(), NoId);
+  column_of.assign(table.size(), NoId);
   // Breadth first from the root: every father before its sons.
   std::vector<uint32_t> queue{0};
   uint32_t columns = 0;
@@ -493,7 +493,7 @@ void SbcScorer::build() {
         entry.first_posting = static_cast<uint32_t>(sum);
         sum += count;
       }
-      mivo_assert(sum < TermIndex::absent);
+      mivo_assert(sum < NoId);
       postings.resize(sum);
       next_posting.assign(entries.size(), 0);
     }
@@ -504,7 +504,7 @@ void SbcScorer::build() {
         for (const auto &record : father.sons[i]->profile.features) {
           if (record.second.term_freq == 0) continue;
           uint32_t e = find_entry(record.first, f);
-          if (e == TermIndex::absent) continue;
+          if (e == NoId) continue;
           if (fill)
             postings[entries[e].first_posting + next_posting[e]++] =
                 Posting{fathers[f].first_column + i,
@@ -526,7 +526,7 @@ void SbcScorer::predict_scores(const DocProfile &doc) {
   scores.assign(log_priors.size(), 0.0);
   for (const Feature &feature : doc.get_features()) {
     uint32_t slot = slots.find(feature.term);
-    if (slot == TermIndex::absent) continue;
+    if (slot == NoId) continue;
     double count = rule.sbc_occurrences(feature.freq);
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
       occurrences[entries[e].father] += count;
@@ -566,7 +566,7 @@ void SbcScorer::probe(const DocProfile &doc, uint32_t f) {
 
 void SbcScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
   result.clear();
-  if (class_id >= father_of.size() || father_of[class_id] == TermIndex::absent) return;
+  if (class_id >= father_of.size() || father_of[class_id] == NoId) return;
   const Father &father = fathers[father_of[class_id]];
   result.assign(scores.begin() + father.first_column,
                 scores.begin() + father.first_column + father.width);

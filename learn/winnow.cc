@@ -108,7 +108,7 @@ void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &resu
   for (const Feature &feature : doc.get_features()) {
     uint32_t row = rows.find(feature.term);
     found.push_back(row);
-    if (row == TermIndex::absent) continue;
+    if (row == NoId) continue;
     const double *row_factors = &factors[size_t{row} * width];
     double weight = rule.term_weight(feature.strength);
     for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row_factors[i], weight);
@@ -141,7 +141,7 @@ void SonWeights::update(size_t son, bool promotion) {
   double alpha = param.win.get_alpha(), beta = param.win.get_beta();
   double scale = promotion ? alpha : beta, negative_scale = promotion ? beta : alpha;
   for (uint32_t row : found) {
-    if (row == TermIndex::absent) continue;
+    if (row == NoId) continue;
     size_t cell = size_t{row} * width + son;
     Tally &tally = tallies[cell];
     if (tally.record == nullptr) continue;

@@ -181,7 +181,7 @@ void VocabularyFile::format_error() const {
 
 namespace {
 
-const uint32_t NoAtom = static_cast<uint32_t>(EmptyAtom);
+const uint32_t NoAtom = static_cast<uint32_t>(NoId);
 const size_t MinSlots = 64;
 
 // Eight bytes a step; atoms are mostly short words.
@@ -249,7 +249,7 @@ unsigned long AtomTable::enter(std::string_view str) {
 
 bool AtomTable::find(std::string_view str, unsigned long &id) const {
   const Slot &found = slots[slot_of(str, text_hash(str))];
-  id = found.id != NoAtom ? found.id : EmptyAtom;
+  id = found.id != NoAtom ? found.id : NoId;
   return found.id != NoAtom;
 }
 

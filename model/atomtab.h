@@ -15,8 +15,7 @@
 #include <string_view>
 #include <vector>
 
-// No atom: never given to a string.
-const unsigned long EmptyAtom = 4294967295UL;
+#include "model/ids.h"
 
 // A vocabulary file: one entry a line in id order, only ever appended to, with
 // the number of entries already in it. Other tools read its lines, so its
@@ -89,7 +88,7 @@ class AtomTable {
 
   // The string's id, entering it as a new atom if it is not one yet.
   unsigned long enter(std::string_view str);
-  // True and the id when str is an atom; false and EmptyAtom otherwise.
+  // True and the id when str is an atom; false and NoId otherwise.
   bool find(std::string_view str, unsigned long &id) const;
   const std::string &text(unsigned long id) const;
   unsigned long size() const { return texts.size(); }
@@ -109,7 +108,7 @@ class AtomTable {
   // keeps the atom's hash beside its id, so that a probe compares text only
   // when the hashes agree, and growing needs no text.
   struct Slot {
-    uint32_t id;  // EmptyAtom when free
+    uint32_t id;  // NoId when free
     uint32_t hash;
   };
   size_t slot_of(std::string_view str, uint32_t hash) const;

@@ -77,10 +77,10 @@ void TermIndex::reserve(size_t n) {
 }
 
 bool TermIndex::insert(uint32_t term, uint32_t value) {
-  if (term == absent) return false;
+  if (term == NoId) return false;
   if ((count + 1) * 4 > slots.size() * 3) grow(std::max<size_t>(16, 2 * slots.size()));
   size_t at = probe(term);
-  if (slots[at].term != absent) return false;
+  if (slots[at].term != NoId) return false;
   slots[at] = Slot{term, value};
   ++count;
   return true;
@@ -94,27 +94,27 @@ void TermIndex::set(uint32_t term, uint32_t value) {
 
 void TermIndex::grow(size_t capacity) {
   mivo_assert(capacity <= (size_t{1} << 32));
-  std::vector<Slot> old(capacity, Slot{absent, 0});
+  std::vector<Slot> old(capacity, Slot{NoId, 0});
   old.swap(slots);
   mask = capacity - 1;
   for (const Slot &slot : old)
-    if (slot.term != absent) slots[probe(slot.term)] = slot;
+    if (slot.term != NoId) slots[probe(slot.term)] = slot;
 }
 
 // Backward-shift deletion: later members of the probe run move up into the
 // gap unless that would put them before their home slot, so that no lookup
 // stops early at a free slot.
 bool TermIndex::erase(uint32_t term) {
-  if (slots.empty() || term == absent) return false;
+  if (slots.empty() || term == NoId) return false;
   size_t gap = probe(term);
-  if (slots[gap].term == absent) return false;
-  for (size_t next = (gap + 1) & mask; slots[next].term != absent; next = (next + 1) & mask) {
+  if (slots[gap].term == NoId) return false;
+  for (size_t next = (gap + 1) & mask; slots[next].term != NoId; next = (next + 1) & mask) {
     if (((next - home(slots[next].term)) & mask) >= ((next - gap) & mask)) {
       slots[gap] = slots[next];
       gap = next;
     }
   }
-  slots[gap] = Slot{absent, 0};
+  slots[gap] = Slot{NoId, 0};
   --count;
   return true;
 }
@@ -126,16 +126,16 @@ void FeatureMap::reserve(size_t n) {
 
 FeatureMap::iterator FeatureMap::find(uint32_t term) {
   uint32_t position = index.find(term);
-  return position == TermIndex::absent ? end() : records.begin() + position;
+  return position == NoId ? end() : records.begin() + position;
 }
 
 FeatureMap::const_iterator FeatureMap::find(uint32_t term) const {
   uint32_t position = index.find(term);
-  return position == TermIndex::absent ? end() : records.begin() + position;
+  return position == NoId ? end() : records.begin() + position;
 }
 
 FeatureInfo &FeatureMap::operator[](uint32_t term) {
-  mivo_assert(term != TermIndex::absent);
+  mivo_assert(term != NoId);
   iterator it = find(term);
   if (it != end()) return it->second;
   insert(term, FeatureInfo());
@@ -150,7 +150,7 @@ bool FeatureMap::insert(uint32_t term, const FeatureInfo &info) {
 
 size_t FeatureMap::erase(uint32_t term) {
   uint32_t position = index.find(term);
-  if (position == TermIndex::absent) return 0;
+  if (position == NoId) return 0;
   index.erase(term);
   if (position + 1 != records.size()) {
     records[position] = records.back();

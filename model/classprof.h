@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/param.h"
+#include "model/ids.h"
 
 // One term of a class profile; every field starts at zero.
 struct FeatureInfo {
@@ -25,20 +26,18 @@ struct FeatureInfo {
 
 // Term id -> a 32-bit value (a position, a row), in an open-addressing table
 // with linear probing: a lookup is a probe into one small contiguous array.
-// The term id 0xffffffff is reserved: the term table never gives it out.
+// NoId is never a term: the term table never gives it out.
 class TermIndex {
  public:
-  static constexpr uint32_t absent = 0xffffffffU;
-
   TermIndex() : count(0), mask(0) {}
   size_t size() const { return count; }
   // Room for n terms without growing.
   void reserve(size_t n);
-  // The term's value, or absent.
+  // The term's value, or NoId.
   uint32_t find(uint32_t term) const {
-    if (slots.empty() || term == absent) return absent;
+    if (slots.empty() || term == NoId) return NoId;
     const Slot &slot = slots[probe(term)];
-    return slot.term == absent ? absent : slot.value;
+    return slot.term == NoId ? NoId : slot.value;
   }
   // Enters the term unless it is present or reserved; true when entered.
   bool insert(uint32_t term, uint32_t value);
@@ -59,7 +58,7 @@ class TermIndex {
   // The slot holding the term, or the free slot where it would go.
   size_t probe(uint32_t term) const {
     size_t at = home(term);
-    while (slots[at].term != absent && slots[at].term != term) at = (at + 1) & mask;
+    while (slots[at].term != NoId && slots[at].term != term) at = (at + 1) & mask;
     return at;
   }
   void grow(size_t capacity);

@@ -8,8 +8,8 @@
 
 namespace {
 
-const uint32_t NoTerm = static_cast<uint32_t>(EmptyTerm);
-const uint32_t NoAtom = static_cast<uint32_t>(EmptyAtom);
+const uint32_t NoTerm = static_cast<uint32_t>(NoId);
+const uint32_t NoAtom = static_cast<uint32_t>(NoId);
 
 // Parses exactly four unsigned 32-bit decimals separated by single blanks.
 bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
@@ -177,7 +177,7 @@ uint32_t TermTable::create_term(uint32_t head, uint32_t mod, uint32_t next) {
 }
 
 unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
-  mivo_assert(head < EmptyAtom && mod <= EmptyAtom);
+  mivo_assert(head < NoId && mod <= NoId);
   uint32_t mod32 = static_cast<uint32_t>(mod);
   if (head >= chains.size()) chains.resize(head + 1);
   Chain &chain = chains[head];
@@ -201,7 +201,7 @@ unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
 
 bool TermTable::find(unsigned long head, unsigned long mod,
                      unsigned long &id) const {
-  mivo_assert(head < EmptyAtom && mod <= EmptyAtom);
+  mivo_assert(head < NoId && mod <= NoId);
   if (head >= chains.size()) return false;
   uint32_t found = lookup(chains[head], static_cast<uint32_t>(mod));
   if (found == NoTerm) return false;
@@ -220,7 +220,7 @@ const TermTable::Term &TermTable::get_term(unsigned long id) const {
 }
 
 bool TermTable::is_known_atom(unsigned long atom, bool may_be_empty) const {
-  return atom < atom_table.size() || (may_be_empty && atom == EmptyAtom);
+  return atom < atom_table.size() || (may_be_empty && atom == NoId);
 }
 
 void TermTable::read() {
@@ -302,11 +302,11 @@ void TermTable::print(std::ostream &os) const {
 
 void TermTable::print(std::ostream &os, const Term &term) const {
   os << atom_text(term.head) << '\n';
-  for (unsigned long id = term.id; id != EmptyTerm;) {
+  for (unsigned long id = term.id; id != NoId;) {
     const Term &member = get_term(id);
     mivo_assert(member.head == term.head);
     os << member.id << ":\t "
-       << (member.mod == EmptyAtom ? std::string("<empty>") : atom_text(member.mod))
+       << (member.mod == NoId ? std::string("<empty>") : atom_text(member.mod))
        << '\n';
     id = member.next;
   }

@@ -1,7 +1,7 @@
 // The term table: a dense term id for every (head, modifier) pair of atoms,
 // stable for the life of the data directory ("terms.dat", one term a line,
 // only ever appended to). The terms of one head form a chain sorted by the
-// numeric modifier id, so a head-only term (modifier EmptyAtom) comes last.
+// numeric modifier id, so a head-only term (modifier NoId) comes last.
 #ifndef MIVO_MODEL_TERMTAB_H
 #define MIVO_MODEL_TERMTAB_H
 
@@ -12,9 +12,6 @@
 #include <vector>
 
 #include "model/atomtab.h"
-
-// No term: the end of a chain.
-const unsigned long EmptyTerm = 4294967295UL;
 
 class TermTable {
  public:
@@ -75,12 +72,12 @@ class TermTable {
   // smaller; the head-only term is in neither, as it always ends the chain.
   struct Link {
     uint32_t mod;
-    uint32_t id;  // EmptyTerm in a free slot
+    uint32_t id;  // NoId in a free slot
   };
   struct Chain {
     std::vector<Link> links;     // the hash; empty or a power of two long
     std::vector<uint32_t> mods;  // ascending ids, or the bitmap
-    uint32_t first = EmptyTerm;  // the chain's first term
+    uint32_t first = NoId;  // the chain's first term
     uint32_t terms = 0;          // in links
     uint32_t count = 0;          // modifiers in mods
     bool dense = false;          // mods is the bitmap
@@ -88,7 +85,7 @@ class TermTable {
   static uint32_t lookup(const Chain &chain, uint32_t mod);
   static void link(Chain &chain, uint32_t mod, uint32_t id);
   static void resize_links(Chain &chain, size_t terms);
-  // The modifiers of the chain next below and next above mod, or EmptyAtom.
+  // The modifiers of the chain next below and next above mod, or NoId.
   static void neighbours(const Chain &chain, uint32_t mod, uint32_t &previous,
                          uint32_t &following);
   static void add_mod(Chain &chain, uint32_t mod);

@@ -51,7 +51,7 @@ class ShippedAnalyserTest : public testing::Test {
     std::vector<std::string> items;
     for (const auto &entry : doc)
       items.push_back(atom_text(entry.first.head) + "|" +
-                      (entry.first.mod == EmptyAtom ? "" : atom_text(entry.first.mod)));
+                      (entry.first.mod == NoId ? "" : atom_text(entry.first.mod)));
     std::sort(items.begin(), items.end());
     std::string joined;
     for (const std::string &item : items) joined += (joined.empty() ? "" : " ") + item;

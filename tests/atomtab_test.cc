@@ -34,7 +34,7 @@ TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
   second.read();
   unsigned long id = 0;
   EXPECT_FALSE(second.find("green", id));
-  EXPECT_EQ(EmptyAtom, id);
+  EXPECT_EQ(NoId, id);
   EXPECT_EQ(2UL, second.enter("green"));
   EXPECT_EQ("blue", second.text(1));
   second.write();

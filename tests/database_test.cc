@@ -33,7 +33,7 @@ void open_database(const std::string &directory) {
 DocProfile profile_of(const Words &words) {
   DocProfile profile;
   for (const std::string &word : words)
-    profile.enter_term(term_table.enter(atom_table.enter(word), EmptyAtom), 1);
+    profile.enter_term(term_table.enter(atom_table.enter(word), NoId), 1);
   return profile;
 }
 

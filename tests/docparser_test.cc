@@ -18,7 +18,7 @@ std::string pairs_of(const Doc &doc) {
   for (const auto &entry : doc) {
     if (!out.empty()) out += " ";
     out += std::to_string(entry.second) + ":" + atom_text(entry.first.head) + "/" +
-           (entry.first.mod == EmptyAtom ? std::string("-")
+           (entry.first.mod == NoId ? std::string("-")
                                          : atom_text(entry.first.mod));
   }
   return out;
@@ -92,7 +92,7 @@ TEST_F(DocParserTest, PhrasesAndNestingStopAtTheirLimits) {
     size_t modified = 0;
     for (const auto &entry : doc) modified += entry.first.mod == enter_atom("m");
     EXPECT_EQ(max_phrases, modified);
-    EXPECT_EQ(1u, doc.count(ProtoTerm(enter_atom("red"), EmptyAtom)));
+    EXPECT_EQ(1u, doc.count(ProtoTerm(enter_atom("red"), NoId)));
   }
   for (unsigned int depth : {max_frame_depth, max_frame_depth + 1, 100000u}) {
     std::string text;
@@ -101,7 +101,7 @@ TEST_F(DocParserTest, PhrasesAndNestingStopAtTheirLimits) {
     for (unsigned int i = 0; i < depth; ++i) text += "] ";
     Doc doc;
     EXPECT_EQ(depth > max_frame_depth, parse_document(text + "red", "doc", true, doc)) << depth;
-    EXPECT_EQ(1u, doc.count(ProtoTerm(enter_atom("red"), EmptyAtom)));
+    EXPECT_EQ(1u, doc.count(ProtoTerm(enter_atom("red"), NoId)));
   }
 }
 
@@ -122,7 +122,7 @@ TEST(DocTest, ReadsLikeAnOrderedCountingMap) {
   Doc doc;
   std::mt19937 random(12345);
   for (int i = 0; i < 20000; ++i) {
-    unsigned long head = random() % 97, mod = random() % 13 == 0 ? EmptyAtom : random() % 61;
+    unsigned long head = random() % 97, mod = random() % 13 == 0 ? NoId : random() % 61;
     doc.enter_term(ProtoTerm(head, mod));
     ++expected[{head, mod}];
     // Reading in between merges a part that later entries must join.

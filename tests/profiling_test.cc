@@ -24,7 +24,7 @@ Pairs stored(const std::string &name) {
   for (const Feature &feature : profile.get_features()) {
     const TermTable::Term &term = term_table.get_term(feature.term);
     pairs.push_back(atom_text(term.head) + "/" +
-                    (term.mod == EmptyAtom ? "-" : atom_text(term.mod)) + ":" +
+                    (term.mod == NoId ? "-" : atom_text(term.mod)) + ":" +
                     std::to_string(feature.freq));
   }
   return pairs;

@@ -47,10 +47,10 @@ TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
     std::string text;
     for (const auto &head : model) {
       text += "a" + std::to_string(head.first) + "\n";
-      // std::map puts EmptyAtom last, as the chains do.
+      // std::map puts NoId last, as the chains do.
       for (const auto &term : head.second)
         text += std::to_string(term.second) + ":\t " +
-                (term.first == EmptyAtom ? "<empty>" : "a" + std::to_string(term.first)) + "\n";
+                (term.first == NoId ? "<empty>" : "a" + std::to_string(term.first)) + "\n";
     }
     return text;
   };
@@ -67,13 +67,13 @@ TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
       for (unsigned long mod = 3000; mod-- > 2900;) enter(1, mod);  // always first
       for (unsigned long mod = 0; mod < 40; ++mod) enter(2, mod);   // dense at once
       enter(2, 4990);                                               // far beyond
-      enter(2, EmptyAtom);
+      enter(2, NoId);
     } else if (run == 1) {
       for (unsigned long mod : {4000UL, 41UL, 2500UL, 4989UL, 4991UL}) enter(2, mod);
     }
     for (int n = 0; n < 4000; ++n) {
       unsigned long mod = random() % 5001;
-      enter(3 + random() % 4, mod == 5000 ? EmptyAtom : mod * (n % 3 + 1) / 3);
+      enter(3 + random() % 4, mod == 5000 ? NoId : mod * (n % 3 + 1) / 3);
     }
     ASSERT_EQ(expected(), listing(*table)) << "entered in run " << run;
     table->write();
@@ -81,7 +81,7 @@ TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
   std::unique_ptr<TermTable> table = reload();
   for (const auto &head : model)
     for (unsigned long mod = 0; mod < 5000; mod += 7) {
-      unsigned long id = EmptyTerm;
+      unsigned long id = NoId;
       auto term = head.second.find(mod);
       ASSERT_EQ(term != head.second.end(), table->find(head.first, mod, id)) << mod;
       if (term != head.second.end()) {
@@ -95,7 +95,7 @@ TEST_F(TermTableTest, DamagedFilesEndTheRun) {
   for (const std::string &damaged : std::vector<std::string>{
            "1 2 0\n", "1 2 0 4294967295 8\n", "1 -2 0 4294967295\n", "1  2 0 4294967295\n",
            "1 2 0 4294967296\n",
-           "4294967295 2 0 4294967295\n",      // EmptyAtom as head
+           "4294967295 2 0 4294967295\n",      // NoId as head
            "1 " + beyond + " 0 4294967295\n",  // beyond the atom table
            "1 2 1 4294967295\n",               // an id that is not its line
            "1 2 0 4294967295\n1 2 1 0\n"}) {   // a pair twice

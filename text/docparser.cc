@@ -7,7 +7,7 @@
 
 void ProtoTerm::print(std::ostream &os) const {
   os << "[ \"" << atom_text(head);
-  if (mod != EmptyAtom) os << "\", \"" << atom_text(mod);
+  if (mod != NoId) os << "\", \"" << atom_text(mod);
   os << "\" ]";
 }
 
@@ -62,7 +62,7 @@ void DocParser::parse() {
     unsigned long atom;
     heads.clear();
     if (was_single_term(atom))
-      maybe_enter_term(atom, EmptyAtom);
+      maybe_enter_term(atom, NoId);
     else if (!was_frame(heads))
       skip_token();
   }
@@ -109,7 +109,7 @@ bool DocParser::was_phrases(std::vector<unsigned long> &result,
       std::vector<std::string> extended;
       for (const std::string &phrase : phrases) {
         for (unsigned long atom : frame_heads) {
-          if (atom == EmptyAtom) continue;
+          if (atom == NoId) continue;
           if (extended.size() == max_phrases) {
             capped = true;
             break;
@@ -177,7 +177,7 @@ void DocParser::should_be_frame_body(std::vector<unsigned long> &heads) {
   if (was_token(','))
     should_be_modifiers_list(heads);
   else
-    maybe_enter_terms(heads, EmptyAtom);
+    maybe_enter_terms(heads, NoId);
 }
 
 void DocParser::should_be_head_list(std::vector<unsigned long> &heads) {
@@ -205,7 +205,7 @@ void DocParser::should_be_modifiers(std::vector<unsigned long> &heads) {
 
 unsigned long DocParser::make_atom(std::string_view text) {
   // An empty quoted string is no word: the atom table refuses it.
-  if (text.empty()) return EmptyAtom;
+  if (text.empty()) return NoId;
   if (enter_new_atoms) return enter_atom(text);
   unsigned long id;
   atom_table.find(text, id);
@@ -213,7 +213,7 @@ unsigned long DocParser::make_atom(std::string_view text) {
 }
 
 void DocParser::maybe_enter_term(unsigned long head, unsigned long mod) {
-  if (head != EmptyAtom) doc.enter_term(ProtoTerm(head, mod));
+  if (head != NoId) doc.enter_term(ProtoTerm(head, mod));
 }
 
 void DocParser::maybe_enter_terms(const std::vector<unsigned long> &heads,

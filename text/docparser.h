@@ -13,7 +13,7 @@
 
 #include "text/scanner.h"
 
-// A (head, modifier) pair of atom ids; mod is EmptyAtom for a lone head.
+// A (head, modifier) pair of atom ids; mod is NoId for a lone head.
 struct ProtoTerm {
   ProtoTerm(unsigned long h, unsigned long m) : head(h), mod(m) {}
   // Writes [ "head", "mod" ] or [ "head" ].
@@ -75,7 +75,7 @@ const unsigned int max_frame_depth = 1000;
 
 class DocParser : public Scanner {
  public:
-  // enter_new_atoms: unknown words become atoms (true) or count as EmptyAtom.
+  // enter_new_atoms: unknown words become atoms (true) or count as NoId.
   // name must outlive the parser: the scanner keeps its characters.
   DocParser(Doc &doc, bool enter_new_atoms, std::istream &is,
             const std::string &name);
@@ -97,7 +97,7 @@ class DocParser : public Scanner {
   void should_be_modifiers_list(std::vector<unsigned long> &heads);
   void should_be_modifiers(std::vector<unsigned long> &heads);
 
-  // The atom of a phrase, or EmptyAtom for an unknown phrase when new atoms
+  // The atom of a phrase, or NoId for an unknown phrase when new atoms
   // are not entered and for the empty phrase, which is never an atom.
   unsigned long make_atom(std::string_view text);
   void maybe_enter_term(unsigned long head, unsigned long mod);

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   survives([&] { parse_document(as_string(data + 1, size - 1), "fuzz", enter, doc); });
   for (const auto &entry : doc) {
     expect(entry.second > 0, "a counted pair has a count");
-    expect(entry.first.head == EmptyAtom || entry.first.head < atom_table.size(),
+    expect(entry.first.head == NoId || entry.first.head < atom_table.size(),
            "heads are atoms");
   }
   return 0;

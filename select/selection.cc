@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <map>
 #include <vector>
@@ -86,59 +87,121 @@ void log_collected(uint32_t id) {
 // visited and reset. Holding one class at a time keeps the memory of this
 // step at the size of the vocabulary; the statistics of every class at once
 // grew with the collection times the depth of the hierarchy.
+//
+// The root touches most of a vocabulary that may hold a hundred million
+// terms, so each array is kept only when the selection method reads it:
+// uncertainty reads the sums of per-mille frequencies and of their squares,
+// the other methods the term and document frequencies. A sum of per-mille
+// frequencies grows by at most 1000 a document, and so takes 64 bits only
+// past some four million documents.
 class Gathering {
  public:
-  explicit Gathering(size_t terms) : counts(terms) {}
+  Gathering(size_t terms, bool statistics) : statistics(statistics) { grow(terms); }
 
   // What DocProfile::get_statistics adds to a class's maps.
   void add(const DocProfile &doc) {
     const std::vector<Feature> &features = doc.get_features();
-    // The counts of a document's terms lie all over a vocabulary-sized
-    // array: asking for them a few terms ahead overlaps the waits.
+    // The counts of a document's terms lie all over vocabulary-sized
+    // arrays: asking for them a few terms ahead overlaps the waits.
     const size_t ahead = 8;
     for (size_t k = 0; k < features.size() && k < ahead; ++k) prefetch(features[k].term);
     for (size_t k = 0; k < features.size(); ++k) {
       if (k + ahead < features.size()) prefetch(features[k + ahead].term);
       const Feature &feature = features[k];
-      if (feature.term >= counts.size()) counts.resize(feature.term + 1);
-      Count &count = counts[feature.term];
-      if (count.doc_freq == 0) touched.push_back(feature.term);
-      count.term_freq += feature.freq;
-      count.doc_freq += 1;
+      if (feature.term >= seen.size()) grow(feature.term + 1);
+      if (!seen[feature.term]) {
+        seen[feature.term] = true;
+        touched.push_back(feature.term);
+      }
+      if (!statistics) {
+        term_freqs[feature.term] += feature.freq;
+        doc_freqs[feature.term] += 1;
+        continue;
+      }
       uint32_t frequency = per_mille(feature.freq, doc.get_sum_freq());
-      count.statistics.sum += frequency;
-      count.statistics.sum_sq += frequency * frequency;
+      if (!wide && sums[feature.term] > UINT32_MAX - frequency) widen();
+      if (wide)
+        wide_sums[feature.term] += frequency;
+      else
+        sums[feature.term] += frequency;
+      squares[feature.term] += uint64_t{frequency} * frequency;
     }
   }
   const std::vector<uint32_t> &get_touched() const { return touched; }
   // The term's record in the class profile as gathering would leave it: the
-  // stored counts, if any, plus the gathered ones.
+  // stored counts, if any, plus the gathered ones (none when the method
+  // does not read them).
   FeatureInfo get_feature(const ClassProfile &profile, uint32_t term) const {
     const FeatureInfo *stored = profile.get_feature(term);
     FeatureInfo info = stored != nullptr ? *stored : FeatureInfo();
-    info.term_freq += counts[term].term_freq;
-    info.doc_freq += counts[term].doc_freq;
+    if (!statistics) {
+      info.term_freq += term_freqs[term];
+      info.doc_freq += doc_freqs[term];
+    }
     return info;
   }
-  const StatisticalInfo &get_statistics(uint32_t term) const {
-    return counts[term].statistics;
+  StatisticalInfo get_statistics(uint32_t term) const {
+    StatisticalInfo info;
+    if (statistics) {
+      info.sum = wide ? wide_sums[term] : sums[term];
+      info.sum_sq = squares[term];
+    }
+    return info;
   }
   void clear() {
-    for (uint32_t term : touched) counts[term] = Count();
+    for (uint32_t term : touched) {
+      seen[term] = false;
+      if (!statistics) {
+        term_freqs[term] = doc_freqs[term] = 0;
+      } else {
+        if (wide)
+          wide_sums[term] = 0;
+        else
+          sums[term] = 0;
+        squares[term] = 0;
+      }
+    }
     touched.clear();
   }
 
  private:
-  struct Count {
-    uint32_t term_freq = 0;
-    uint32_t doc_freq = 0;
-    StatisticalInfo statistics;
-  };
   void prefetch(uint32_t term) const {
-    if (term < counts.size()) __builtin_prefetch(&counts[term], 1);
+    if (term >= seen.size()) return;
+    if (!statistics) {
+      __builtin_prefetch(&term_freqs[term], 1);
+      __builtin_prefetch(&doc_freqs[term], 1);
+    } else {
+      __builtin_prefetch(wide ? static_cast<const void *>(&wide_sums[term]) : &sums[term], 1);
+      __builtin_prefetch(&squares[term], 1);
+    }
+  }
+  void grow(size_t terms) {
+    seen.resize(terms);
+    if (!statistics) {
+      term_freqs.resize(terms);
+      doc_freqs.resize(terms);
+      return;
+    }
+    if (wide)
+      wide_sums.resize(terms);
+    else
+      sums.resize(terms);
+    squares.resize(terms);
+  }
+  void widen() {
+    wide_sums.assign(sums.begin(), sums.end());
+    std::vector<uint32_t>().swap(sums);
+    wide = true;
   }
 
-  std::vector<Count> counts;
+  bool statistics;  // uncertainty: sums and squares, no frequencies
+  bool wide = false;  // sums in 64 bits
+  std::vector<bool> seen;
+  std::vector<uint32_t> term_freqs;
+  std::vector<uint32_t> doc_freqs;
+  std::vector<uint32_t> sums;
+  std::vector<uint64_t> wide_sums;
+  std::vector<uint64_t> squares;
   std::vector<uint32_t> touched;
 };
 
@@ -156,7 +219,7 @@ void gather_class(ClassData &data, Gathering &gathering, Progress &progress) {
 
 // Marks the gathered terms that the class selects.
 void select_gathered_terms(const ClassData &data, const Gathering &gathering,
-                           unsigned long vocabulary, std::vector<uint8_t> &selected) {
+                           unsigned long vocabulary, std::vector<bool> &selected) {
   ClassSummary summary = summarise(data, vocabulary);
   TermSelType method = param.gen.get_term_sel();
   double selectivity = param.gen.get_selectivity();
@@ -165,7 +228,7 @@ void select_gathered_terms(const ClassData &data, const Gathering &gathering,
     if (is_term_selected(method, selectivity, summary,
                          gathering.get_feature(data.profile, term),
                          gathering.get_statistics(term)))
-      selected[term] = 1;
+      selected[term] = true;
   }
 }
 
@@ -191,7 +254,7 @@ void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
 
 // Counts the document's selected terms into the class profile, with their
 // Winnow counters reset, and drops the others.
-void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &selected,
+void count_selected_terms(const DocProfile &doc, const std::vector<bool> &selected,
                           ClassData &data, bool had_terms) {
   for (const Feature &feature : doc.get_features()) {
     if (feature.term >= selected.size() || !selected[feature.term]) {
@@ -208,7 +271,7 @@ void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &sel
 
 // The profiles hold the selected terms only: each stored profile is read once
 // for all the classes that have it as a training example.
-void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progress) {
+void count_selected_terms(const std::vector<bool> &selected, Progress &progress) {
   std::vector<bool> had_terms(class_table.size());
   std::map<std::string, std::vector<ClassData *>> classes_of;
   for (uint32_t id = 0; id < class_table.size(); ++id) {
@@ -223,6 +286,9 @@ void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progre
       count_selected_terms(doc, selected, *data, had_terms[data->id]);
     progress.advance(entry.second.size());
   }
+  // The profiles stay for the rest of the run, a thousand of them.
+  for (uint32_t id = 0; id < class_table.size(); ++id)
+    class_table.get_data(id).profile.features.shrink_to_fit();
 }
 
 }  // namespace
@@ -232,13 +298,16 @@ void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progre
 // what gathering every class, selecting and pruning gives, without holding
 // the statistics and every gathered term of all classes at once.
 void update_all_class_data() {
-  std::vector<uint8_t> selected(term_table.size());
+  // Nothing from here to polling enters or looks up a term, and the
+  // vocabulary is saved: its memory is better spent on the statistics.
+  term_table.release();
+  std::vector<bool> selected(term_table.size());
   // Terms a stored model was trained on stay selected in an incremental run:
   // its profiles and weights hold them, and a selection from this run's
   // documents alone would prune them away.
   for (unsigned long term : selected_terms)
-    if (term < selected.size()) selected[term] = 1;
-  Gathering gathering(term_table.size());
+    if (term < selected.size()) selected[term] = true;
+  Gathering gathering(term_table.size(), param.gen.get_term_sel() == Uncertainty);
   unsigned long vocabulary = 0;
   // Every class reads its training documents, then each document is read once
   // more for all its classes.

@@ -1,5 +1,7 @@
 #include "model/termtab.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -177,6 +179,7 @@ void TermTable::release() {
   if (released || file.get_name().empty() || file.get_saved() != count) return;
   std::vector<std::unique_ptr<Term[]>>().swap(blocks);
   std::vector<Chain>().swap(chains);
+  malloc_trim(0);  // the hashes of the chains are many blocks, some small
   released = true;
 }
 

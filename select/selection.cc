@@ -1,5 +1,7 @@
 #include "select/selection.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -252,10 +254,15 @@ void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
   data.profile.features.erase(feature.term);
 }
 
-// Counts the document's selected terms into the class profile, with their
-// Winnow counters reset, and drops the others.
+// Counts the document's selected terms (kept of them) into the class
+// profile, with their Winnow counters reset, and drops the others.
 void count_selected_terms(const DocProfile &doc, const std::vector<bool> &selected,
-                          ClassData &data, bool had_terms) {
+                          size_t kept, ClassData &data, bool had_terms) {
+  // A thousand profiles grow at once: by an eighth rather than twice over,
+  // so that their room to grow does not outweigh them.
+  FeatureMap &features = data.profile.features;
+  if (features.size() + kept > features.capacity())
+    features.reserve(std::max(features.size() + kept, features.size() + features.size() / 8));
   for (const Feature &feature : doc.get_features()) {
     if (feature.term >= selected.size() || !selected[feature.term]) {
       drop_term(data, feature, had_terms);
@@ -282,13 +289,17 @@ void count_selected_terms(const std::vector<bool> &selected, Progress &progress)
   for (const auto &entry : classes_of) {
     DocProfile doc;
     database.peek_document_profile(entry.first, doc);
+    size_t kept = 0;
+    for (const Feature &feature : doc.get_features())
+      kept += feature.term < selected.size() && selected[feature.term];
     for (ClassData *data : entry.second)
-      count_selected_terms(doc, selected, *data, had_terms[data->id]);
+      count_selected_terms(doc, selected, kept, *data, had_terms[data->id]);
     progress.advance(entry.second.size());
   }
   // The profiles stay for the rest of the run, a thousand of them.
   for (uint32_t id = 0; id < class_table.size(); ++id)
     class_table.get_data(id).profile.features.shrink_to_fit();
+  malloc_trim(0);
 }
 
 }  // namespace
@@ -307,21 +318,24 @@ void update_all_class_data() {
   // documents alone would prune them away.
   for (unsigned long term : selected_terms)
     if (term < selected.size()) selected[term] = true;
-  Gathering gathering(term_table.size(), param.gen.get_term_sel() == Uncertainty);
-  unsigned long vocabulary = 0;
   // Every class reads its training documents, then each document is read once
   // more for all its classes.
   unsigned long reads = 0;
   for (uint32_t id = 0; id < class_table.size(); ++id)
     reads += class_table.get_data(id).examples.train.size();
   Progress progress("statistics", 2 * reads);
-  for (uint32_t id = 0; id < class_table.size(); ++id) {
-    ClassData &data = class_table.get_data(id);
-    prepare_class_data(data);
-    gather_class(data, gathering, progress);
-    if (id == 0) vocabulary = count_vocabulary(data, gathering);
-    select_gathered_terms(data, gathering, vocabulary, selected);
-    gathering.clear();
+  {
+    // Gone before the profiles grow.
+    Gathering gathering(term_table.size(), param.gen.get_term_sel() == Uncertainty);
+    unsigned long vocabulary = 0;
+    for (uint32_t id = 0; id < class_table.size(); ++id) {
+      ClassData &data = class_table.get_data(id);
+      prepare_class_data(data);
+      gather_class(data, gathering, progress);
+      if (id == 0) vocabulary = count_vocabulary(data, gathering);
+      select_gathered_terms(data, gathering, vocabulary, selected);
+      gathering.clear();
+    }
   }
   count_selected_terms(selected, progress);
   for (unsigned long term = 0; term < selected.size(); ++term)

@@ -91,11 +91,12 @@ void log_collected(uint32_t id) {
 // grew with the collection times the depth of the hierarchy.
 //
 // The root touches most of a vocabulary that may hold a hundred million
-// terms, so each array is kept only when the selection method reads it:
-// uncertainty reads the sums of per-mille frequencies and of their squares,
-// the other methods the term and document frequencies. A sum of per-mille
-// frequencies grows by at most 1000 a document, and so takes 64 bits only
-// past some four million documents.
+// terms, so an array holds only what the selection method reads: uncertainty
+// the sums of per-mille frequencies and of their squares, the other methods
+// the term and document frequencies. A sum of per-mille frequencies grows by
+// at most 1000 a document, and so takes 64 bits only past some four million
+// documents. A term's record is one read from memory, and a sum is kept one
+// above its value, so that 0 marks a term not yet touched.
 class Gathering {
  public:
   Gathering(size_t terms, bool statistics) : statistics(statistics) { grow(terms); }
@@ -103,30 +104,27 @@ class Gathering {
   // What DocProfile::get_statistics adds to a class's maps.
   void add(const DocProfile &doc) {
     const std::vector<Feature> &features = doc.get_features();
-    // The counts of a document's terms lie all over vocabulary-sized
-    // arrays: asking for them a few terms ahead overlaps the waits.
+    // The records of a document's terms lie all over a vocabulary-sized
+    // array: asking for them a few terms ahead overlaps the waits.
     const size_t ahead = 8;
     for (size_t k = 0; k < features.size() && k < ahead; ++k) prefetch(features[k].term);
     for (size_t k = 0; k < features.size(); ++k) {
       if (k + ahead < features.size()) prefetch(features[k + ahead].term);
       const Feature &feature = features[k];
-      if (feature.term >= seen.size()) grow(feature.term + 1);
-      if (!seen[feature.term]) {
-        seen[feature.term] = true;
-        touched.push_back(feature.term);
-      }
+      if (feature.term >= size) grow(feature.term + 1);
       if (!statistics) {
-        term_freqs[feature.term] += feature.freq;
-        doc_freqs[feature.term] += 1;
+        Count &count = counts[feature.term];
+        if (count.doc_freq == 0) touched.push_back(feature.term);
+        count.term_freq += feature.freq;
+        count.doc_freq += 1;
         continue;
       }
       uint32_t frequency = per_mille(feature.freq, doc.get_sum_freq());
-      if (!wide && sums[feature.term] > UINT32_MAX - frequency) widen();
+      if (!wide && sums[feature.term].sum > UINT32_MAX - frequency) widen();
       if (wide)
-        wide_sums[feature.term] += frequency;
+        add_statistics(wide_sums[feature.term], feature.term, frequency);
       else
-        sums[feature.term] += frequency;
-      squares[feature.term] += uint64_t{frequency} * frequency;
+        add_statistics(sums[feature.term], feature.term, frequency);
     }
   }
   const std::vector<uint32_t> &get_touched() const { return touched; }
@@ -137,73 +135,85 @@ class Gathering {
     const FeatureInfo *stored = profile.get_feature(term);
     FeatureInfo info = stored != nullptr ? *stored : FeatureInfo();
     if (!statistics) {
-      info.term_freq += term_freqs[term];
-      info.doc_freq += doc_freqs[term];
+      info.term_freq += counts[term].term_freq;
+      info.doc_freq += counts[term].doc_freq;
     }
     return info;
   }
   StatisticalInfo get_statistics(uint32_t term) const {
     StatisticalInfo info;
     if (statistics) {
-      info.sum = wide ? wide_sums[term] : sums[term];
-      info.sum_sq = squares[term];
+      info.sum = (wide ? wide_sums[term].sum : sums[term].sum) - 1;
+      info.sum_sq = wide ? wide_sums[term].squares : sums[term].squares;
     }
     return info;
   }
   void clear() {
     for (uint32_t term : touched) {
-      seen[term] = false;
-      if (!statistics) {
-        term_freqs[term] = doc_freqs[term] = 0;
-      } else {
-        if (wide)
-          wide_sums[term] = 0;
-        else
-          sums[term] = 0;
-        squares[term] = 0;
-      }
+      if (!statistics)
+        counts[term] = Count();
+      else if (wide)
+        wide_sums[term] = Sums<uint64_t>();
+      else
+        sums[term] = Sums<uint32_t>();
     }
     touched.clear();
   }
 
  private:
-  void prefetch(uint32_t term) const {
-    if (term >= seen.size()) return;
-    if (!statistics) {
-      __builtin_prefetch(&term_freqs[term], 1);
-      __builtin_prefetch(&doc_freqs[term], 1);
-    } else {
-      __builtin_prefetch(wide ? static_cast<const void *>(&wide_sums[term]) : &sums[term], 1);
-      __builtin_prefetch(&squares[term], 1);
+  struct Count {
+    uint32_t term_freq = 0;
+    uint32_t doc_freq = 0;
+  };
+#pragma pack(push, 4)
+  template <typename Sum>
+  struct Sums {
+    Sum sum = 0;  // one above the sum: 0 when untouched
+    uint64_t squares = 0;
+  };
+#pragma pack(pop)
+
+  template <typename Sum>
+  void add_statistics(Sums<Sum> &sums, uint32_t term, uint32_t frequency) {
+    if (sums.sum == 0) {
+      touched.push_back(term);
+      sums.sum = 1;
     }
+    sums.sum += frequency;
+    sums.squares += uint64_t{frequency} * frequency;
+  }
+  void prefetch(uint32_t term) const {
+    if (term >= size) return;
+    if (!statistics)
+      __builtin_prefetch(&counts[term], 1);
+    else if (wide)
+      __builtin_prefetch(&wide_sums[term], 1);
+    else
+      __builtin_prefetch(&sums[term], 1);
   }
   void grow(size_t terms) {
-    seen.resize(terms);
-    if (!statistics) {
-      term_freqs.resize(terms);
-      doc_freqs.resize(terms);
-      return;
-    }
-    if (wide)
+    size = terms;
+    if (!statistics)
+      counts.resize(terms);
+    else if (wide)
       wide_sums.resize(terms);
     else
       sums.resize(terms);
-    squares.resize(terms);
   }
   void widen() {
-    wide_sums.assign(sums.begin(), sums.end());
-    std::vector<uint32_t>().swap(sums);
+    wide_sums.resize(size);
+    for (size_t term = 0; term < size; ++term)
+      wide_sums[term] = Sums<uint64_t>{sums[term].sum, sums[term].squares};
+    std::vector<Sums<uint32_t>>().swap(sums);
     wide = true;
   }
 
-  bool statistics;  // uncertainty: sums and squares, no frequencies
+  bool statistics;    // uncertainty: sums and squares, no frequencies
   bool wide = false;  // sums in 64 bits
-  std::vector<bool> seen;
-  std::vector<uint32_t> term_freqs;
-  std::vector<uint32_t> doc_freqs;
-  std::vector<uint32_t> sums;
-  std::vector<uint64_t> wide_sums;
-  std::vector<uint64_t> squares;
+  size_t size = 0;
+  std::vector<Count> counts;
+  std::vector<Sums<uint32_t>> sums;
+  std::vector<Sums<uint64_t>> wide_sums;
   std::vector<uint32_t> touched;
 };
 

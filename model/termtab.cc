@@ -153,8 +153,12 @@ bool TermTable::is_known_atom(unsigned long atom, bool may_be_empty) const {
 // The stored links are not read: an append never rewrites an older line
 // whose link changed, and the chains' order is the heads' hashes' to give.
 void TermTable::read() {
-  mivo_assert(!file.get_name().empty());
   mivo_assert(chains.empty() && count == 0);
+  read_terms();
+}
+
+void TermTable::read_terms() {
+  mivo_assert(!file.get_name().empty());
   file.read_lines([this](const std::string &line) {
     unsigned long fields[4];
     if (!parse_term_line(line, fields) || fields[2] != count) return false;
@@ -177,6 +181,8 @@ void TermTable::read() {
 
 void TermTable::release() {
   if (released || file.get_name().empty() || file.get_saved() != count) return;
+  chain_sizes.resize(chains.size());
+  for (size_t head = 0; head < chains.size(); ++head) chain_sizes[head] = chains[head].terms;
   std::vector<std::unique_ptr<Term[]>>().swap(blocks);
   std::vector<Chain>().swap(chains);
   malloc_trim(0);  // the hashes of the chains are many blocks, some small
@@ -191,7 +197,13 @@ void TermTable::load() const {
   unsigned long expected = count;
   table.count = 0;
   table.released = false;
-  table.read();
+  // Each hash gets its final size at once: growing a hundred million links
+  // by halves would move each of them twice over.
+  table.chains.resize(chain_sizes.size());
+  for (size_t head = 0; head < chain_sizes.size(); ++head)
+    if (chain_sizes[head] != 0) resize_links(table.chains[head], chain_sizes[head]);
+  std::vector<uint32_t>().swap(table.chain_sizes);
+  table.read_terms();
   // Another process appended to the file or cut it, despite the lock.
   if (count != expected) table.file.format_error();
 }

@@ -89,6 +89,7 @@ class TermTable {
 
   Term &new_term();
   bool is_known_atom(unsigned long atom, bool may_be_empty) const;
+  void read_terms();
   // Reads back the terms that release freed.
   void load() const;
 
@@ -100,6 +101,7 @@ class TermTable {
   std::vector<Chain> chains;  // by head atom id
   VocabularyFile file;
   bool released = false;
+  std::vector<uint32_t> chain_sizes;  // by head, while released
 };
 
 extern TermTable term_table;

@@ -86,7 +86,6 @@ class FeatureMap {
   bool empty() const { return records.empty(); }
   // Room for n records without growing the index.
   void reserve(size_t n);
-  size_t capacity() const { return records.capacity(); }
   // Gives back the room that growing left beyond the records.
   void shrink_to_fit() { records.shrink_to_fit(); }
 

@@ -157,6 +157,8 @@ void TermTable::read() {
   read_terms();
 }
 
+// The terms are stored first and linked after, so that each head's hash
+// is made at its final size.
 void TermTable::read_terms() {
   mivo_assert(!file.get_name().empty());
   file.read_lines([this](const std::string &line) {
@@ -168,21 +170,28 @@ void TermTable::read_terms() {
             atom_table.size(), atom_table.get_file_name().c_str());
       return false;
     }
-    uint32_t head = static_cast<uint32_t>(fields[0]);
-    uint32_t mod = static_cast<uint32_t>(fields[1]);
-    if (head >= chains.size()) chains.resize(head + 1);
-    Chain &chain = chains[head];
-    if (lookup(chain, mod) != NoTerm) return false;  // a pair twice
-    new_term() = Term{head, mod};
-    link(chain, mod, static_cast<uint32_t>(fields[2]));
+    new_term() = Term{static_cast<uint32_t>(fields[0]), static_cast<uint32_t>(fields[1])};
     return true;
   });
+  std::vector<uint32_t> sizes;
+  for (unsigned long id = 0; id < count; ++id) {
+    uint32_t head = get_term(id).head;
+    if (head >= sizes.size()) sizes.resize(head + 1);
+    ++sizes[head];
+  }
+  chains.resize(std::max(chains.size(), sizes.size()));
+  for (size_t head = 0; head < sizes.size(); ++head)
+    if (sizes[head] != 0) resize_links(chains[head], sizes[head]);
+  for (unsigned long id = 0; id < count; ++id) {
+    const Term &term = get_term(id);
+    Chain &chain = chains[term.head];
+    if (lookup(chain, term.mod) != NoTerm) file.format_error();  // a pair twice
+    link(chain, term.mod, static_cast<uint32_t>(id));
+  }
 }
 
 void TermTable::release() {
   if (released || file.get_name().empty() || file.get_saved() != count) return;
-  chain_sizes.resize(chains.size());
-  for (size_t head = 0; head < chains.size(); ++head) chain_sizes[head] = chains[head].terms;
   std::vector<std::unique_ptr<Term[]>>().swap(blocks);
   std::vector<Chain>().swap(chains);
   malloc_trim(0);  // the hashes of the chains are many blocks, some small
@@ -197,12 +206,6 @@ void TermTable::load() const {
   unsigned long expected = count;
   table.count = 0;
   table.released = false;
-  // Each hash gets its final size at once: growing a hundred million links
-  // by halves would move each of them twice over.
-  table.chains.resize(chain_sizes.size());
-  for (size_t head = 0; head < chain_sizes.size(); ++head)
-    if (chain_sizes[head] != 0) resize_links(table.chains[head], chain_sizes[head]);
-  std::vector<uint32_t>().swap(table.chain_sizes);
   table.read_terms();
   // Another process appended to the file or cut it, despite the lock.
   if (count != expected) table.file.format_error();

@@ -101,7 +101,6 @@ class TermTable {
   std::vector<Chain> chains;  // by head atom id
   VocabularyFile file;
   bool released = false;
-  std::vector<uint32_t> chain_sizes;  // by head, while released
 };
 
 extern TermTable term_table;

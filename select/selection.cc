@@ -264,15 +264,10 @@ void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
   data.profile.features.erase(feature.term);
 }
 
-// Counts the document's selected terms (kept of them) into the class
-// profile, with their Winnow counters reset, and drops the others.
+// Counts the document's selected terms into the class profile, with their
+// Winnow counters reset, and drops the others.
 void count_selected_terms(const DocProfile &doc, const std::vector<bool> &selected,
-                          size_t kept, ClassData &data, bool had_terms) {
-  // A thousand profiles grow at once: by an eighth rather than twice over,
-  // so that their room to grow does not outweigh them.
-  FeatureMap &features = data.profile.features;
-  if (features.size() + kept > features.capacity())
-    features.reserve(std::max(features.size() + kept, features.size() + features.size() / 8));
+                          ClassData &data, bool had_terms) {
   for (const Feature &feature : doc.get_features()) {
     if (feature.term >= selected.size() || !selected[feature.term]) {
       drop_term(data, feature, had_terms);
@@ -299,11 +294,8 @@ void count_selected_terms(const std::vector<bool> &selected, Progress &progress)
   for (const auto &entry : classes_of) {
     DocProfile doc;
     database.peek_document_profile(entry.first, doc);
-    size_t kept = 0;
-    for (const Feature &feature : doc.get_features())
-      kept += feature.term < selected.size() && selected[feature.term];
     for (ClassData *data : entry.second)
-      count_selected_terms(doc, selected, kept, *data, had_terms[data->id]);
+      count_selected_terms(doc, selected, *data, had_terms[data->id]);
     progress.advance(entry.second.size());
   }
   // The profiles stay for the rest of the run, a thousand of them.

@@ -69,6 +69,9 @@ void VocabularyFile::damaged() const {
 void VocabularyFile::read_lines(
     const std::function<bool(const std::string &)> &take) {
   read_record();
+  // The file is read from its start, also when a table freed for a while
+  // reads it back.
+  g_checksum_reset(sum.get());
   FILE *in = fopen(name.c_str(), "r");
   if (in == nullptr) {
     report_file_error(name, open_for_reading);

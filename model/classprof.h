@@ -85,6 +85,8 @@ class FeatureMap {
   bool empty() const { return records.empty(); }
   // Room for n records without growing the index.
   void reserve(size_t n);
+  // Gives back the room that growing left beyond the records.
+  void shrink_to_fit() { records.shrink_to_fit(); }
 
   iterator find(uint32_t term);
   const_iterator find(uint32_t term) const;

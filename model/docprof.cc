@@ -145,14 +145,17 @@ void DocProfile::set_document_strengths(const ClassData &data,
   }
 }
 
+// A cached profile stays for a whole phase, and a phase may cache a million:
+// the kept features end in an array of their own size.
 void DocProfile::keep_terms(const std::function<bool(uint32_t)> &is_selected) {
-  std::vector<Feature> kept;
+  auto kept = features.begin();
   uint64_t kept_sum = 0;
   for (const Feature &feature : features) {
     if (!is_selected(feature.term)) continue;
-    kept.push_back(feature);
+    *kept++ = feature;
     kept_sum += feature.freq;
   }
-  features.swap(kept);
+  features.erase(kept, features.end());
+  features.shrink_to_fit();
   sum_freq = kept_sum;
 }

@@ -13,6 +13,9 @@
 struct ClassData;
 struct FeatureInfo;
 
+// 12 bytes rather than 16: a phase caches the profiles of up to a million
+// documents, some hundreds of features each.
+#pragma pack(push, 4)
 struct Feature {
   Feature(uint32_t term_id, uint32_t frequency)
       : term(term_id), freq(frequency), strength(0.0) {}
@@ -22,6 +25,7 @@ struct Feature {
   // Relative to the class last given to set_class_document_strengths.
   double strength;
 };
+#pragma pack(pop)
 
 class DocProfile {
  public:

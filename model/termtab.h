@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -15,12 +16,12 @@
 
 class TermTable {
  public:
-  // Ids and atoms are 32-bit, as in the file: a term is 16 bytes.
+  // Atoms are 32-bit, as in the file. The id is the term's place in the
+  // table, and the chain's order is kept by the head's hash alone: a term
+  // is 8 bytes, the most of a vocabulary of a hundred million terms.
   struct Term {
     uint32_t head;
     uint32_t mod;
-    uint32_t id;
-    uint32_t next;
   };
 
   TermTable() {}
@@ -40,10 +41,9 @@ class TermTable {
   void prefetch_link(unsigned long head, unsigned long mod) const;
   // True and the id when the pair is a term; never creates one.
   bool find(unsigned long head, unsigned long mod, unsigned long &id) const;
-  // Valid until the next term is created.
-  Term &get_term(unsigned long id);
+  // Stays valid as long as the table does.
   const Term &get_term(unsigned long id) const;
-  unsigned long size() const { return term_vec.size(); }
+  unsigned long size() const { return count; }
 
   // The file and its checksum's side record (none when empty).
   void set_file(const std::string &name, const std::string &checksum_name = std::string()) {
@@ -52,8 +52,13 @@ class TermTable {
   // Loads the file into this empty table (the atom table must be read first);
   // ends the run on a damaged file.
   void read();
-  // Appends the terms entered since the last read or write.
+  // Appends the terms entered since the last read or write, each with the
+  // id of the term that follows it in its chain at this moment.
   void write();
+  // Frees the terms when the file holds them all; the next use reads them
+  // back. The phases between profiling and polling ask for the size alone,
+  // and a hundred million terms take gigabytes.
+  void release();
 
   // Every head's chain, heads in ascending id order.
   void print(std::ostream &os) const;
@@ -62,43 +67,40 @@ class TermTable {
 
  private:
   // A head's terms, found by modifier through a small open-addressing hash
-  // of (modifier, id) links, probed linearly and at most three quarters
-  // full: the terms of a frequent head stay together in memory, and a known
-  // pair is found without reading its term.
-  //
-  // Only creating a term needs the head's modifiers in order: the new term
-  // goes between the terms of its neighbouring modifiers. They are kept as
-  // a sorted array or as a bitmap over the atom ids, whichever is about the
-  // smaller; the head-only term is in neither, as it always ends the chain.
+  // of (modifier, id) links, probed linearly: the terms of a frequent head
+  // stay together in memory, and a known pair is found without reading its
+  // term. The hash is any size and at most four fifths full, growing by
+  // half, so that on average two thirds of it is used.
   struct Link {
     uint32_t mod;
     uint32_t id;  // NoId in a free slot
   };
   struct Chain {
-    std::vector<Link> links;     // the hash; empty or a power of two long
-    std::vector<uint32_t> mods;  // ascending ids, or the bitmap
-    uint32_t first = NoId;  // the chain's first term
-    uint32_t terms = 0;          // in links
-    uint32_t count = 0;          // modifiers in mods
-    bool dense = false;          // mods is the bitmap
+    std::unique_ptr<Link[]> links;
+    uint32_t slots = 0;
+    uint32_t terms = 0;
   };
+  static size_t home(const Chain &chain, uint32_t mod);
   static uint32_t lookup(const Chain &chain, uint32_t mod);
   static void link(Chain &chain, uint32_t mod, uint32_t id);
   static void resize_links(Chain &chain, size_t terms);
-  // The modifiers of the chain next below and next above mod, or NoId.
-  static void neighbours(const Chain &chain, uint32_t mod, uint32_t &previous,
-                         uint32_t &following);
-  static void add_mod(Chain &chain, uint32_t mod);
-  static void maybe_make_dense(Chain &chain);
-  static void make_sorted(Chain &chain);
+  // The chain's (modifier, id) pairs in chain order.
+  static std::vector<uint64_t> chain_order(const Chain &chain);
 
-  uint32_t create_term(uint32_t head, uint32_t mod, uint32_t next);
+  Term &new_term();
   bool is_known_atom(unsigned long atom, bool may_be_empty) const;
-  bool relink_chains();
+  void read_terms();
+  // Reads back the terms that release freed.
+  void load() const;
 
+  // Terms by id in blocks that never move: a single array would double, and
+  // for a moment take three times its size, as the vocabulary grows.
+  static const unsigned int block_bits = 20;
+  std::vector<std::unique_ptr<Term[]>> blocks;
+  unsigned long count = 0;
   std::vector<Chain> chains;  // by head atom id
-  std::vector<Term> term_vec;
   VocabularyFile file;
+  bool released = false;
 };
 
 extern TermTable term_table;

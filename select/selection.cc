@@ -1,7 +1,10 @@
 #include "select/selection.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <map>
 #include <vector>
@@ -86,45 +89,74 @@ void log_collected(uint32_t id) {
 // visited and reset. Holding one class at a time keeps the memory of this
 // step at the size of the vocabulary; the statistics of every class at once
 // grew with the collection times the depth of the hierarchy.
+//
+// The root touches most of a vocabulary that may hold a hundred million
+// terms, so an array holds only what the selection method reads: uncertainty
+// the sums of per-mille frequencies and of their squares, the other methods
+// the term and document frequencies. A sum of per-mille frequencies grows by
+// at most 1000 a document, and so takes 64 bits only past some four million
+// documents. A term's record is one read from memory, and a sum is kept one
+// above its value, so that 0 marks a term not yet touched.
 class Gathering {
  public:
-  explicit Gathering(size_t terms) : counts(terms) {}
+  Gathering(size_t terms, bool statistics) : statistics(statistics) { grow(terms); }
 
   // What DocProfile::get_statistics adds to a class's maps.
   void add(const DocProfile &doc) {
     const std::vector<Feature> &features = doc.get_features();
-    // The counts of a document's terms lie all over a vocabulary-sized
+    // The records of a document's terms lie all over a vocabulary-sized
     // array: asking for them a few terms ahead overlaps the waits.
     const size_t ahead = 8;
     for (size_t k = 0; k < features.size() && k < ahead; ++k) prefetch(features[k].term);
     for (size_t k = 0; k < features.size(); ++k) {
       if (k + ahead < features.size()) prefetch(features[k + ahead].term);
       const Feature &feature = features[k];
-      if (feature.term >= counts.size()) counts.resize(feature.term + 1);
-      Count &count = counts[feature.term];
-      if (count.doc_freq == 0) touched.push_back(feature.term);
-      count.term_freq += feature.freq;
-      count.doc_freq += 1;
+      if (feature.term >= size) grow(feature.term + 1);
+      if (!statistics) {
+        Count &count = counts[feature.term];
+        if (count.doc_freq == 0) touched.push_back(feature.term);
+        count.term_freq += feature.freq;
+        count.doc_freq += 1;
+        continue;
+      }
       uint32_t frequency = per_mille(feature.freq, doc.get_sum_freq());
-      count.statistics.sum += frequency;
-      count.statistics.sum_sq += frequency * frequency;
+      if (!wide && sums[feature.term].sum > UINT32_MAX - frequency) widen();
+      if (wide)
+        add_statistics(wide_sums[feature.term], feature.term, frequency);
+      else
+        add_statistics(sums[feature.term], feature.term, frequency);
     }
   }
   const std::vector<uint32_t> &get_touched() const { return touched; }
   // The term's record in the class profile as gathering would leave it: the
-  // stored counts, if any, plus the gathered ones.
+  // stored counts, if any, plus the gathered ones (none when the method
+  // does not read them).
   FeatureInfo get_feature(const ClassProfile &profile, uint32_t term) const {
     const FeatureInfo *stored = profile.get_feature(term);
     FeatureInfo info = stored != nullptr ? *stored : FeatureInfo();
-    info.term_freq += counts[term].term_freq;
-    info.doc_freq += counts[term].doc_freq;
+    if (!statistics) {
+      info.term_freq += counts[term].term_freq;
+      info.doc_freq += counts[term].doc_freq;
+    }
     return info;
   }
-  const StatisticalInfo &get_statistics(uint32_t term) const {
-    return counts[term].statistics;
+  StatisticalInfo get_statistics(uint32_t term) const {
+    StatisticalInfo info;
+    if (statistics) {
+      info.sum = (wide ? wide_sums[term].sum : sums[term].sum) - 1;
+      info.sum_sq = wide ? wide_sums[term].squares : sums[term].squares;
+    }
+    return info;
   }
   void clear() {
-    for (uint32_t term : touched) counts[term] = Count();
+    for (uint32_t term : touched) {
+      if (!statistics)
+        counts[term] = Count();
+      else if (wide)
+        wide_sums[term] = Sums<uint64_t>();
+      else
+        sums[term] = Sums<uint32_t>();
+    }
     touched.clear();
   }
 
@@ -132,13 +164,56 @@ class Gathering {
   struct Count {
     uint32_t term_freq = 0;
     uint32_t doc_freq = 0;
-    StatisticalInfo statistics;
   };
+#pragma pack(push, 4)
+  template <typename Sum>
+  struct Sums {
+    Sum sum = 0;  // one above the sum: 0 when untouched
+    uint64_t squares = 0;
+  };
+#pragma pack(pop)
+
+  template <typename Sum>
+  void add_statistics(Sums<Sum> &sums, uint32_t term, uint32_t frequency) {
+    if (sums.sum == 0) {
+      touched.push_back(term);
+      sums.sum = 1;
+    }
+    sums.sum += frequency;
+    sums.squares += uint64_t{frequency} * frequency;
+  }
   void prefetch(uint32_t term) const {
-    if (term < counts.size()) __builtin_prefetch(&counts[term], 1);
+    if (term >= size) return;
+    if (!statistics)
+      __builtin_prefetch(&counts[term], 1);
+    else if (wide)
+      __builtin_prefetch(&wide_sums[term], 1);
+    else
+      __builtin_prefetch(&sums[term], 1);
+  }
+  void grow(size_t terms) {
+    size = terms;
+    if (!statistics)
+      counts.resize(terms);
+    else if (wide)
+      wide_sums.resize(terms);
+    else
+      sums.resize(terms);
+  }
+  void widen() {
+    wide_sums.resize(size);
+    for (size_t term = 0; term < size; ++term)
+      wide_sums[term] = Sums<uint64_t>{sums[term].sum, sums[term].squares};
+    std::vector<Sums<uint32_t>>().swap(sums);
+    wide = true;
   }
 
+  bool statistics;    // uncertainty: sums and squares, no frequencies
+  bool wide = false;  // sums in 64 bits
+  size_t size = 0;
   std::vector<Count> counts;
+  std::vector<Sums<uint32_t>> sums;
+  std::vector<Sums<uint64_t>> wide_sums;
   std::vector<uint32_t> touched;
 };
 
@@ -156,7 +231,7 @@ void gather_class(ClassData &data, Gathering &gathering, Progress &progress) {
 
 // Marks the gathered terms that the class selects.
 void select_gathered_terms(const ClassData &data, const Gathering &gathering,
-                           unsigned long vocabulary, std::vector<uint8_t> &selected) {
+                           unsigned long vocabulary, std::vector<bool> &selected) {
   ClassSummary summary = summarise(data, vocabulary);
   TermSelType method = param.gen.get_term_sel();
   double selectivity = param.gen.get_selectivity();
@@ -165,7 +240,7 @@ void select_gathered_terms(const ClassData &data, const Gathering &gathering,
     if (is_term_selected(method, selectivity, summary,
                          gathering.get_feature(data.profile, term),
                          gathering.get_statistics(term)))
-      selected[term] = 1;
+      selected[term] = true;
   }
 }
 
@@ -191,7 +266,7 @@ void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
 
 // Counts the document's selected terms into the class profile, with their
 // Winnow counters reset, and drops the others.
-void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &selected,
+void count_selected_terms(const DocProfile &doc, const std::vector<bool> &selected,
                           ClassData &data, bool had_terms) {
   for (const Feature &feature : doc.get_features()) {
     if (feature.term >= selected.size() || !selected[feature.term]) {
@@ -208,7 +283,7 @@ void count_selected_terms(const DocProfile &doc, const std::vector<uint8_t> &sel
 
 // The profiles hold the selected terms only: each stored profile is read once
 // for all the classes that have it as a training example.
-void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progress) {
+void count_selected_terms(const std::vector<bool> &selected, Progress &progress) {
   std::vector<bool> had_terms(class_table.size());
   std::map<std::string, std::vector<ClassData *>> classes_of;
   for (uint32_t id = 0; id < class_table.size(); ++id) {
@@ -223,6 +298,10 @@ void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progre
       count_selected_terms(doc, selected, *data, had_terms[data->id]);
     progress.advance(entry.second.size());
   }
+  // The profiles stay for the rest of the run, a thousand of them.
+  for (uint32_t id = 0; id < class_table.size(); ++id)
+    class_table.get_data(id).profile.features.shrink_to_fit();
+  malloc_trim(0);
 }
 
 }  // namespace
@@ -232,27 +311,33 @@ void count_selected_terms(const std::vector<uint8_t> &selected, Progress &progre
 // what gathering every class, selecting and pruning gives, without holding
 // the statistics and every gathered term of all classes at once.
 void update_all_class_data() {
-  std::vector<uint8_t> selected(term_table.size());
+  // Nothing from here to polling enters or looks up a term, and the
+  // vocabulary is saved: its memory is better spent on the statistics.
+  term_table.release();
+  std::vector<bool> selected(term_table.size());
   // Terms a stored model was trained on stay selected in an incremental run:
   // its profiles and weights hold them, and a selection from this run's
   // documents alone would prune them away.
   for (unsigned long term : selected_terms)
-    if (term < selected.size()) selected[term] = 1;
-  Gathering gathering(term_table.size());
-  unsigned long vocabulary = 0;
+    if (term < selected.size()) selected[term] = true;
   // Every class reads its training documents, then each document is read once
   // more for all its classes.
   unsigned long reads = 0;
   for (uint32_t id = 0; id < class_table.size(); ++id)
     reads += class_table.get_data(id).examples.train.size();
   Progress progress("statistics", 2 * reads);
-  for (uint32_t id = 0; id < class_table.size(); ++id) {
-    ClassData &data = class_table.get_data(id);
-    prepare_class_data(data);
-    gather_class(data, gathering, progress);
-    if (id == 0) vocabulary = count_vocabulary(data, gathering);
-    select_gathered_terms(data, gathering, vocabulary, selected);
-    gathering.clear();
+  {
+    // Gone before the profiles grow.
+    Gathering gathering(term_table.size(), param.gen.get_term_sel() == Uncertainty);
+    unsigned long vocabulary = 0;
+    for (uint32_t id = 0; id < class_table.size(); ++id) {
+      ClassData &data = class_table.get_data(id);
+      prepare_class_data(data);
+      gather_class(data, gathering, progress);
+      if (id == 0) vocabulary = count_vocabulary(data, gathering);
+      select_gathered_terms(data, gathering, vocabulary, selected);
+      gathering.clear();
+    }
   }
   count_selected_terms(selected, progress);
   for (unsigned long term = 0; term < selected.size(); ++term)

@@ -40,7 +40,8 @@ class TermTableTest : public testing::Test {
 // again. Every pair keeps the id it was first given, and the chains (which
 // the listing follows link by link) list each head's terms in modifier
 // order, in the table that entered them and in the one read back from a
-// file whose stored links went stale.
+// file whose stored links went stale, also when it freed its terms and read
+// them back.
 TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
   std::map<unsigned long, std::map<unsigned long, unsigned long>> model;
   auto expected = [&model] {
@@ -56,9 +57,21 @@ TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
   };
   std::mt19937 random(3);
   std::ofstream("terms.dat");
+  // Each line written links to the next term of its chain at that moment.
+  auto check_links = [&model](unsigned long from) {
+    std::ifstream in("terms.dat");
+    unsigned long head, mod, id, next;
+    while (in >> head >> mod >> id >> next) {
+      if (id < from) continue;
+      auto following = model[head].upper_bound(mod);
+      ASSERT_EQ(following == model[head].end() ? NoId : following->second, next) << id;
+    }
+  };
   for (int run = 0; run < 6; ++run) {
     std::unique_ptr<TermTable> table = reload();
     ASSERT_EQ(expected(), listing(*table)) << "read in run " << run;
+    unsigned long saved = table->size();
+    if (run % 2 != 0) table->release();  // read back by the first enter
     auto enter = [&](unsigned long head, unsigned long mod) {
       auto known = model[head].emplace(mod, table->size());
       ASSERT_EQ(known.first->second, table->enter(head, mod)) << head << " " << mod;
@@ -77,6 +90,7 @@ TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
     }
     ASSERT_EQ(expected(), listing(*table)) << "entered in run " << run;
     table->write();
+    check_links(saved);
   }
   std::unique_ptr<TermTable> table = reload();
   for (const auto &head : model)

@@ -184,7 +184,6 @@ void VocabularyFile::format_error() const {
 
 namespace {
 
-const uint32_t NoAtom = static_cast<uint32_t>(NoId);
 const size_t MinSlots = 64;
 
 // Eight bytes a step; atoms are mostly short words.
@@ -208,26 +207,26 @@ uint32_t text_hash(std::string_view str) {
 
 }  // namespace
 
-AtomTable::AtomTable() : slots(MinSlots, Slot{NoAtom, 0}) {}
+AtomTable::AtomTable() : slots(MinSlots, Slot{NoId, 0}) {}
 
 // The slot holding str, or the free slot where it belongs.
 size_t AtomTable::slot_of(std::string_view str, uint32_t hash) const {
   size_t mask = slots.size() - 1;
   for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
     const Slot &probe = slots[slot];
-    if (probe.id == NoAtom || (probe.hash == hash && texts[probe.id] == str))
+    if (probe.id == NoId || (probe.hash == hash && texts[probe.id] == str))
       return slot;
   }
 }
 
 void AtomTable::grow() {
-  std::vector<Slot> old(slots.size() * 2, Slot{NoAtom, 0});
+  std::vector<Slot> old(slots.size() * 2, Slot{NoId, 0});
   old.swap(slots);
   size_t mask = slots.size() - 1;
   for (const Slot &entry : old) {
-    if (entry.id == NoAtom) continue;
+    if (entry.id == NoId) continue;
     size_t slot = entry.hash & mask;
-    while (slots[slot].id != NoAtom) slot = (slot + 1) & mask;
+    while (slots[slot].id != NoId) slot = (slot + 1) & mask;
     slots[slot] = entry;
   }
 }
@@ -236,7 +235,7 @@ unsigned long AtomTable::add(std::string_view str, uint32_t hash) {
   // A newline in an atom would split its line in the file and shift every
   // later id by one.
   mivo_assert(!str.empty() && str.find('\n') == std::string_view::npos);
-  mivo_assert(texts.size() < NoAtom);
+  mivo_assert(texts.size() < NoId);
   if ((texts.size() + 1) * 2 > slots.size()) grow();
   uint32_t id = static_cast<uint32_t>(texts.size());
   texts.emplace_back(str);
@@ -247,13 +246,13 @@ unsigned long AtomTable::add(std::string_view str, uint32_t hash) {
 unsigned long AtomTable::enter(std::string_view str) {
   uint32_t hash = text_hash(str);
   const Slot &found = slots[slot_of(str, hash)];
-  return found.id != NoAtom ? found.id : add(str, hash);
+  return found.id != NoId ? found.id : add(str, hash);
 }
 
 bool AtomTable::find(std::string_view str, unsigned long &id) const {
   const Slot &found = slots[slot_of(str, text_hash(str))];
-  id = found.id != NoAtom ? found.id : NoId;
-  return found.id != NoAtom;
+  id = found.id != NoId ? found.id : NoId;
+  return found.id != NoId;
 }
 
 const std::string &AtomTable::text(unsigned long id) const {
@@ -266,7 +265,7 @@ void AtomTable::read() {
   mivo_assert(texts.empty());
   file.read_lines([this](const std::string &line) {
     uint32_t hash = text_hash(line);
-    if (line.empty() || slots[slot_of(line, hash)].id != NoAtom) return false;
+    if (line.empty() || slots[slot_of(line, hash)].id != NoId) return false;
     add(line, hash);
     return true;
   });

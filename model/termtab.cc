@@ -10,9 +10,6 @@
 
 namespace {
 
-const uint32_t NoTerm = static_cast<uint32_t>(NoId);
-const uint32_t NoAtom = static_cast<uint32_t>(NoId);
-
 // Parses exactly four unsigned 32-bit decimals separated by single blanks.
 bool parse_term_line(const std::string &line, unsigned long (&fields)[4]) {
   std::string::size_type pos = 0;
@@ -54,11 +51,11 @@ size_t TermTable::home(const Chain &chain, uint32_t mod) {
 }
 
 uint32_t TermTable::lookup(const Chain &chain, uint32_t mod) {
-  if (chain.slots == 0) return NoTerm;
+  if (chain.slots == 0) return NoId;
   const Link *links = chain.links.get();
   for (size_t slot = home(chain, mod);;) {
     const Link &entry = links[slot];
-    if (entry.id == NoTerm || entry.mod == mod) return entry.id;
+    if (entry.id == NoId || entry.mod == mod) return entry.id;
     if (++slot == chain.slots) slot = 0;
   }
 }
@@ -75,7 +72,7 @@ void TermTable::link(Chain &chain, uint32_t mod, uint32_t id) {
   if ((size_t{chain.terms} + 1) * 5 > size_t{chain.slots} * 4)
     resize_links(chain, size_t{chain.terms} + 1);
   size_t slot = home(chain, mod);
-  while (chain.links[slot].id != NoTerm)
+  while (chain.links[slot].id != NoId)
     if (++slot == chain.slots) slot = 0;
   chain.links[slot] = Link{mod, id};
   ++chain.terms;
@@ -85,14 +82,14 @@ void TermTable::link(Chain &chain, uint32_t mod, uint32_t id) {
 void TermTable::resize_links(Chain &chain, size_t terms) {
   size_t size = std::max<size_t>(chain.slots, 2);
   while (terms * 5 > size * 4) size += size / 2;
-  mivo_assert(size < NoTerm);
+  mivo_assert(size < NoId);
   Chain old;
   std::swap(old, chain);
   chain.links.reset(new Link[size]);
   chain.slots = static_cast<uint32_t>(size);
-  std::fill(chain.links.get(), chain.links.get() + size, Link{0, NoTerm});
+  std::fill(chain.links.get(), chain.links.get() + size, Link{0, NoId});
   for (uint32_t slot = 0; slot < old.slots; ++slot)
-    if (old.links[slot].id != NoTerm) link(chain, old.links[slot].mod, old.links[slot].id);
+    if (old.links[slot].id != NoId) link(chain, old.links[slot].mod, old.links[slot].id);
 }
 
 // Sorting a modifier and id pair as one number puts the chain in order, the
@@ -102,14 +99,14 @@ std::vector<uint64_t> TermTable::chain_order(const Chain &chain) {
   order.reserve(chain.terms);
   for (uint32_t slot = 0; slot < chain.slots; ++slot) {
     const Link &entry = chain.links[slot];
-    if (entry.id != NoTerm) order.push_back((uint64_t{entry.mod} << 32) | entry.id);
+    if (entry.id != NoId) order.push_back((uint64_t{entry.mod} << 32) | entry.id);
   }
   std::sort(order.begin(), order.end());
   return order;
 }
 
 TermTable::Term &TermTable::new_term() {
-  mivo_assert(count < NoTerm);
+  mivo_assert(count < NoId);
   const unsigned long block_size = 1UL << block_bits;
   if (count % block_size == 0) blocks.emplace_back(new Term[block_size]);
   return blocks.back()[count++ % block_size];
@@ -122,7 +119,7 @@ unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
   if (head >= chains.size()) chains.resize(head + 1);
   Chain &chain = chains[head];
   uint32_t id = lookup(chain, mod32);
-  if (id != NoTerm) return id;
+  if (id != NoId) return id;
   id = static_cast<uint32_t>(count);
   new_term() = Term{static_cast<uint32_t>(head), mod32};
   link(chain, mod32, id);
@@ -135,7 +132,7 @@ bool TermTable::find(unsigned long head, unsigned long mod,
   load();
   if (head >= chains.size()) return false;
   uint32_t found = lookup(chains[head], static_cast<uint32_t>(mod));
-  if (found == NoTerm) return false;
+  if (found == NoId) return false;
   id = found;
   return true;
 }
@@ -185,7 +182,7 @@ void TermTable::read_terms() {
   for (unsigned long id = 0; id < count; ++id) {
     const Term &term = get_term(id);
     Chain &chain = chains[term.head];
-    if (lookup(chain, term.mod) != NoTerm) file.format_error();  // a pair twice
+    if (lookup(chain, term.mod) != NoId) file.format_error();  // a pair twice
     link(chain, term.mod, static_cast<uint32_t>(id));
   }
 }
@@ -215,7 +212,7 @@ void TermTable::load() const {
 // terms is put in order once.
 void TermTable::write() {
   unsigned long saved = std::min(file.get_saved(), count);
-  std::vector<uint32_t> next(count - saved, NoTerm);
+  std::vector<uint32_t> next(count - saved, NoId);
   if (!next.empty()) {
     std::vector<bool> touched(chains.size());
     for (unsigned long id = saved; id < count; ++id) touched[get_term(id).head] = true;
@@ -248,6 +245,6 @@ void TermTable::print(std::ostream &os, const Term &term) const {
     uint32_t mod = static_cast<uint32_t>(entry >> 32);
     if (mod < term.mod) continue;
     os << static_cast<uint32_t>(entry) << ":\t "
-       << (mod == NoAtom ? std::string("<empty>") : atom_text(mod)) << '\n';
+       << (mod == NoId ? std::string("<empty>") : atom_text(mod)) << '\n';
   }
 }

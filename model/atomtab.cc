@@ -243,19 +243,19 @@ unsigned long AtomTable::add(std::string_view str, uint32_t hash) {
   return id;
 }
 
-unsigned long AtomTable::enter(std::string_view str) {
+uint32_t AtomTable::enter(std::string_view str) {
   uint32_t hash = text_hash(str);
   const Slot &found = slots[slot_of(str, hash)];
   return found.id != NoId ? found.id : add(str, hash);
 }
 
-bool AtomTable::find(std::string_view str, unsigned long &id) const {
+bool AtomTable::find(std::string_view str, uint32_t &id) const {
   const Slot &found = slots[slot_of(str, text_hash(str))];
-  id = found.id != NoId ? found.id : NoId;
+  id = found.id;
   return found.id != NoId;
 }
 
-const std::string &AtomTable::text(unsigned long id) const {
+const std::string &AtomTable::text(uint32_t id) const {
   mivo_assert(id < texts.size());
   return texts[id];
 }
@@ -276,6 +276,6 @@ void AtomTable::write() {
                     [this](unsigned long id) { return text(id); });
 }
 
-unsigned long enter_atom(std::string_view str) { return atom_table.enter(str); }
+uint32_t enter_atom(std::string_view str) { return atom_table.enter(str); }
 
-const std::string &atom_text(unsigned long id) { return atom_table.text(id); }
+const std::string &atom_text(uint32_t id) { return atom_table.text(id); }

@@ -87,10 +87,10 @@ class AtomTable {
   AtomTable &operator=(const AtomTable &) = delete;
 
   // The string's id, entering it as a new atom if it is not one yet.
-  unsigned long enter(std::string_view str);
+  uint32_t enter(std::string_view str);
   // True and the id when str is an atom; false and NoId otherwise.
-  bool find(std::string_view str, unsigned long &id) const;
-  const std::string &text(unsigned long id) const;
+  bool find(std::string_view str, uint32_t &id) const;
+  const std::string &text(uint32_t id) const;
   unsigned long size() const { return texts.size(); }
 
   // The file and its checksum's side record (none when empty).
@@ -122,7 +122,7 @@ class AtomTable {
 
 extern AtomTable atom_table;
 
-unsigned long enter_atom(std::string_view str);
-const std::string &atom_text(unsigned long id);
+uint32_t enter_atom(std::string_view str);
+const std::string &atom_text(uint32_t id);
 
 #endif  // MIVO_MODEL_ATOMTAB_H

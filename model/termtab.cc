@@ -60,11 +60,11 @@ uint32_t TermTable::lookup(const Chain &chain, uint32_t mod) {
   }
 }
 
-void TermTable::prefetch_link(unsigned long head, unsigned long mod) const {
+void TermTable::prefetch_link(uint32_t head, uint32_t mod) const {
   if (head >= chains.size()) return;
   const Chain &chain = chains[head];
   if (chain.slots != 0)
-    __builtin_prefetch(&chain.links[home(chain, static_cast<uint32_t>(mod))]);
+    __builtin_prefetch(&chain.links[home(chain, mod)]);
 }
 
 // The modifier must not be in the hash yet.
@@ -112,32 +112,30 @@ TermTable::Term &TermTable::new_term() {
   return blocks.back()[count++ % block_size];
 }
 
-unsigned long TermTable::enter(unsigned long head, unsigned long mod) {
-  mivo_assert(head < NoId && mod <= NoId);
+uint32_t TermTable::enter(uint32_t head, uint32_t mod) {
+  mivo_assert(head < NoId);
   load();
-  uint32_t mod32 = static_cast<uint32_t>(mod);
   if (head >= chains.size()) chains.resize(head + 1);
   Chain &chain = chains[head];
-  uint32_t id = lookup(chain, mod32);
+  uint32_t id = lookup(chain, mod);
   if (id != NoId) return id;
   id = static_cast<uint32_t>(count);
-  new_term() = Term{static_cast<uint32_t>(head), mod32};
-  link(chain, mod32, id);
+  new_term() = Term{head, mod};
+  link(chain, mod, id);
   return id;
 }
 
-bool TermTable::find(unsigned long head, unsigned long mod,
-                     unsigned long &id) const {
-  mivo_assert(head < NoId && mod <= NoId);
+bool TermTable::find(uint32_t head, uint32_t mod, uint32_t &id) const {
+  mivo_assert(head < NoId);
   load();
   if (head >= chains.size()) return false;
-  uint32_t found = lookup(chains[head], static_cast<uint32_t>(mod));
+  uint32_t found = lookup(chains[head], mod);
   if (found == NoId) return false;
   id = found;
   return true;
 }
 
-const TermTable::Term &TermTable::get_term(unsigned long id) const {
+const TermTable::Term &TermTable::get_term(uint32_t id) const {
   mivo_assert(id < count);
   load();
   return blocks[id >> block_bits][id & ((1UL << block_bits) - 1)];

@@ -29,20 +29,20 @@ class TermTable {
   TermTable &operator=(const TermTable &) = delete;
 
   // The pair's id, creating the term if it is new.
-  unsigned long enter(unsigned long head, unsigned long mod);
+  uint32_t enter(uint32_t head, uint32_t mod);
   // Ask for the memory that enter(head, mod) reads first: the head's chain,
   // then (once that is at hand) the slot of the modifier in its hash. A
   // caller with many pairs to enter asks a few pairs ahead, so that the
   // cache misses of a large vocabulary overlap instead of following each
   // other.
-  void prefetch_chain(unsigned long head) const {
+  void prefetch_chain(uint32_t head) const {
     if (head < chains.size()) __builtin_prefetch(&chains[head]);
   }
-  void prefetch_link(unsigned long head, unsigned long mod) const;
+  void prefetch_link(uint32_t head, uint32_t mod) const;
   // True and the id when the pair is a term; never creates one.
-  bool find(unsigned long head, unsigned long mod, unsigned long &id) const;
+  bool find(uint32_t head, uint32_t mod, uint32_t &id) const;
   // Stays valid as long as the table does.
-  const Term &get_term(unsigned long id) const;
+  const Term &get_term(uint32_t id) const;
   unsigned long size() const { return count; }
 
   // The file and its checksum's side record (none when empty).

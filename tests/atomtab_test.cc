@@ -32,7 +32,7 @@ TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
   AtomTable second;
   second.set_file("grow.dat");
   second.read();
-  unsigned long id = 0;
+  uint32_t id = 0;
   EXPECT_FALSE(second.find("green", id));
   EXPECT_EQ(NoId, id);
   EXPECT_EQ(2UL, second.enter("green"));
@@ -74,7 +74,7 @@ TEST(AtomTableTest, LookupsTellApartTextsAcrossManyAtoms) {
     EXPECT_EQ(texts[id], table.text(id));
     EXPECT_EQ(id, table.enter(texts[id]));
   }
-  unsigned long id = 0;
+  uint32_t id = 0;
   const std::string longer = "abcdefgh1xyz word19999 word20000";
   EXPECT_TRUE(table.find(std::string_view(longer).substr(0, 9), id) && id == 3);
   EXPECT_TRUE(table.find(std::string_view(longer).substr(13, 9), id) && id == texts.size() + 19999);

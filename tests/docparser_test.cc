@@ -77,7 +77,7 @@ TEST_F(DocParserTest, UnknownWordsWithoutEntering) {
   Doc doc;
   EXPECT_EQ(0, parse_document("[ zebra , red ] [ car , unicorn ] okapi", "doc", false, doc));
   EXPECT_EQ("1:car/-", pairs_of(doc));
-  unsigned long id;
+  uint32_t id;
   EXPECT_FALSE(atom_table.find("zebra", id));
 }
 

@@ -95,7 +95,7 @@ TEST_F(TermTableTest, ChainsKeepModifierOrderAndIdsOverManyRuns) {
   std::unique_ptr<TermTable> table = reload();
   for (const auto &head : model)
     for (unsigned long mod = 0; mod < 5000; mod += 7) {
-      unsigned long id = NoId;
+      uint32_t id = NoId;
       auto term = head.second.find(mod);
       ASSERT_EQ(term != head.second.end(), table->find(head.first, mod, id)) << mod;
       if (term != head.second.end()) {

@@ -207,7 +207,7 @@ unsigned long DocParser::make_atom(std::string_view text) {
   // An empty quoted string is no word: the atom table refuses it.
   if (text.empty()) return NoId;
   if (enter_new_atoms) return enter_atom(text);
-  unsigned long id;
+  uint32_t id;
   atom_table.find(text, id);
   return id;
 }

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   AtomTable table;
   table.set_file(path, record);
   if (!survives([&] { table.read(); })) return 0;
-  for (unsigned long id = 0; id < table.size(); ++id) {
-    unsigned long found;
+  for (uint32_t id = 0; id < table.size(); ++id) {
+    uint32_t found;
     expect(table.find(table.text(id), found) && found == id, "atom ids");
   }
   return 0;

@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   TermTable table;
   table.set_file(path);
   if (!survives([&] { table.read(); })) return 0;
-  for (unsigned long id = 0; id < table.size(); ++id) {
+  for (uint32_t id = 0; id < table.size(); ++id) {
     const TermTable::Term &term = table.get_term(id);
-    unsigned long found;
+    uint32_t found;
     expect(table.find(term.head, term.mod, found) && found == id, "term ids");
   }
   return 0;

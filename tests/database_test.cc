@@ -23,10 +23,12 @@ namespace {
 
 typedef std::vector<std::string> Words;
 
-// As a run opens its data directory: closed as the process exits.
-void open_database(const std::string &directory) {
+// As a run opens its data directory (closed as the process exits) and reads
+// the vocabulary, with the class table too when asked.
+void open_database(const std::string &directory, bool read = false, bool classes = false) {
   database.initialise(directory);
   database.close_at_exit();
+  if (read) database.read(classes);
 }
 
 // A profile of head-only terms, one occurrence each, entering the words.
@@ -120,13 +122,8 @@ TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
     filestore_put_file(store, "doc", blob, std::string(c.damage) == "size" ? 3 : len);
     g_free(blob);
     filestore_close(store);
-    EXPECT_EXIT(
-        {
-          open_database(c.damage);
-          database.read(false);
-          database.peek_document_profile("doc", doc);
-        },
-        testing::ExitedWithCode(1), c.message);
+    EXPECT_EXIT((open_database(c.damage, true), database.peek_document_profile("doc", doc)),
+                testing::ExitedWithCode(1), c.message);
   }
 }
 
@@ -135,42 +132,28 @@ TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
 // terms that were lost is still refused.
 TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
   fresh_directory("torn");
-  ASSERT_EQ(0, run_in_child([] {
-    open_database("torn");
-    database.read(false);
-    DocProfile profile = profile_of({"car", "red"});
-    database.enter_document_profile("a", &profile);
-    database.sync();
-  }));
-  ASSERT_EQ(0, system("rm -f torn/terms.* torn/profile-store.*"));
-  EXPECT_EQ(0, run_in_child([] {
-    open_database("torn");
-    database.read(false);
-    EXPECT_EQ(2UL, atom_table.size());
-    EXPECT_EQ(0UL, term_table.size());
-    DocProfile profile = profile_of({"car", "red"});
-    database.enter_document_profile("a", &profile);
-    database.sync();
-  }));
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(0, run_in_child([run] {
+      open_database("torn", true);
+      EXPECT_EQ(run == 0 ? 0UL : 2UL, atom_table.size());
+      EXPECT_EQ(0UL, term_table.size());
+      DocProfile profile = profile_of({"car", "red"});
+      database.enter_document_profile("a", &profile);
+      database.sync();
+    }));
+    if (run == 0) {
+      ASSERT_EQ(0, system("rm -f torn/terms.* torn/profile-store.*"));
+    }
+  }
   EXPECT_EQ("car\nred\n", file_text("torn/atoms.dat"));
   std::string terms = file_text("torn/terms.dat");
   EXPECT_EQ(2, std::count(terms.begin(), terms.end(), '\n'));
   // Lost with its side record left, the file is missing, not empty.
   ASSERT_EQ(0, unlink("torn/terms.dat"));
-  EXPECT_EXIT(
-      {
-        open_database("torn");
-        database.read(false);
-      },
-      failed_run, "cannot open file `torn/terms.dat'");
+  EXPECT_EXIT(open_database("torn", true), failed_run, "cannot open file `torn/terms.dat'");
   ASSERT_EQ(0, unlink("torn/terms.sum"));
-  EXPECT_EXIT(
-      {
-        open_database("torn");
-        database.read(false);
-        database.get_document_profile("a");
-      },
-      testing::ExitedWithCode(1), "document \"a\" names term 0 of only 0");
+  EXPECT_EXIT((open_database("torn", true), database.get_document_profile("a")),
+              testing::ExitedWithCode(1), "document \"a\" names term 0 of only 0");
 }
 
 // An abort after profiles were stored still saves their vocabulary and keeps
@@ -178,16 +161,14 @@ TEST(DataBaseTest, AMissingTermsFileAfterTheFirstSaveMeansNoTerms) {
 TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
   fresh_directory("abort");
   EXPECT_EQ(1, run_in_child([] {
-    open_database("abort");
-    database.read(false);
+    open_database("abort", true);
     DocProfile kept = profile_of({"kept"});
     database.enter_document_profile("kept", &kept);
     myabort(0);
   }));
   EXPECT_EQ("kept\n", file_text("abort/atoms.dat"));
   EXPECT_EQ(1, run_in_child([] {
-    open_database("abort");
-    database.read(false);
+    open_database("abort", true);
     EXPECT_EQ(Words({"kept"}), stored_words("kept"));
     DocProfile lost = profile_of({"lost"});
     database.enter_document_profile("lost", &lost);
@@ -196,8 +177,7 @@ TEST(DataBaseTest, AnAbortKeepsProfilesOnlyWithTheirVocabulary) {
     myabort(0);
   }));
   EXPECT_EQ(0, run_in_child([] {
-    open_database("abort");
-    database.read(false);
+    open_database("abort", true);
     EXPECT_EQ(1UL, term_table.size());
     EXPECT_TRUE(database.have_document_profile("kept"));
     EXPECT_FALSE(database.have_document_profile("lost"));
@@ -217,6 +197,17 @@ void enter_model_version(int64_t v) {
   }
 }
 
+// A fresh data directory that earlier runs used, holding version 0.
+void save_first_model(const std::string &directory) {
+  fresh_directory(directory);
+  ASSERT_EQ(0, run_in_child([&] {
+    open_database(directory);
+    enter_model_version(0);
+    database.write(true);
+  }));
+  std::ofstream(directory + "/atoms.dat");
+}
+
 // The version of the stored model, or -1 when its classes disagree.
 int64_t stored_model_version() {
   int64_t versions[2];
@@ -233,13 +224,7 @@ int64_t stored_model_version() {
 // A save that fails keeps the previous model whole and leaves no temporary
 // file of its own; a link planted at a temporary name is not written through.
 TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
-  fresh_directory("full");
-  ASSERT_EQ(0, run_in_child([] {
-    open_database("full");
-    enter_model_version(0);
-    database.write(true);
-  }));
-  std::ofstream("full/atoms.dat");  // a data directory that earlier runs used
+  save_first_model("full");
   ASSERT_EQ(0, symlink("../victim", "full/class1.cpw.tmp"));
   std::ofstream("victim") << "mine";
   EXPECT_EXIT(
@@ -252,8 +237,7 @@ TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
       testing::ExitedWithCode(ENOSPC), "error writing file `full/class");
   EXPECT_EQ("mine", file_text("victim"));
   EXPECT_EQ(0, run_in_child([] {
-    open_database("full");
-    database.read(true);
+    open_database("full", true, true);
     EXPECT_EQ(0, stored_model_version());
   }));
 }
@@ -262,13 +246,7 @@ TEST(DataBaseTest, AFailedSaveKeepsThePreviousModel) {
 // next run reads one whole model, the last saved or the one after it, and a
 // file that belongs to no stored model is an error naming it.
 TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
-  fresh_directory("crash");
-  ASSERT_EQ(0, run_in_child([] {
-    open_database("crash");
-    enter_model_version(0);
-    database.write(true);
-  }));
-  std::ofstream("crash/atoms.dat");
+  save_first_model("crash");
   std::mt19937 random(6);
   int64_t stored = 0;
   for (int round = 0; round < 100; ++round) {
@@ -281,8 +259,7 @@ TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
       }
     });
     ASSERT_EQ(0, run_in_child([&] {
-      open_database("crash");
-      database.read(true);
+      open_database("crash", true, true);
       int64_t version = stored_model_version();
       EXPECT_TRUE(version == last || version == last + 1) << version << " after " << last;
       std::ofstream("crash/version") << version;
@@ -291,20 +268,12 @@ TEST(DataBaseTest, KilledSavesLeaveOneWholeModel) {
   }
   std::string classes = file_text("crash/classes");
   std::ofstream("crash/classes", std::ios::app) << " ";
-  EXPECT_EXIT(
-      {
-        open_database("crash");
-        database.read(true);
-      },
-      failed_run, "file `crash/classes' does not belong to the stored model");
+  EXPECT_EXIT(open_database("crash", true, true), failed_run,
+              "file `crash/classes' does not belong to the stored model");
   std::ofstream("crash/classes") << classes;
   std::remove("crash/class1.cpw");
-  EXPECT_EXIT(
-      {
-        open_database("crash");
-        database.read(true);
-      },
-      failed_run, "file `crash/class1.cpw' of the stored model is missing");
+  EXPECT_EXIT(open_database("crash", true, true), failed_run,
+              "file `crash/class1.cpw' of the stored model is missing");
 }
 
 // Runs that profile and sync are killed at random moments; each next run must
@@ -317,8 +286,7 @@ TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
       return std::to_string(round) + "-" + std::to_string(i);
     };
     int64_t synced = kill_after_random_pause(random, -1, [&](int fd) {
-      open_database("killed");
-      database.read(false);
+      open_database("killed", true);
       for (int64_t i = 0;; ++i) {
         DocProfile profile = profile_of({"w" + name_of(i), "common"});
         database.enter_document_profile(name_of(i), &profile);
@@ -327,8 +295,7 @@ TEST(DataBaseTest, KilledRunsKeepEverySyncedProfileWithItsVocabulary) {
       }
     });
     ASSERT_EQ(0, run_in_child([&] {
-      open_database("killed");
-      database.read(false);
+      open_database("killed", true);
       for (int64_t i = 0; i <= synced; ++i) {
         ASSERT_TRUE(database.have_document_profile(name_of(i))) << name_of(i);
         EXPECT_EQ(Words({"w" + name_of(i), "common"}), stored_words(name_of(i)));

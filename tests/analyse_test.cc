@@ -19,6 +19,7 @@
 #include "base/utils.h"
 #include "intake/analyser.h"
 #include "model/atomtab.h"
+#include "tests/child_run.h"
 #include "text/docparser.h"
 
 namespace {
@@ -116,12 +117,6 @@ TEST_F(ShippedAnalyserTest, OptionsChooseWordsAndStopWords) {
   EXPECT_NE(pairs("phrase").find("red|the"), std::string::npos);
   analyser.initialise(analyse_command("-stopwords stop -min-length 4"));
   EXPECT_EQ(pairs("phrase"), "blue| home| stopped|");
-}
-
-std::string file_text(const std::string &name) {
-  std::ostringstream text;
-  text << std::ifstream(name, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 // What an analyser command writes for the paths in "list": standard output,

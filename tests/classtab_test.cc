@@ -40,11 +40,6 @@ TEST(ClassTable, FullNamesEnterPrintAndResolve) {
   EXPECT_NE(0u, namesake);
   ASSERT_TRUE(table.extract_full_name("corpus", &found));
   EXPECT_EQ(namesake, found->id);
-  std::stringstream file;
-  ASSERT_TRUE(table.write(file));
-  ClassTable copy;
-  ASSERT_TRUE(copy.read(file));
-  EXPECT_EQ(namesake, copy.enter_on_full_name("corpus", 0));
 }
 
 TEST(ClassTable, UnstorableNamesStopTheRun) {
@@ -75,19 +70,22 @@ TEST(ClassTable, CollectExamplesMergesUpTheTree) {
   EXPECT_EQ((Classes{&table.get_data(3), &table.get_data(4)}), root.test.at("t1"));
 }
 
+// A class named like the root keeps its own id when read back.
 TEST(ClassTable, ClassesFileRoundTrip) {
   ClassTable table;
   enter_tree(table);
+  table.enter_on_full_name("corpus", 0);
   table.get_data(0).num_docs = 12;
   table.get_data(0).sum_freq = 5000000000ULL;
   std::ostringstream written, again;
   ASSERT_TRUE(table.write(written));
-  EXPECT_EQ(0u, written.str().find("6\n0\t12\t0\t5000000000\t0\t\"corpus\"\n"));
+  EXPECT_EQ(0u, written.str().find("7\n0\t12\t0\t5000000000\t0\t\"corpus\"\n"));
   ClassTable copy;
   std::istringstream in(written.str() + "\n \n");
   ASSERT_TRUE(copy.read(in) && copy.write(again));
   EXPECT_EQ(written.str(), again.str());
   EXPECT_EQ(2u, copy.get_data(1).sons.size());
+  EXPECT_EQ(6u, copy.enter_on_full_name("corpus", 0));
 }
 
 TEST(ClassTable, DamagedClassesFilesFailToRead) {

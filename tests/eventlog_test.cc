@@ -44,12 +44,8 @@ TEST(EventLog, AbortExitsWithItsNumber) {
       {255, 255, "errno = 255", "\nERROR: aborting... (errno = 255)\n"},
       {256, 1, "errno = 256", "\nERROR: aborting... (errno = 256)\n"}};
   for (const auto &c : cases) {
-    EXPECT_EXIT(
-        {
-          event_log.initialise("abort.log");
-          myabort(c.err);
-        },
-        testing::ExitedWithCode(c.status), c.screen);
+    EXPECT_EXIT((event_log.initialise("abort.log"), myabort(c.err)),
+                testing::ExitedWithCode(c.status), c.screen);
     EXPECT_TRUE(has(file_text("abort.log"), c.logged)) << c.err;
   }
 }

@@ -1,6 +1,5 @@
 #include "store/filestore.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -12,31 +11,7 @@
 #include <vector>
 
 #include "tests/child_run.h"
-
-// The fsync and rename calls of this process, in order, as "fsync <name>" and
-// "rename <new name>", each path cut to its last component. Defined here,
-// these take the calls of the store linked into this program; each goes on
-// to the C library's own.
-std::vector<std::string> calls;
-
-static std::string last_component(const std::string &path) {
-  return path.substr(path.rfind('/') + 1);
-}
-
-extern "C" int fsync(int fd) {
-  char link[64], path[4096];
-  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  ssize_t length = readlink(link, path, sizeof path);
-  calls.push_back("fsync " + last_component(std::string(path, length > 0 ? length : 0)));
-  static auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
-  return real(fd);
-}
-
-extern "C" int rename(const char *from, const char *to) noexcept {
-  calls.push_back("rename " + last_component(to));
-  static auto real = reinterpret_cast<int (*)(const char *, const char *)>(dlsym(RTLD_NEXT, "rename"));
-  return real(from, to);
-}
+#include "tests/fsync_seam.h"
 
 namespace fsys = std::filesystem;
 using ::testing::ExitedWithCode;
@@ -174,11 +149,11 @@ TEST_F(FileStoreTest, DamagedIndexesStopTheRunCleanly) {
 TEST_F(FileStoreTest, SyncFlushesRecordsBeforeTheIndexThatNamesThem) {
   FileStore *fs = filestore_open(base.c_str());
   put(fs, "doc", "bytes");
-  calls.clear();
+  seam_calls.clear();
   filestore_sync(fs);
   EXPECT_EQ((std::vector<std::string>{"fsync store.000", "fsync " + dir, "fsync store.idx.tmp",
                                       "rename store.idx", "fsync " + dir}),
-            calls);
+            seam_calls);
   filestore_close(fs);
 }
 

@@ -79,13 +79,9 @@ struct FailingBuffer : std::streambuf {
 };
 
 TEST(ScannerDeathTest, FailingStreamEndsTheProcess) {
-  EXPECT_EXIT(
-      {
-        FailingBuffer buffer;
-        std::istream is(&buffer);
-        Scanner scanner(doc, is, "t");
-      },
-      testing::ExitedWithCode(2), "input in flex scanner failed");
+  FailingBuffer buffer;
+  std::istream is(&buffer);
+  EXPECT_EXIT(Scanner(doc, is, "t"), testing::ExitedWithCode(2), "input in flex scanner failed");
 }
 
 }  // namespace

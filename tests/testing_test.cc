@@ -1,7 +1,6 @@
 #include "eval/testing.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <filesystem>
@@ -9,7 +8,6 @@
 #include "base/eventlog.h"
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"
-#include "tests/fsync_seam.h"
 
 namespace {
 
@@ -70,30 +68,6 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
         "Total       66.67%        50.00%        57.14%         0.00% \n"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
   EXPECT_EQ(std::string::npos, log.find("complete"));  // fewer than ten documents
-}
-
-// A result file that cannot be made durable is not left behind, whole or
-// torn; a link planted at its temporary name is not written through.
-TEST_F(TestPhase, AFailedWriteLeavesNoResultFile) {
-  std::filesystem::remove_all("examples");
-  std::filesystem::create_directory("examples");
-  std::ofstream("victim") << "mine";
-  for (int i = 0; i < 10; ++i)  // whichever number the output counter is at
-    std::filesystem::create_symlink("../victim", "examples/rank" + std::to_string(i) + ".tmp");
-  example("t1", "arts", {{3, 1}}, false);
-  class_table.collect_examples();
-  auto test_on_full_disk = [] {
-    failing_fsyncs = 1;
-    test();
-  };
-  EXPECT_EXIT(test_on_full_disk(), testing::ExitedWithCode(ENOSPC),
-              "error writing file `examples/rank[0-9].dat'");
-  int left = 0;
-  for (const auto &entry : std::filesystem::directory_iterator("examples"))
-    left += entry.path().extension() == ".tmp" ? 1 : entry.path().extension() == ".dat" ? 100 : 0;
-  std::filesystem::remove_all("examples");
-  EXPECT_EQ(9, left);
-  EXPECT_EQ("mine", file_text("victim"));
 }
 
 TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {

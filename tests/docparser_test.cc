@@ -2,7 +2,6 @@
 
 #include <map>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <sstream>
 
 #include "model/classtab.h"
 #include "tests/collection_fixture.h"

@@ -1,6 +1,5 @@
 // The parser of analysed documents on arbitrary answers, entering new atoms or
 // not by the first byte.
-#include <sstream>
 
 #include "model/atomtab.h"
 #include "tests/fuzz/fuzz_support.h"

@@ -78,33 +78,8 @@ check "log first line is a date" grep -qE '^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9]{2
 check "log version line and empty line" [ "$(sed -n 2,3p mivo.log)" == "this is MIVO version: 1.4" ]
 check "polling activated" grep -qx "polling mode activated" mivo.log
 check "no resource file" grep -qx "no resource file available, using default parameters" mivo.log
-expected_params='parameter settings are:
-[General]
-Analyser          "analyse.pl"
-DataDirectory     "data"
-InputDirectory    "input"
-FileDirectory     "files"
-FParameter        1
-MaxRanks          1
-MinRanks          1
-Algorithm         Winnow
-TermSelection     Uncertainty
-Incremental       off
-Save              off
-Scaling           on
-Selectivity       0.16
-Strength          freq
-Normalize         off
-
-[Winnow]
-Alpha             1.1
-Beta              0.9
-ThetaPlus         1
-ThetaMin          1
-MaxIters          5
-NegativeWeights  on'
 check "parameter block and the empty line after it" \
-  diff <(grep -A 25 '^parameter settings are:$' mivo.log) <(printf '%s\n\n' "$expected_params")
+  diff <(grep -A 25 '^parameter settings are:$' mivo.log) "$2/tests/data/rc/defaults.expected"
 check "resource lines" grep -qE '^memory: [0-9]+MB total, [0-9]+MB in RAM, resident peak [0-9]+ MB   time: real:[0-9]+, user:[0-9]+, system:[0-9]+$' mivo.log
 check "phases logged" grep -qx "collecting documents..." mivo.log
 

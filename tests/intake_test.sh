@@ -22,7 +22,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 mkdir -p corpus/files
-rc "$source_dir/tests/data/counting_analyser.sh $work/requests.log"
+rc "$source_dir/tests/data/test_analyser.sh count $work/requests.log"
 printf '[ sports car , red ]\n' > corpus/files/d1.txt
 printf '[ election , early ] vote\n' > corpus/files/d2.txt
 printf '{ car , fast } vote\n' > corpus/files/d3.txt
@@ -76,7 +76,7 @@ rm -rf data corpus/rank*
 run corpus
 check "garbled answer: run succeeds" [ $? -eq 0 ]
 check "garbled answer: warning last" [ "$(tail -1 out)" == "WARNING: documents analysed with parse errors: 1 (d2); they keep the terms that parsed, and the next run analyses them again" ]
-rc "$source_dir/tests/data/counting_analyser.sh $work/requests.log"
+rc "$source_dir/tests/data/test_analyser.sh count $work/requests.log"
 : > requests.log
 run corpus
 check "garbled document analysed again" [ "$(cat requests.log)" == corpus/files/d2.txt ]
@@ -90,7 +90,7 @@ run -vvv corpus
 check "hung analyser ends the run" [ $? -ne 0 ]
 check "hung analyser named with its document" grep -q "^ERROR: analyser \`.*hang-after 2' sent nothing for 1 seconds (AnalyserTimeout) while analysing document \`d3'" mivo.log
 check "time-out logged" grep -qx "AnalyserTimeout   1" mivo.log
-rc "$source_dir/tests/data/counting_analyser.sh $work/requests.log"
+rc "$source_dir/tests/data/test_analyser.sh count $work/requests.log"
 : > requests.log
 run corpus
 check "profiles before the hang kept" [ "$(sort requests.log | tr '\n' ' ')" == "corpus/files/d3.txt corpus/files/d4.txt " ]

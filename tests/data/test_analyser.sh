@@ -12,6 +12,7 @@
 #   close         closes its output at the first request and lives on
 #   garble NAME   for the document whose path ends in NAME, bytes that do
 #                 not parse; the others as echo
+#   count LOG     as echo, appending each requested path to the file LOG
 mode=$1
 shift
 answered=0
@@ -31,6 +32,7 @@ while IFS= read -r path; do
     half) printf '[ half'; exec sleep 100 ;;
     close) exec sleep 100 >&- ;;
     garble) case $path in *"$1") printf '] , [ ,\n' ;; *) cat "$path" ;; esac ;;
+    count) printf '%s\n' "$path" >> "$1"; cat "$path" ;;
     *) cat "$path" ;;
   esac
   printf '\001'

@@ -66,8 +66,13 @@ const Ranking *fallback_inner(const Ranks &scored) {
 // with sons of their own are scored and gone through in turn (under gated
 // descent only those above their thresholds, or else the best), so that a
 // document always ends in leaves. True when some score is above its
-// threshold.
-bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
+// threshold. Under PathMean a leaf enters chosen with the mean of its score
+// and those of the inner classes above it (path_sum over path_length
+// scores): a son is trained among its siblings only, so its score alone
+// says little about a document of another inner class, and leaves at
+// different depths still compare.
+bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen,
+            WeightType path_sum = 0.0, unsigned int path_length = 0) {
   bool significant = false;
   const Ranking *fallback = fallback_inner(scored);
   for (const Ranking &entry : scored) {
@@ -76,13 +81,16 @@ bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
     if (above) significant = true;
     if (data.sons.empty()) {
       chosen.push_back(entry);
+      if (path_length != 0 && param.gen.get_path_mean())
+        chosen.back().score = (path_sum + entry.score) / (path_length + 1);
       continue;
     }
     if (param.gen.get_gated_descent() && !above && &entry != fallback) continue;
     Ranks deeper;
     predict(scorer, data, deeper);
     deeper.sortGF();
-    if (choose(scorer, deeper, chosen)) significant = true;
+    if (choose(scorer, deeper, chosen, path_sum + entry.score, path_length + 1))
+      significant = true;
   }
   return significant;
 }

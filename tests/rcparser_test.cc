@@ -61,10 +61,12 @@ TEST(RcParserTest, NumbersAndRationals) {
 
 TEST(RcParserTest, DecisionSettings) {
   Param param;
-  EXPECT_EQ(0u, parse("[General] thresholdfolds 3 gateddescent on alwaysdecide on", param));
+  EXPECT_EQ(0u, parse("[General] thresholdfolds 3 gateddescent on alwaysdecide on pathmean on\n"
+                      "[Winnow] weightedupdate on", param));
   EXPECT_EQ(3u, param.gen.get_threshold_folds());
   EXPECT_TRUE(param.gen.get_gated_descent());
   EXPECT_TRUE(param.gen.get_always_decide());
+  EXPECT_TRUE(param.gen.get_path_mean() && param.win.get_weighted_update());
   // One fold would leave its models nothing to learn from.
   EXPECT_EQ(1u, parse("[General] ThresholdFolds 1", param));
 }

@@ -182,6 +182,11 @@ void SBCParam::print(std::ostream &os) const {
      << "MaxSignif         " << max_signif << "\n";
 }
 
+bool Param::always_decide() const {
+  int own = learner_always_decide[gen.get_algorithm()];
+  return own < 0 ? gen.get_always_decide() : own != 0;
+}
+
 std::string Param::parameters_text() const {
   std::ostringstream os;
   gen.print(os);
@@ -191,6 +196,8 @@ std::string Param::parameters_text() const {
     case Rocchio: roc.print(os); break;
     case SBC: sbc.print(os); break;
   }
+  if (learner_always_decide[gen.get_algorithm()] >= 0)
+    os << "AlwaysDecide      " << Toggle(always_decide()) << "\n";
   return os.str();
 }
 

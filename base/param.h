@@ -240,10 +240,23 @@ class Param {
   RocParam roc;
   SBCParam sbc;
 
+  // AlwaysDecide as the section of a learner sets it: runs of that learner
+  // take it in place of [General]'s.
+  void set_learner_always_decide(AlgorithmType learner, bool b) {
+    learner_always_decide[learner] = b ? 1 : 0;
+  }
+  // Whether the learner in force gives a document none of whose scores is
+  // above its threshold its MinRanks best classes all the same.
+  bool always_decide() const;
+
   // Logs the settings as one message with log_results at the given level.
   void log_parameters(unsigned int level) const;
   // The text that log_parameters logs.
   std::string parameters_text() const;
+
+ private:
+  // By learner: 1 on, 0 off, -1 as [General] says.
+  int learner_always_decide[3] = {-1, -1, -1};
 };
 
 extern Param param;

@@ -62,11 +62,13 @@ TEST(RcParserTest, NumbersAndRationals) {
 TEST(RcParserTest, DecisionSettings) {
   Param param;
   EXPECT_EQ(0u, parse("[General] thresholdfolds 3 gateddescent on alwaysdecide on pathmean on\n"
-                      "[Winnow] weightedupdate on", param));
+                      "[Winnow] weightedupdate on [SBC] alwaysdecide off", param));
   EXPECT_EQ(3u, param.gen.get_threshold_folds());
   EXPECT_TRUE(param.gen.get_gated_descent());
-  EXPECT_TRUE(param.gen.get_always_decide());
+  EXPECT_TRUE(param.gen.get_always_decide() && param.always_decide());
   EXPECT_TRUE(param.gen.get_path_mean() && param.win.get_weighted_update());
+  param.gen.set_algorithm(SBC);  // its own section's AlwaysDecide wins
+  EXPECT_FALSE(param.always_decide());
   // One fold would leave its models nothing to learn from.
   EXPECT_EQ(1u, parse("[General] ThresholdFolds 1", param));
 }

@@ -236,6 +236,8 @@ void RcParser::should_be_winnow_section() {
       if (should_be_toggle(b)) win.set_negative_weights(b);
     } else if (was_identifier("weightedupdate")) {
       if (should_be_toggle(b)) win.set_weighted_update(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) params.set_learner_always_decide(Winnow, b);
     } else if (was_token(KEY_MAXITERS)) {
       if (should_be_in_range("Winnow", "MaxIters", n)) win.set_max_iters(n);
     } else {
@@ -255,6 +257,8 @@ void RcParser::should_be_rocchio_section() {
       if (should_be_in_range("Rocchio", "Beta", d)) roc.set_beta(d);
     } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
       if (should_be_toggle(b)) roc.set_negative_weights(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) params.set_learner_always_decide(Rocchio, b);
     } else if (was_token(KEY_GAMMA)) {
       if (should_be_in_range("Rocchio", "Gamma", d)) roc.set_gamma(d);
     } else {
@@ -269,6 +273,8 @@ void RcParser::should_be_sbc_section() {
     bool b;
     if (was_token(KEY_LAPLACE)) {
       if (should_be_toggle(b)) params.sbc.set_laplace(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) params.set_learner_always_decide(SBC, b);
     } else {
       invalid_setting("invalid SBC parameter", "SBC parameter expected");
     }

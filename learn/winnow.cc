@@ -138,8 +138,9 @@ int SonWeights::learn(const DocProfile &doc, const std::vector<ClassData *> &cla
 }
 
 // A term's strength over the mean strength of the last document's terms
-// that the sons know: the update as a whole moves the document's score as
-// much as a plain one, but the terms that weigh most in it move most.
+// that the sons know: the exponents average 1 over those terms, so that a
+// document moves the weights about as far as a plain update does, but the
+// terms that weigh most in it move most.
 void SonWeights::set_exponents() {
   const std::vector<Feature> &features = last->get_features();
   double sum = 0.0;

@@ -103,6 +103,7 @@ GenParam::GenParam()
       threshold_folds(0),
       gated_descent(false),
       always_decide(false),
+      path_mean(false),
       explain_terms(0) {}
 
 void GenParam::print(std::ostream &os) const {
@@ -136,6 +137,7 @@ void GenParam::print(std::ostream &os) const {
   if (threshold_folds != 0) os << "ThresholdFolds    " << threshold_folds << "\n";
   if (gated_descent) os << "GatedDescent      " << Toggle(gated_descent) << "\n";
   if (always_decide) os << "AlwaysDecide      " << Toggle(always_decide) << "\n";
+  if (path_mean) os << "PathMean          " << Toggle(path_mean) << "\n";
   if (explain_terms != 0) os << "Explain           " << explain_terms << "\n";
 }
 
@@ -145,7 +147,8 @@ WinParam::WinParam()
       beta(0.9),
       theta_plus(1.0),
       theta_minus(1.0),
-      negative_weights(true) {}
+      negative_weights(true),
+      weighted_update(false) {}
 
 void WinParam::print(std::ostream &os) const {
   // The NegativeWeights label is one blank shorter than the others; stored logs
@@ -157,6 +160,8 @@ void WinParam::print(std::ostream &os) const {
      << "ThetaMin          " << theta_minus << "\n"
      << "MaxIters          " << max_iters << "\n"
      << "NegativeWeights  " << Toggle(negative_weights) << "\n";
+  // Shown only when on, as the later settings of [General] are.
+  if (weighted_update) os << "WeightedUpdate    " << Toggle(weighted_update) << "\n";
 }
 
 RocParam::RocParam()
@@ -177,6 +182,11 @@ void SBCParam::print(std::ostream &os) const {
      << "MaxSignif         " << max_signif << "\n";
 }
 
+bool Param::always_decide() const {
+  int own = learner_always_decide[gen.get_algorithm()];
+  return own < 0 ? gen.get_always_decide() : own != 0;
+}
+
 std::string Param::parameters_text() const {
   std::ostringstream os;
   gen.print(os);
@@ -186,6 +196,8 @@ std::string Param::parameters_text() const {
     case Rocchio: roc.print(os); break;
     case SBC: sbc.print(os); break;
   }
+  if (learner_always_decide[gen.get_algorithm()] >= 0)
+    os << "AlwaysDecide      " << Toggle(always_decide()) << "\n";
   return os.str();
 }
 

@@ -127,6 +127,10 @@ class GenParam {
   // gets its MinRanks best classes rather than none.
   bool get_always_decide() const { return always_decide; }
   void set_always_decide(bool b) { always_decide = b; }
+  // Whether a class below inner classes is ranked by the mean of its score
+  // and theirs rather than by its own.
+  bool get_path_mean() const { return path_mean; }
+  void set_path_mean(bool b) { path_mean = b; }
   // How many terms an explanation lists for each class; 0: no explanations.
   unsigned int get_explain_terms() const { return explain_terms; }
   void set_explain_terms(unsigned int n) { explain_terms = n; }
@@ -155,6 +159,7 @@ class GenParam {
   unsigned int threshold_folds;
   bool gated_descent;
   bool always_decide;
+  bool path_mean;
   unsigned int explain_terms;
 };
 
@@ -174,6 +179,10 @@ class WinParam {
   void set_theta_minus(const double &d) { theta_minus = d; }
   bool get_negative_weights() const { return negative_weights; }
   void set_negative_weights(bool b) { negative_weights = b; }
+  // Whether an update scales a term's weights by Alpha or Beta raised to
+  // the term's strength relative to the document's, rather than alike.
+  bool get_weighted_update() const { return weighted_update; }
+  void set_weighted_update(bool b) { weighted_update = b; }
 
   void print(std::ostream &os) const;
 
@@ -184,6 +193,7 @@ class WinParam {
   double theta_plus;
   double theta_minus;
   bool negative_weights;
+  bool weighted_update;
 };
 
 class RocParam {
@@ -230,10 +240,23 @@ class Param {
   RocParam roc;
   SBCParam sbc;
 
+  // AlwaysDecide as the section of a learner sets it: runs of that learner
+  // take it in place of [General]'s.
+  void set_learner_always_decide(AlgorithmType learner, bool b) {
+    learner_always_decide[learner] = b ? 1 : 0;
+  }
+  // Whether the learner in force gives a document none of whose scores is
+  // above its threshold its MinRanks best classes all the same.
+  bool always_decide() const;
+
   // Logs the settings as one message with log_results at the given level.
   void log_parameters(unsigned int level) const;
   // The text that log_parameters logs.
   std::string parameters_text() const;
+
+ private:
+  // By learner: 1 on, 0 off, -1 as [General] says.
+  int learner_always_decide[3] = {-1, -1, -1};
 };
 
 extern Param param;

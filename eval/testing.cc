@@ -66,23 +66,37 @@ const Ranking *fallback_inner(const Ranks &scored) {
 // with sons of their own are scored and gone through in turn (under gated
 // descent only those above their thresholds, or else the best), so that a
 // document always ends in leaves. True when some score is above its
-// threshold.
-bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen) {
+// threshold. Under PathMean a leaf enters chosen with the mean of its score
+// and those of the inner classes above it (path_sum over path_length
+// scores): a son is trained among its siblings only, so its score alone
+// says little about a document of another inner class, and leaves at
+// different depths still compare. It is then the leaves' means that must
+// be above their thresholds, not any score on the way.
+bool choose(const FrozenScorer &scorer, const Ranks &scored, Ranks &chosen,
+            WeightType path_sum = 0.0, unsigned int path_length = 0) {
   bool significant = false;
+  bool path_mean = param.gen.get_path_mean();
   const Ranking *fallback = fallback_inner(scored);
   for (const Ranking &entry : scored) {
     const ClassData &data = *entry.class_data;
     bool above = entry.score > threshold_of(data);
-    if (above) significant = true;
     if (data.sons.empty()) {
-      chosen.push_back(entry);
+      Ranking ranked = entry;
+      if (path_length != 0 && path_mean) {
+        ranked.score = (path_sum + entry.score) / (path_length + 1);
+        above = ranked.score > threshold_of(data);
+      }
+      if (above) significant = true;
+      chosen.push_back(ranked);
       continue;
     }
+    if (above && !path_mean) significant = true;
     if (param.gen.get_gated_descent() && !above && &entry != fallback) continue;
     Ranks deeper;
     predict(scorer, data, deeper);
     deeper.sortGF();
-    if (choose(scorer, deeper, chosen)) significant = true;
+    if (choose(scorer, deeper, chosen, path_sum + entry.score, path_length + 1))
+      significant = true;
   }
   return significant;
 }
@@ -131,7 +145,7 @@ void test_example(FrozenScorer &scorer, const std::string &name,
   if (!scored.print(name, out)) return;
   // What was chosen counts when some score was above its threshold, or
   // whatever the scores when every document is to be decided.
-  bool counted = significant || param.gen.get_always_decide();
+  bool counted = significant || param.always_decide();
   if (explanations) {
     std::vector<const ClassData *> explained;
     if (counted)

@@ -102,6 +102,8 @@ SonWeights::~SonWeights() {
 
 // Keeps the document's rows for the updates that follow.
 void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &result) {
+  last = &doc;
+  exponents.clear();
   found.clear();
   result.assign(width, 0.0);
   double *score = result.data();
@@ -135,17 +137,43 @@ int SonWeights::learn(const DocProfile &doc, const std::vector<ClassData *> &cla
   return result;
 }
 
+// A term's strength over the mean strength of the last document's terms
+// that the sons know: the exponents average 1 over those terms, so that a
+// document moves the weights about as far as a plain update does, but the
+// terms that weigh most in it move most.
+void SonWeights::set_exponents() {
+  const std::vector<Feature> &features = last->get_features();
+  double sum = 0.0;
+  size_t known = 0;
+  for (size_t i = 0; i < found.size(); ++i) {
+    if (found[i] == NoId) continue;
+    sum += features[i].strength;
+    ++known;
+  }
+  exponents.assign(found.size(), 1.0);
+  if (sum <= 0.0) return;
+  double mean = sum / known;
+  for (size_t i = 0; i < found.size(); ++i) exponents[i] = features[i].strength / mean;
+}
+
 // Scales the son's weights of the last document's terms and counts the
 // update on them.
 void SonWeights::update(size_t son, bool promotion) {
   double alpha = param.win.get_alpha(), beta = param.win.get_beta();
   double scale = promotion ? alpha : beta, negative_scale = promotion ? beta : alpha;
-  for (uint32_t row : found) {
+  bool weighted = param.win.get_weighted_update();
+  if (weighted && exponents.empty()) set_exponents();
+  for (size_t i = 0; i < found.size(); ++i) {
+    uint32_t row = found[i];
     if (row == NoId) continue;
     size_t cell = size_t{row} * width + son;
     Tally &tally = tallies[cell];
     if (tally.record == nullptr) continue;
     Weights &cell_weights = weights[cell];
+    if (weighted) {
+      scale = std::pow(promotion ? alpha : beta, exponents[i]);
+      negative_scale = std::pow(promotion ? beta : alpha, exponents[i]);
+    }
     cell_weights.weight = scaled(cell_weights.weight, scale);
     cell_weights.negative_weight = scaled(cell_weights.negative_weight, negative_scale);
     factors[cell] = rule.factor(cell_weights.weight, cell_weights.negative_weight);

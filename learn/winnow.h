@@ -56,8 +56,9 @@ class SonWeights {
   // One training step: scores the document for every son, then promotes the
   // sons it belongs to (classes) that score at most ThetaPlus and demotes
   // the others that score at least ThetaMinus, scaling the weights of the
-  // document's terms and counting the update on them. Returns the kind of
-  // the last update made: +1 a promotion, -1 a demotion, 0 none.
+  // document's terms (under WeightedUpdate each by its own power of the
+  // scale) and counting the update on them. Returns the kind of the last
+  // update made: +1 a promotion, -1 a demotion, 0 none.
   int learn(const DocProfile &doc, const std::vector<ClassData *> &classes);
 
  private:
@@ -72,6 +73,7 @@ class SonWeights {
   };
 
   void update(size_t son, bool promotion);
+  void set_exponents();
 
   ScoringRule rule;
   std::vector<ClassData *> sons;
@@ -82,6 +84,10 @@ class SonWeights {
   std::vector<Tally> tallies;
   std::vector<uint32_t> found;  // the last document's rows
   std::vector<double> scores;   // the last document's
+  const DocProfile *last = nullptr;
+  // Under WeightedUpdate, the power of the scale for each of the last
+  // document's terms, worked out at its first update.
+  std::vector<double> exponents;
 };
 
 #endif  // MIVO_LEARN_WINNOW_H

@@ -34,7 +34,7 @@ counted() {
        END { printf "%.2f%% %.2f%%\n", 100 * h / p, 100 * h / g }' news/test news/decisions.dat
 }
 
-printf '[General]\nThresholdFolds 3\nGatedDescent on\nAlwaysDecide on\nMaxRanks 2\nMinRanks 0\n' > all.rc
+printf '[General]\nThresholdFolds 3\nGatedDescent on\nAlwaysDecide on\nPathMean on\nMaxRanks 2\nMinRanks 0\n[Winnow]\nWeightedUpdate on\n' > all.rc
 for algorithm in W R S; do
   for rc in none all; do
     rm -rf data news/rank* news/decisions.dat

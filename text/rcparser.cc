@@ -181,6 +181,8 @@ void RcParser::should_be_general_section() {
       if (should_be_toggle(b)) gen.set_gated_descent(b);
     } else if (was_token(KEY_ALWAYSDECIDE)) {
       if (should_be_toggle(b)) gen.set_always_decide(b);
+    } else if (was_identifier("pathmean")) {
+      if (should_be_toggle(b)) gen.set_path_mean(b);
     } else if (was_token(KEY_THRESHOLDFOLDS)) {
       // One fold would leave its models nothing to train on.
       if (is_token(INTEGER) && strtod(text(), nullptr) == 1)
@@ -232,6 +234,10 @@ void RcParser::should_be_winnow_section() {
       if (should_be_in_range("Winnow", "ThetaMin", d)) win.set_theta_minus(d);
     } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
       if (should_be_toggle(b)) win.set_negative_weights(b);
+    } else if (was_identifier("weightedupdate")) {
+      if (should_be_toggle(b)) win.set_weighted_update(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) params.set_learner_always_decide(Winnow, b);
     } else if (was_token(KEY_MAXITERS)) {
       if (should_be_in_range("Winnow", "MaxIters", n)) win.set_max_iters(n);
     } else {
@@ -251,6 +257,8 @@ void RcParser::should_be_rocchio_section() {
       if (should_be_in_range("Rocchio", "Beta", d)) roc.set_beta(d);
     } else if (was_token(KEY_NEGATIVEWEIGHTS)) {
       if (should_be_toggle(b)) roc.set_negative_weights(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) params.set_learner_always_decide(Rocchio, b);
     } else if (was_token(KEY_GAMMA)) {
       if (should_be_in_range("Rocchio", "Gamma", d)) roc.set_gamma(d);
     } else {
@@ -265,6 +273,8 @@ void RcParser::should_be_sbc_section() {
     bool b;
     if (was_token(KEY_LAPLACE)) {
       if (should_be_toggle(b)) params.sbc.set_laplace(b);
+    } else if (was_token(KEY_ALWAYSDECIDE)) {
+      if (should_be_toggle(b)) params.set_learner_always_decide(SBC, b);
     } else {
       invalid_setting("invalid SBC parameter", "SBC parameter expected");
     }

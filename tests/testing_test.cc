@@ -101,6 +101,12 @@ TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
   class_table.enter_on_full_name("music/rock", 0);
   EXPECT_EQ("+rock ", classify({{"sport", 0.5}, {"music", 2}}));
   EXPECT_EQ("+football arts ", classify({{"sport", 0.6}, {"music", 0.5}, {"arts", 0.4}}));
+  // Path means: football's (0.6 + 1.3561) / 2 is below its threshold 1.
+  param.gen.set_gated_descent(false);
+  param.gen.set_path_mean(true);
+  param.gen.set_minrank(0);
+  EXPECT_EQ("-", classify({{"sport", 0.6}}));
+  EXPECT_EQ("+football ", classify({{"sport", 1.0}}));
 }
 
 TEST(Scaling, KeepsOrderAndThresholdForAnyTheta) {

@@ -26,7 +26,9 @@ class WinnowTest : public CollectionTest {
   }
   static FeatureInfo &feature(const char *s, uint32_t t) { return data(s).profile.features[t]; }
   typedef std::pair<double, double> Weights;  // positive, negative
-  static Weights weights(const char *s) { return {feature(s, 1).weight, feature(s, 1).negative_weight}; }
+  static Weights weights(const char *s, uint32_t t = 1) {
+    return {feature(s, t).weight, feature(s, t).negative_weight};
+  }
 };
 
 TEST_F(WinnowTest, InitialWeightsFollowTheFathersAverageStrength) {
@@ -66,6 +68,23 @@ TEST_F(WinnowTest, UpdatesAreInclusiveTheLastOneCountsAndWeightsStayFinite) {
   EXPECT_EQ(5.0, feature("sport", 7).weight);
   feature("sport", 1).weight = NAN;  // a score that is no number: no update
   EXPECT_EQ(0, SonWeights({sport}).learn(doc, {sport}));
+}
+
+// Weighted, a term moves by the scale to the power of its strength over the
+// mean strength of the document's known terms, here 1 and 3 (a mean of 2).
+TEST_F(WinnowTest, WeightedUpdatesMoveEachTermByItsShareOfStrength) {
+  DocProfile doc;
+  doc.enter_term(1, 1);
+  doc.enter_term(2, 1);
+  auto &features = const_cast<std::vector<Feature> &>(doc.get_features());
+  features[0].strength = 1.0;
+  features[1].strength = 3.0;
+  feature("sport", 1) = FeatureInfo{0, 0, 0.0, 2.0, 1.0, 0, 0};
+  feature("sport", 2) = FeatureInfo{0, 0, 0.0, 0.5, 0.5, 0, 0};
+  param.win.set_weighted_update(true);
+  EXPECT_EQ(1, SonWeights({&data("sport")}).learn(doc, {&data("sport")}));  // scores 1.0
+  EXPECT_DOUBLE_EQ(2.0 * std::pow(1.1, 0.5), feature("sport", 1).weight);
+  EXPECT_EQ(Weights(0.5 * std::pow(1.1, 1.5), 0.5 * std::pow(0.9, 1.5)), weights("sport", 2));
 }
 
 TEST_F(WinnowTest, PassesUntilNothingChanges) {

@@ -257,6 +257,9 @@ ColumnScorer::ColumnScorer(const ScoringRule &scoring,
 
 ColumnScorer::~ColumnScorer() = default;
 
+// The probes first, independent of each other so that their misses
+// overlap; then each term's row or postings, asked for a few terms ahead:
+// a wide scorer's tables are far larger than the caches.
 void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
   if (bayes) {
     bayes->predict_scores(doc);
@@ -266,10 +269,21 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
   }
   scores.assign(width, 0.0);
   double *score = scores.data();
-  for (const Feature &feature : doc.get_features()) {
-    uint32_t slot = slots.find(feature.term);
+  const std::vector<Feature> &features = doc.get_features();
+  found.resize(features.size());
+  for (size_t k = 0; k < features.size(); ++k) found[k] = slots.find(features[k].term);
+  const size_t ahead = 4;
+  for (size_t k = 0; k < features.size(); ++k) {
+    if (k + ahead < features.size() && found[k + ahead] != NoId) {
+      uint32_t next = found[k + ahead];
+      if (rows[next] != NoId)
+        __builtin_prefetch(&factors[size_t{rows[next]} * width]);
+      else
+        __builtin_prefetch(&postings[starts[next]]);
+    }
+    uint32_t slot = found[k];
     if (slot == NoId) continue;
-    double weight = rule.term_weight(feature.strength);
+    double weight = rule.term_weight(features[k].strength);
     if (rows[slot] != NoId) {
       const double *row = &factors[size_t{rows[slot]} * width];
       for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);

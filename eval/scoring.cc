@@ -392,17 +392,22 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 
 // First the normalisation total of each class, then the scores; both walk
 // the features in their order, as set_document_strengths and the rule do,
-// so that every sum gets its terms in the same order.
+// so that every sum gets its terms in the same order. The probes come
+// first, and each pass asks for what a term leads to a few terms ahead, as
+// ColumnScorer does.
 void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   const std::vector<Feature> &features = doc.get_features();
+  const size_t ahead = 4;
   found.resize(features.size());
   raw.resize(features.size());
   totals.assign(fathers.size(), 0.0);
+  for (size_t k = 0; k < features.size(); ++k) found[k] = slots.find(features[k].term);
   for (size_t k = 0; k < features.size(); ++k) {
-    uint32_t slot = slots.find(features[k].term);
-    found[k] = slot;
+    if (k + ahead < features.size() && found[k + ahead] != NoId)
+      __builtin_prefetch(&entries[entry_starts[found[k + ahead]]]);
+    uint32_t slot = found[k];
     if (slot == NoId) continue;
     raw[k] = raw_strength(features[k].freq, mode);
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
@@ -414,6 +419,13 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   for (double &total : totals) total = normalisation_divisor(total, normalize);
   scores.assign(columns, 0.0);
   for (size_t k = 0; k < features.size(); ++k) {
+    if (k + ahead < features.size() && found[k + ahead] != NoId) {
+      const Entry &next = entries[entry_starts[found[k + ahead]]];
+      if (next.row != NoId)
+        __builtin_prefetch(&factors[next.row]);
+      else
+        __builtin_prefetch(&postings[next.first_posting]);
+    }
     uint32_t slot = found[k];
     if (slot == NoId) continue;
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {

@@ -19,6 +19,11 @@ namespace {
 // the scorer of the classes done together.
 const size_t score_memory = size_t{256} << 20;
 
+// The negatives a class keeps at most: the crossing lies among the greatest
+// few hundred or thousand of them at a million documents; with a missing
+// count, a class takes a second walk.
+const size_t most_negatives = size_t{1} << 14;
+
 // How many scores lie below bound; the scores are sorted.
 unsigned long count_below(const std::vector<WeightType> &scores, WeightType bound) {
   return std::distance(scores.begin(),
@@ -213,7 +218,8 @@ void walk_scores(const std::vector<ClassData *> &classes, const HeldOutScores &h
 // walk. The classes share score_memory for the negatives they keep.
 void score_classes(const std::vector<ClassData *> &classes, const HeldOutScores &held_out,
                    Progress *progress) {
-  size_t room = std::max<size_t>(1, score_memory / (classes.size() * sizeof(WeightType)));
+  size_t room = std::max<size_t>(
+      1, std::min(most_negatives, score_memory / (classes.size() * sizeof(WeightType))));
   std::vector<ScoreTable> tables(classes.size(), ScoreTable(room));
   walk_scores(classes, held_out, [&](size_t i, WeightType score, bool positive) {
     tables[i].enter(score, positive);

@@ -271,7 +271,12 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
   double *score = scores.data();
   const std::vector<Feature> &features = doc.get_features();
   found.resize(features.size());
-  for (size_t k = 0; k < features.size(); ++k) found[k] = slots.find(features[k].term);
+  for (size_t k = 0; k < features.size(); ++k) {
+    found[k] = slots.find(features[k].term);
+    if (found[k] == NoId) continue;
+    __builtin_prefetch(&rows[found[k]]);
+    __builtin_prefetch(&starts[found[k]]);
+  }
   const size_t ahead = 4;
   for (size_t k = 0; k < features.size(); ++k) {
     if (k + ahead < features.size() && found[k + ahead] != NoId) {
@@ -403,7 +408,10 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   found.resize(features.size());
   raw.resize(features.size());
   totals.assign(fathers.size(), 0.0);
-  for (size_t k = 0; k < features.size(); ++k) found[k] = slots.find(features[k].term);
+  for (size_t k = 0; k < features.size(); ++k) {
+    found[k] = slots.find(features[k].term);
+    if (found[k] != NoId) __builtin_prefetch(&entry_starts[found[k]]);
+  }
   for (size_t k = 0; k < features.size(); ++k) {
     if (k + ahead < features.size() && found[k + ahead] != NoId)
       __builtin_prefetch(&entries[entry_starts[found[k + ahead]]]);

@@ -53,17 +53,22 @@ void ScoreTable::enter(WeightType score, bool positive) {
 }
 
 // Keeps the greater half of the negatives, and those equal to the least of
-// it; when equal scores leave too many, makes more room instead.
+// it; when equal scores would keep too many (a profile that knows none of
+// most documents' terms scores them all 0.0), lets those go too.
 void ScoreTable::let_go() {
   size_t keep = std::max<size_t>(1, room / 2);
   std::nth_element(neg.begin(), neg.end() - keep, neg.end());
-  cutoff = *(neg.end() - keep);
-  WeightType bound = cutoff;
+  WeightType least_kept = *(neg.end() - keep);
+  cutoff = least_kept;
   auto gone = std::partition(neg.begin(), neg.end(),
-                             [bound](WeightType score) { return score >= bound; });
+                             [this](WeightType score) { return score >= cutoff; });
+  if (static_cast<size_t>(gone - neg.begin()) > room - room / 4) {
+    cutoff = std::nextafter(least_kept, HUGE_VAL);
+    gone = std::partition(neg.begin(), gone,
+                          [this](WeightType score) { return score >= cutoff; });
+  }
   let_gone += neg.end() - gone;
   neg.erase(gone, neg.end());
-  if (neg.size() > room - room / 4) room *= 2;
 }
 
 // Stable, so that equal scores keep their order of entry, as in a multiset:

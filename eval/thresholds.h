@@ -15,11 +15,11 @@ struct ClassData;
 
 class ScoreTable {
  public:
-  // A table that keeps at most about most_negatives negatives: past that
-  // it keeps the greatest and counts the others, noting only the least and
-  // the greatest of all. Nearly every cached document is a negative of a
-  // leaf, too many to keep for every leaf; what decides the threshold is
-  // the positives and the negatives among them.
+  // A table that keeps at most most_negatives negatives: past that it
+  // keeps the greatest and counts the others, noting only the least and the
+  // greatest of all. Nearly every cached document is a negative of a leaf,
+  // too many to keep for every leaf; what decides the threshold is the
+  // positives and the negatives among them.
   explicit ScoreTable(size_t most_negatives = SIZE_MAX) : room(most_negatives) {}
 
   // Adds one score; a score that is not a finite number is left out.
@@ -73,9 +73,9 @@ void set_threshold(ClassData &data);
 typedef std::map<uint32_t, std::vector<WeightType>> HeldOutScores;
 
 // set_threshold for the classes, scored together, in the order given; a
-// class with held-out scores takes them in place of its own. The classes
-// share 256 MB for the negatives they keep; one that needs more of them
-// than it kept has its negatives tallied in a second walk.
+// class with held-out scores takes them in place of its own. Each class
+// keeps at most 16,384 negatives (and its share of 256 MB); one that needs
+// more of them than it kept has its negatives tallied in a second walk.
 void set_thresholds(const std::vector<ClassData *> &classes,
                     const HeldOutScores &held_out = HeldOutScores());
 // set_threshold for every class without sons and every class with held-out

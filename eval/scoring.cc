@@ -257,6 +257,9 @@ ColumnScorer::ColumnScorer(const ScoringRule &scoring,
 
 ColumnScorer::~ColumnScorer() = default;
 
+// The probes first, independent of each other so that their misses
+// overlap; then each term's row or postings, asked for a few terms ahead:
+// a wide scorer's tables are far larger than the caches.
 void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
   if (bayes) {
     bayes->predict_scores(doc);
@@ -266,10 +269,26 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
   }
   scores.assign(width, 0.0);
   double *score = scores.data();
-  for (const Feature &feature : doc.get_features()) {
-    uint32_t slot = slots.find(feature.term);
+  const std::vector<Feature> &features = doc.get_features();
+  found.resize(features.size());
+  for (size_t k = 0; k < features.size(); ++k) {
+    found[k] = slots.find(features[k].term);
+    if (found[k] == NoId) continue;
+    __builtin_prefetch(&rows[found[k]]);
+    __builtin_prefetch(&starts[found[k]]);
+  }
+  const size_t ahead = 4;
+  for (size_t k = 0; k < features.size(); ++k) {
+    if (k + ahead < features.size() && found[k + ahead] != NoId) {
+      uint32_t next = found[k + ahead];
+      if (rows[next] != NoId)
+        __builtin_prefetch(&factors[size_t{rows[next]} * width]);
+      else
+        __builtin_prefetch(&postings[starts[next]]);
+    }
+    uint32_t slot = found[k];
     if (slot == NoId) continue;
-    double weight = rule.term_weight(feature.strength);
+    double weight = rule.term_weight(features[k].strength);
     if (rows[slot] != NoId) {
       const double *row = &factors[size_t{rows[slot]} * width];
       for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);
@@ -378,17 +397,25 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 
 // First the normalisation total of each class, then the scores; both walk
 // the features in their order, as set_document_strengths and the rule do,
-// so that every sum gets its terms in the same order.
+// so that every sum gets its terms in the same order. The probes come
+// first, and each pass asks for what a term leads to a few terms ahead, as
+// ColumnScorer does.
 void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   const std::vector<Feature> &features = doc.get_features();
+  const size_t ahead = 4;
   found.resize(features.size());
   raw.resize(features.size());
   totals.assign(fathers.size(), 0.0);
   for (size_t k = 0; k < features.size(); ++k) {
-    uint32_t slot = slots.find(features[k].term);
-    found[k] = slot;
+    found[k] = slots.find(features[k].term);
+    if (found[k] != NoId) __builtin_prefetch(&entry_starts[found[k]]);
+  }
+  for (size_t k = 0; k < features.size(); ++k) {
+    if (k + ahead < features.size() && found[k + ahead] != NoId)
+      __builtin_prefetch(&entries[entry_starts[found[k + ahead]]]);
+    uint32_t slot = found[k];
     if (slot == NoId) continue;
     raw[k] = raw_strength(features[k].freq, mode);
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {
@@ -400,6 +427,13 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   for (double &total : totals) total = normalisation_divisor(total, normalize);
   scores.assign(columns, 0.0);
   for (size_t k = 0; k < features.size(); ++k) {
+    if (k + ahead < features.size() && found[k + ahead] != NoId) {
+      const Entry &next = entries[entry_starts[found[k + ahead]]];
+      if (next.row != NoId)
+        __builtin_prefetch(&factors[next.row]);
+      else
+        __builtin_prefetch(&postings[next.first_posting]);
+    }
     uint32_t slot = found[k];
     if (slot == NoId) continue;
     for (uint32_t e = entry_starts[slot]; e < entry_starts[slot + 1]; ++e) {

@@ -134,6 +134,8 @@ class ColumnScorer {
   std::vector<double> factors;   // the rows, width factors each
   std::vector<uint32_t> starts;  // slot -> its first posting; one more at the end
   std::vector<Posting> postings;
+  // Per document, kept to save allocations.
+  mutable std::vector<uint32_t> found;
 };
 
 class HierarchyScorer;

@@ -26,6 +26,8 @@ const char *const decisions_file_name = "decisions.dat";
 const char *const document_extension = ".txt";
 // As a rank file is written: whoever may read it, as the umask allows.
 const mode_t decisions_file_mode = 0666;
+// How many test documents' profiles the cache holds at most.
+const unsigned long release_step = 4096;
 
 // Document name -> the classes that the report counts as decided for it,
 // best first.
@@ -178,10 +180,14 @@ void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisio
     test_example(scorer, entry.first, entry.second, matrix, out, decisions, explanations);
     progress.advance();
     ++done;
+    // Each profile is scored once: the cache is emptied as it goes, rather
+    // than holding every test document until the run ends.
+    if (done % release_step == 0) database.release_all_profiles();
     if (step != 0 && done % step == 0)
       log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,
                             static_cast<long>(done / step));
   }
+  database.release_all_profiles();
   matrix.log(3);
   outcome.tested = matrix.get_precis(0, outcome.precision) && matrix.get_recall(0, outcome.recall);
   outcome.f = get_f_beta(param.gen.get_fparameter(), outcome.precision, outcome.recall);

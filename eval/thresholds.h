@@ -4,6 +4,7 @@
 #ifndef MIVO_EVAL_THRESHOLDS_H
 #define MIVO_EVAL_THRESHOLDS_H
 
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -14,23 +15,52 @@ struct ClassData;
 
 class ScoreTable {
  public:
+  // A table that keeps at most most_negatives negatives: past that it
+  // keeps the greatest and counts the others, noting only the least and the
+  // greatest of all. Nearly every cached document is a negative of a leaf,
+  // too many to keep for every leaf; what decides the threshold is the
+  // positives and the negatives among them.
+  explicit ScoreTable(size_t most_negatives = SIZE_MAX) : room(most_negatives) {}
+
   // Adds one score; a score that is not a finite number is left out.
   void enter(WeightType score, bool positive);
 
-  // The break-even score; both sets must hold a score.
-  WeightType determine_threshhold();
+  // The break-even score; both sets must hold a score. False when the
+  // negatives the table let go are needed: then open_grid, tally every
+  // negative again, in a second walk, and ask again.
+  bool determine_threshhold(WeightType &threshold);
+  void open_grid();
+  void tally(WeightType score);
 
-  bool has_both() const { return !pos.empty() && !neg.empty(); }
+  bool has_both() const { return !pos.empty() && negatives != 0; }
 
  private:
   void sort();
-  void negative_bounds(WeightType &least, WeightType &greatest) const;
+  void let_go();
+  void lay_grid();
+  WeightType boundary(unsigned long i) const { return min + i * width; }
+  // B(i), the negatives at or above boundary i; false when that count is
+  // only a lower bound, for want of those let go.
+  bool at_or_above(unsigned long i, unsigned long &count) const;
 
   // Kept in order of entry, the positives sorted once all are in: a class
   // scores every cached document, too many for a tree.
   std::vector<WeightType> pos;
-  std::vector<WeightType> neg;
   bool sorted = true;
+  // The negatives kept: all at or above cutoff. Those let go lie below it.
+  std::vector<WeightType> neg;
+  size_t room;
+  WeightType cutoff = -HUGE_VAL;
+  unsigned long negatives = 0;
+  unsigned long let_gone = 0;
+  // As the ends of the negatives sorted stably would give them: of equal
+  // scores, the first entered and the last.
+  WeightType least = 0.0, greatest = 0.0;
+  // The grid: pos.size() buckets of width from min. In a second walk,
+  // tallies[k] counts the negatives at or above exactly the boundaries 0 to
+  // k - 1, and then above[i] those at or above boundary i.
+  WeightType min = 0.0, width = 0.0;
+  std::vector<unsigned long> tallies, above;
 };
 
 // Gives the class the threshold of its training scores and logs it; a class
@@ -43,7 +73,9 @@ void set_threshold(ClassData &data);
 typedef std::map<uint32_t, std::vector<WeightType>> HeldOutScores;
 
 // set_threshold for the classes, scored together, in the order given; a
-// class with held-out scores takes them in place of its own.
+// class with held-out scores takes them in place of its own. Each class
+// keeps at most 16,384 negatives (and its share of 256 MB); one that needs
+// more of them than it kept has its negatives tallied in a second walk.
 void set_thresholds(const std::vector<ClassData *> &classes,
                     const HeldOutScores &held_out = HeldOutScores());
 // set_threshold for every class without sons and every class with held-out

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
@@ -10,11 +11,23 @@
 
 namespace {
 
+// The same bits from a table that keeps every negative and from one that
+// keeps one and, when it needs those it let go, tallies them again.
 WeightType threshold(std::vector<WeightType> pos, std::vector<WeightType> neg) {
-  ScoreTable table;
-  for (WeightType score : pos) table.enter(score, true);
-  for (WeightType score : neg) table.enter(score, false);
-  return table.determine_threshhold();
+  ScoreTable table, small(1);
+  for (ScoreTable *t : {&table, &small}) {
+    for (WeightType score : pos) t->enter(score, true);
+    for (WeightType score : neg) t->enter(score, false);
+  }
+  WeightType kept = NAN, counted = NAN;
+  table.determine_threshhold(kept);
+  if (!small.determine_threshhold(counted)) {
+    small.open_grid();
+    for (WeightType score : neg) small.tally(score);
+    small.determine_threshhold(counted);
+  }
+  EXPECT_EQ(0, std::memcmp(&kept, &counted, sizeof kept));
+  return kept;
 }
 
 TEST(ScoreTable, BreakEvenOnTheBucketGrid) {
@@ -22,6 +35,7 @@ TEST(ScoreTable, BreakEvenOnTheBucketGrid) {
   EXPECT_DOUBLE_EQ(2.5, threshold({3.0, 4.0}, {1.0, 2.0}));
   EXPECT_DOUBLE_EQ(-2.5, threshold({-2.0, -1.0}, {-4.0, -3.0}));
   EXPECT_DOUBLE_EQ(0.7, threshold({0.7, 0.7}, {0.7}));
+  EXPECT_NEAR(8.0 / 3, threshold({1.0, 2.0, 3.0, 4.0}, {0.0, 2.0, 2.5, 3.0, 0.25}), 1e-12);
   // A negative at max counts in the top bucket; no number never enters.
   EXPECT_NEAR(4.0 / 3, threshold({2.0, NAN}, {0.0, 2.0, NAN}), 1e-12);
 }

@@ -30,8 +30,7 @@ printf 'match\n' > corpus/files/d4.txt
 printf 'd1.txt sports\nd2.txt politics\nd3.txt sports politics\n' > corpus/train
 printf 'd4.txt sports\nd1.txt sports\n' > corpus/test
 
-run -vvv -xl -xt corpus
-check "first run succeeds" [ $? -eq 0 ]
+check "first run succeeds" run -vvv -xl -xt corpus
 check "each document analysed once" [ "$(sort -u requests.log | wc -l)$(wc -l < requests.log)" == 44 ]
 check "four profiled" [ "$(profiled)" -eq 4 ]
 check "d3 collected under both classes" [ "$(grep -c "^collected training document \`d3'$" mivo.log)" -eq 2 ]
@@ -41,8 +40,7 @@ check "classes and profiles saved" [ -s data/classes -a -s data/profile-store.id
 check "one analyser is not logged" [ "$(grep -c "^Analyser" mivo.log)" -eq 1 ]
 cp data/atoms.dat atoms.before
 
-run -vvv -xl -xt corpus
-check "second run succeeds" [ $? -eq 0 ]
+check "second run succeeds" run -vvv -xl -xt corpus
 check "second run analyses nothing" [ "$(wc -l < requests.log)" -eq 4 ]
 check "second run profiles nothing" [ "$(profiled)" -eq 0 ]
 check "second run still collects" grep -qx "collected testing document \`d4'" mivo.log
@@ -55,8 +53,7 @@ for setup in "line" "one-read" "one-read Analysers 2" "one-read Analysers 2 -j 3
   set -- $setup
   [ $1 = line ] || rc "$one_read" "${2:-} ${3:-}"
   rm -rf data corpus/rank*
-  run -vvv ${4:-} ${5:-} corpus
-  check "$setup: run succeeds" [ $? -eq 0 ]
+  check "$setup: run succeeds" run -vvv ${4:-} ${5:-} corpus
   mkdir -p "$1"
   for file in data/atoms.dat data/terms.dat corpus/rank0.dat; do
     [ $1 = line ] && cp $file line/ || check "$setup: same $file" cmp -s line/${file#*/} $file
@@ -73,8 +70,7 @@ check "Analysers 0 refused" grep -q "parse error: Analysers: a whole number from
 # next run analyses it again and ranks as a clean run.
 rc "$source_dir/tests/data/test_analyser.sh garble d2.txt"
 rm -rf data corpus/rank*
-run corpus
-check "garbled answer: run succeeds" [ $? -eq 0 ]
+check "garbled answer: run succeeds" run corpus
 check "garbled answer: warning last" [ "$(tail -1 out)" == "WARNING: documents analysed with parse errors: 1 (d2); they keep the terms that parsed, and the next run analyses them again" ]
 rc "$source_dir/tests/data/test_analyser.sh count $work/requests.log"
 : > requests.log

@@ -289,13 +289,18 @@ std::vector<std::vector<ClassData *>> threshold_groups(const HeldOutScores &held
 
 }  // namespace
 
+void set_leaf_thresholds(const HeldOutScores &held_out) {
+  set_grouped_thresholds(threshold_groups(held_out), held_out);
+}
+
 // As many groups as keep their scorer within score_memory (a posting, at
 // most, for each term of each profile) are done together, since a walk
 // costs a probe per term of every document however many classes it scores.
-void set_leaf_thresholds(const HeldOutScores &held_out) {
+void set_grouped_thresholds(const std::vector<std::vector<ClassData *>> &groups,
+                            const HeldOutScores &held_out) {
   std::vector<std::vector<ClassData *>> batches(1);
   size_t room = 0;
-  for (const std::vector<ClassData *> &group : threshold_groups(held_out)) {
+  for (const std::vector<ClassData *> &group : groups) {
     size_t size = 0;
     for (const ClassData *data : group) size += data->profile.features.size() * sizeof(Posting);
     if (!batches.back().empty() && room + size > score_memory) {

@@ -82,5 +82,9 @@ void set_thresholds(const std::vector<ClassData *> &classes,
 // scores, in key order; such a class takes its held-out scores in place of
 // its own for its father's training documents.
 void set_leaf_thresholds(const HeldOutScores &held_out = HeldOutScores());
+// set_thresholds for the classes of the groups, as many groups together as
+// keep a walk's scorer within 256 MB (a group is never split).
+void set_grouped_thresholds(const std::vector<std::vector<ClassData *>> &groups,
+                            const HeldOutScores &held_out = HeldOutScores());
 
 #endif  // MIVO_EVAL_THRESHOLDS_H

@@ -1,6 +1,5 @@
 #include "learn/sbc.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "eval/scoring.h"
@@ -10,9 +9,6 @@
 #include "store/database.h"
 
 namespace {
-
-// Room for the scores of the inner classes whose thresholds are set together.
-const size_t score_memory = size_t{256} << 20;
 
 // The training scores behind the thresholds come from the cache.
 void load_training_documents(const ClassData &father) {
@@ -40,19 +36,9 @@ void train_sbc() {
   // A log probability has no natural threshold such as Winnow's 1.0: inner
   // classes, which the decision weighs against their sibling leaves, get
   // theirs from the training scores too.
-  // They are scored in batches, each in one walk through the cache, whose
-  // scores stay within score_memory.
-  size_t per_class = std::max<size_t>(1, database.get_docprof_table_size()) * sizeof(WeightType);
-  size_t most = std::max<size_t>(1, score_memory / per_class);
-  std::vector<ClassData *> batch;
-  for (auto &entry : class_table) {
-    if (entry.second.id == 0 || entry.second.sons.empty()) continue;
-    batch.push_back(&entry.second);
-    if (batch.size() == most) {
-      set_thresholds(batch);
-      batch.clear();
-    }
-  }
-  if (!batch.empty()) set_thresholds(batch);
+  std::vector<std::vector<ClassData *>> inner;
+  for (auto &entry : class_table)
+    if (entry.second.id != 0 && !entry.second.sons.empty()) inner.push_back({&entry.second});
+  set_grouped_thresholds(inner);
   finish_training();
 }

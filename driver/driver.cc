@@ -122,9 +122,6 @@ void test_and_poll() {
     explanations.reset(new Explanations(param.gen.get_explain_terms()));
   TestOutcome outcome = test(explanations.get());
   std::string explained = explanations ? explanations->write() : std::string();
-  // Each test document was scored once: the room of their profiles goes to
-  // polling, which reads the vocabulary back.
-  database.release_all_profiles();
   std::string polled;
   score_ofs.close();
   report_resources();

@@ -157,6 +157,9 @@ class HierarchyScorer {
 
 namespace {
 
+// How many terms ahead the scorers ask for what a term leads to.
+const size_t ahead = 4;
+
 // The position of the father's entry for the term, or absent: a term's
 // entries lie together, in order of fathers.
 template <typename Entry>
@@ -277,7 +280,6 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
     __builtin_prefetch(&rows[found[k]]);
     __builtin_prefetch(&starts[found[k]]);
   }
-  const size_t ahead = 4;
   for (size_t k = 0; k < features.size(); ++k) {
     if (k + ahead < features.size() && found[k + ahead] != NoId) {
       uint32_t next = found[k + ahead];
@@ -404,7 +406,6 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   const std::vector<Feature> &features = doc.get_features();
-  const size_t ahead = 4;
   found.resize(features.size());
   raw.resize(features.size());
   totals.assign(fathers.size(), 0.0);

@@ -1,5 +1,9 @@
 #include "base/memory.h"
 
+#include <sys/mman.h>
+
+#include <cstdint>
+
 void *Memory::alloc(unsigned int size) {
   unsigned long rounded = (static_cast<unsigned long>(size) + 3) & ~3UL;
   if (rounded == 0) rounded = 4;  // every caller gets a distinct, usable address
@@ -31,4 +35,12 @@ void Memory::free_pages() {
   large_blocks.clear();
   free_byte = nullptr;
   bytes_left = 0;
+}
+
+void advise_huge_pages(void *start, size_t bytes) {
+  const uintptr_t huge = uintptr_t{1} << 21;
+  uintptr_t first = (reinterpret_cast<uintptr_t>(start) + huge - 1) & ~(huge - 1);
+  uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(huge - 1);
+  if (end <= first) return;
+  madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/eventlog.h"
+#include "base/memory.h"
 #include "base/progress.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -17,6 +18,22 @@
 #include "store/database.h"
 
 namespace {
+
+// How many terms ahead the loops over a vocabulary-sized array ask for the
+// record they will need: a record is a cache miss and most often a page
+// walk, which a few terms' work does not cover.
+const size_t ahead = 16;
+
+// Sizes an array indexed by term id; the first time on huge pages, since it
+// is read at random over the whole vocabulary.
+template <typename T>
+void size_by_terms(std::vector<T> &array, size_t terms) {
+  if (array.empty() && terms > array.capacity()) {
+    array.reserve(terms);
+    advise_huge_pages(array.data(), terms * sizeof(T));
+  }
+  array.resize(terms);
+}
 
 bool is_uncertain_enough(double selectivity, double num_docs,
                          const StatisticalInfo &statistics) {
@@ -105,8 +122,7 @@ class Gathering {
   void add(const DocProfile &doc) {
     const std::vector<Feature> &features = doc.get_features();
     // The records of a document's terms lie all over a vocabulary-sized
-    // array: asking for them a few terms ahead overlaps the waits.
-    const size_t ahead = 8;
+    // array: asking for them some terms ahead overlaps the waits.
     for (size_t k = 0; k < features.size() && k < ahead; ++k) prefetch(features[k].term);
     for (size_t k = 0; k < features.size(); ++k) {
       if (k + ahead < features.size()) prefetch(features[k + ahead].term);
@@ -128,6 +144,15 @@ class Gathering {
     }
   }
   const std::vector<uint32_t> &get_touched() const { return touched; }
+  void prefetch(uint32_t term) const {
+    if (term >= size) return;
+    if (!statistics)
+      __builtin_prefetch(&counts[term]);
+    else if (wide)
+      __builtin_prefetch(&wide_sums[term]);
+    else
+      __builtin_prefetch(&sums[term]);
+  }
   // The term's record in the class profile as gathering would leave it: the
   // stored counts, if any, plus the gathered ones (none when the method
   // does not read them).
@@ -182,26 +207,17 @@ class Gathering {
     sums.sum += frequency;
     sums.squares += uint64_t{frequency} * frequency;
   }
-  void prefetch(uint32_t term) const {
-    if (term >= size) return;
-    if (!statistics)
-      __builtin_prefetch(&counts[term], 1);
-    else if (wide)
-      __builtin_prefetch(&wide_sums[term], 1);
-    else
-      __builtin_prefetch(&sums[term], 1);
-  }
   void grow(size_t terms) {
     size = terms;
     if (!statistics)
-      counts.resize(terms);
+      size_by_terms(counts, terms);
     else if (wide)
-      wide_sums.resize(terms);
+      size_by_terms(wide_sums, terms);
     else
-      sums.resize(terms);
+      size_by_terms(sums, terms);
   }
   void widen() {
-    wide_sums.resize(size);
+    size_by_terms(wide_sums, size);
     for (size_t term = 0; term < size; ++term)
       wide_sums[term] = Sums<uint64_t>{sums[term].sum, sums[term].squares};
     std::vector<Sums<uint32_t>>().swap(sums);
@@ -235,7 +251,10 @@ void select_gathered_terms(const ClassData &data, const Gathering &gathering,
   ClassSummary summary = summarise(data, vocabulary);
   TermSelType method = param.gen.get_term_sel();
   double selectivity = param.gen.get_selectivity();
-  for (uint32_t term : gathering.get_touched()) {
+  const std::vector<uint32_t> &touched = gathering.get_touched();
+  for (size_t k = 0; k < touched.size(); ++k) {
+    if (k + ahead < touched.size()) gathering.prefetch(touched[k + ahead]);
+    uint32_t term = touched[k];
     if (term >= selected.size()) selected.resize(term + 1);
     if (is_term_selected(method, selectivity, summary,
                          gathering.get_feature(data.profile, term),

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,25 @@ namespace {
 
 const char *const record_header = "mivo vocabulary checksum 1";
 const mode_t vocabulary_file_mode = 0664;
+const size_t read_block = 1 << 20;
+
+// Whether the file's first bytes have the MD5 digest; false also when they
+// cannot be read. Runs in a thread of its own: it touches nothing shared.
+bool has_digest(const std::string &path, unsigned long bytes, const std::string &expected) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::unique_ptr<GChecksum, void (*)(GChecksum *)> sum(g_checksum_new(G_CHECKSUM_MD5),
+                                                        g_checksum_free);
+  std::vector<guchar> block(read_block);
+  while (bytes > 0) {
+    ssize_t got = read(fd, block.data(), std::min<unsigned long>(bytes, block.size()));
+    if (got <= 0) break;
+    g_checksum_update(sum.get(), block.data(), got);
+    bytes -= static_cast<unsigned long>(got);
+  }
+  close(fd);
+  return bytes == 0 && g_checksum_get_string(sum.get()) == expected;
+}
 
 }  // namespace
 
@@ -68,6 +88,9 @@ void VocabularyFile::damaged() const {
 
 void VocabularyFile::read_lines(
     const std::function<bool(const std::string &)> &take) {
+  // Reading whole checks the bytes again.
+  if (check.valid()) check.wait();
+  check = std::future<bool>();
   read_record();
   // The file is read from its start, also when a table freed for a while
   // reads it back.
@@ -114,7 +137,48 @@ void VocabularyFile::read_lines(
   if (!verified) damaged();
   saved = lines;
   bytes = complete;
+  summed = true;
   if (torn) cut_torn_line();
+}
+
+bool VocabularyFile::count_lines() {
+  read_record();
+  if (!have_record) return false;
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    report_file_error(name, open_for_reading);
+    myabort(errno);
+  }
+  std::vector<char> block(read_block);
+  unsigned long lines = 0, length = 0, complete = 0;
+  ssize_t got;
+  while ((got = read(fd, block.data(), block.size())) > 0) {
+    for (ssize_t i = 0; i < got; ++i) {
+      if (block[i] != '\n') continue;
+      ++lines;
+      complete = length + static_cast<unsigned long>(i) + 1;
+    }
+    length += static_cast<unsigned long>(got);
+  }
+  int number = errno;
+  close(fd);
+  if (got < 0) {
+    report_file_error(name, read_failure);
+    myabort(number);
+  }
+  if (complete < recorded_bytes) damaged();
+  if (complete != recorded_bytes || length != complete) return false;
+  saved = lines;
+  bytes = complete;
+  g_checksum_reset(sum.get());
+  summed = false;
+  check = std::async(std::launch::async, has_digest, name, recorded_bytes, recorded_sum);
+  return true;
+}
+
+void VocabularyFile::finish_check() {
+  if (!check.valid()) return;
+  if (!check.get()) damaged();
 }
 
 // A crash during an append leaves a line without its newline; nothing refers
@@ -131,6 +195,9 @@ void VocabularyFile::append_lines(
     unsigned long total, const char *noun,
     const std::function<std::string(unsigned long)> &line_of) {
   mivo_assert(!name.empty());
+  finish_check();
+  // Lines are appended only to a file read whole, whose checksum runs.
+  mivo_assert(summed || saved == total);
   int fd = open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT, vocabulary_file_mode);
   FILE *out = fd < 0 ? nullptr : fdopen(fd, "a");
   if (out == nullptr) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -45,6 +46,16 @@ class VocabularyFile {
   // Bytes that differ from the side record's checksum, or a file shorter
   // than the record says, end the run naming the file.
   void read_lines(const std::function<bool(const std::string &)> &take);
+  // Counts the complete lines, as saved, without handing them on, and
+  // checks the bytes against the side record in a thread of its own while
+  // the run goes on; finish_check waits for that. True when the record
+  // vouches for exactly the complete lines; otherwise (no record, lines
+  // beyond it, a torn last line) nothing is counted, and read_lines must
+  // read the file whole. A file shorter than the record ends the run.
+  bool count_lines();
+  // Ends the run, naming the file, when the check that count_lines started
+  // finds the bytes changed; nothing to do when none was started.
+  void finish_check();
   // Appends the lines of entries saved .. total - 1 (line_of gives an entry's
   // line without newline) durably, logging "creating"/"updating" with the
   // noun, then brings the side record up to date.
@@ -71,6 +82,10 @@ class VocabularyFile {
   unsigned long bytes = 0;
   // Running over those bytes, so that an append need not read them again.
   std::unique_ptr<GChecksum, void (*)(GChecksum *)> sum;
+  // False when count_lines left the running checksum behind the bytes.
+  bool summed = true;
+  // Whether the bytes match the record, from the thread count_lines started.
+  std::future<bool> check;
   // What the side record vouches for; none when have_record is false.
   bool have_record = false;
   unsigned long recorded_bytes = 0;

@@ -149,6 +149,13 @@ bool TermTable::is_known_atom(unsigned long atom, bool may_be_empty) const {
 // whose link changed, and the chains' order is the heads' hashes' to give.
 void TermTable::read() {
   mivo_assert(chains.empty() && count == 0);
+  // Until a phase looks a term up, the run needs only their number: a run
+  // whose documents are all stored may never read them.
+  if (file.count_lines()) {
+    count = file.get_saved();
+    released = true;
+    return;
+  }
   read_terms();
 }
 

@@ -49,11 +49,13 @@ class TermTable {
   void set_file(const std::string &name, const std::string &checksum_name = std::string()) {
     file.set_name(name, checksum_name);
   }
-  // Loads the file into this empty table (the atom table must be read first);
-  // ends the run on a damaged file.
+  // Opens the file for this empty table (the atom table must be read
+  // first): counts the terms, which are read when a phase first looks one
+  // up, while a thread checks the bytes. Ends the run on a damaged file.
   void read();
   // Appends the terms entered since the last read or write, each with the
-  // id of the term that follows it in its chain at this moment.
+  // id of the term that follows it in its chain at this moment; first ends
+  // the run if the check that read started found the file damaged.
   void write();
   // Frees the terms when the file holds them all; the next use reads them
   // back. The phases between profiling and polling ask for the size alone,

@@ -21,9 +21,9 @@ class TermTableTest : public testing::Test {
     while (atom_table.size() < 5000) enter_atom("a" + std::to_string(atom_table.size()));
     delete_file("terms.dat");
   }
-  static std::unique_ptr<TermTable> reload() {
+  static std::unique_ptr<TermTable> reload(const std::string &record = std::string()) {
     std::unique_ptr<TermTable> table(new TermTable);
-    table->set_file("terms.dat");
+    table->set_file("terms.dat", record);
     table->read();
     return table;
   }
@@ -122,6 +122,34 @@ TEST_F(TermTableTest, DamagedFilesEndTheRun) {
   EXPECT_EXIT(reload(), failed_run,
               "term 1 names an atom beyond the " + beyond + " of `atoms.dat'(.|\n)*"
               "format error in file `terms.dat'");
+}
+
+// With a side record the terms are counted at once and read when one is
+// looked up; a change to the bytes still ends the run, by the next write at
+// the latest, and a file cut short of the record at once.
+TEST_F(TermTableTest, RecordedTermsAreReadWhenLookedUpAndStillChecked) {
+  // A forked child would wait for a checking thread it does not have.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  delete_file("terms.sum");
+  std::ofstream("terms.dat");
+  {
+    std::unique_ptr<TermTable> table = reload("terms.sum");
+    for (uint32_t head = 1; head <= 3; ++head) table->enter(head, NoId);
+    table->write();
+  }
+  uint32_t id = NoId;
+  std::unique_ptr<TermTable> table = reload("terms.sum");
+  EXPECT_EQ(3u, table->size());
+  EXPECT_TRUE(table->find(2, NoId, id));
+  EXPECT_EQ(1u, id);
+  std::ofstream("terms.dat", std::ios::in | std::ios::out).seekp(0) << '9';
+  table = reload("terms.sum");
+  EXPECT_EQ(3u, table->size());
+  EXPECT_EXIT(table->write(), failed_run, "file `terms.dat' is damaged");
+  EXPECT_EXIT(table->find(2, NoId, id), failed_run, "file `terms.dat' is damaged");
+  std::string text = file_text("terms.dat");
+  std::ofstream("terms.dat") << text.substr(0, text.size() - 2);
+  EXPECT_EXIT(reload("terms.sum"), failed_run, "file `terms.dat' is damaged");
 }
 
 }  // namespace

@@ -153,11 +153,10 @@ bool VocabularyFile::count_lines() {
   unsigned long lines = 0, length = 0, complete = 0;
   ssize_t got;
   while ((got = read(fd, block.data(), block.size())) > 0) {
-    for (ssize_t i = 0; i < got; ++i) {
-      if (block[i] != '\n') continue;
-      ++lines;
-      complete = length + static_cast<unsigned long>(i) + 1;
-    }
+    lines += static_cast<unsigned long>(std::count(block.data(), block.data() + got, '\n'));
+    const void *last = memrchr(block.data(), '\n', static_cast<size_t>(got));
+    if (last != nullptr)
+      complete = length + static_cast<unsigned long>(static_cast<const char *>(last) - block.data()) + 1;
     length += static_cast<unsigned long>(got);
   }
   int number = errno;

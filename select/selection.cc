@@ -287,7 +287,12 @@ void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
 // Winnow counters reset, and drops the others.
 void count_selected_terms(const DocProfile &doc, const std::vector<bool> &selected,
                           ClassData &data, bool had_terms) {
-  for (const Feature &feature : doc.get_features()) {
+  const std::vector<Feature> &features = doc.get_features();
+  const FeatureMap &map = data.profile.features;
+  for (const Feature &feature : features) map.prefetch_slot(feature.term);
+  for (size_t k = 0; k < features.size(); ++k) {
+    if (k + ahead < features.size()) map.prefetch_record(features[k + ahead].term);
+    const Feature &feature = features[k];
     if (feature.term >= selected.size() || !selected[feature.term]) {
       drop_term(data, feature, had_terms);
       continue;

@@ -86,8 +86,7 @@ void VocabularyFile::damaged() const {
   fail_on_file(name, format_failure, 0);
 }
 
-void VocabularyFile::read_lines(
-    const std::function<bool(const std::string &)> &take) {
+void VocabularyFile::read_lines(const std::function<bool(std::string_view)> &take) {
   // Reading whole checks the bytes again.
   if (check.valid()) check.wait();
   check = std::future<bool>();
@@ -95,41 +94,52 @@ void VocabularyFile::read_lines(
   // The file is read from its start, also when a table freed for a while
   // reads it back.
   g_checksum_reset(sum.get());
-  FILE *in = fopen(name.c_str(), "r");
-  if (in == nullptr) {
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     report_file_error(name, open_for_reading);
     myabort(errno);
   }
-  char *buffer = nullptr;
-  size_t capacity = 0;
-  ssize_t length;
-  bool well_formed = true;
-  bool torn = false;
+  // Lines are taken in place from blocks; a line longer than a block grows it.
+  std::vector<char> block(read_block);
+  size_t held = 0;  // the start of an unfinished line, moved to the block's front
   unsigned long lines = 0;
   unsigned long complete = 0;
+  bool well_formed = true;
   bool verified = !have_record || (recorded_bytes == 0 && digest() == recorded_sum);
-  // getline takes lines of any length, so long phrases keep their line number.
-  while ((length = getline(&buffer, &capacity, in)) > 0) {
-    if (buffer[length - 1] != '\n') {
-      torn = true;
-      break;
+  ssize_t got;
+  while (well_formed && (got = read(fd, block.data() + held, block.size() - held)) > 0) {
+    const char *data = block.data();
+    size_t end = held + static_cast<size_t>(got), start = 0, hashed = 0;
+    while (const char *newline =
+               static_cast<const char *>(memchr(data + start, '\n', end - start))) {
+      size_t length = static_cast<size_t>(newline - (data + start));
+      if (!take(std::string_view(data + start, length))) {
+        well_formed = false;
+        break;
+      }
+      ++lines;
+      start += length + 1;
+      complete += length + 1;
+      // The record vouches for a prefix that ends with a line.
+      if (complete == recorded_bytes && have_record) {
+        g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(data + hashed),
+                          static_cast<gssize>(start - hashed));
+        hashed = start;
+        verified = digest() == recorded_sum;
+      }
     }
-    if (!take(std::string(buffer, static_cast<size_t>(length) - 1))) {
-      well_formed = false;
-      break;
-    }
-    ++lines;
-    complete += static_cast<unsigned long>(length);
-    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(buffer),
-                      static_cast<gssize>(length));
-    if (complete == recorded_bytes && have_record) verified = digest() == recorded_sum;
+    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(data + hashed),
+                      static_cast<gssize>(start - hashed));
+    held = end - start;
+    memmove(block.data(), data + start, held);
+    if (held == block.size()) block.resize(2 * block.size());
   }
-  bool failed = ferror(in) != 0;
-  free(buffer);
-  fclose(in);
+  int number = errno;
+  bool failed = well_formed && got < 0;
+  close(fd);
   if (failed) {
     report_file_error(name, read_failure);
-    myabort(errno);
+    myabort(number);
   }
   if (!well_formed) format_error();
   // The recorded bytes were durable before their record: a file shorter
@@ -138,7 +148,7 @@ void VocabularyFile::read_lines(
   saved = lines;
   bytes = complete;
   summed = true;
-  if (torn) cut_torn_line();
+  if (held != 0) cut_torn_line();
 }
 
 bool VocabularyFile::count_lines() {
@@ -329,7 +339,7 @@ const std::string &AtomTable::text(uint32_t id) const {
 void AtomTable::read() {
   mivo_assert(!file.get_name().empty());
   mivo_assert(texts.empty());
-  file.read_lines([this](const std::string &line) {
+  file.read_lines([this](std::string_view line) {
     uint32_t hash = text_hash(line);
     if (line.empty() || slots[slot_of(line, hash)].id != NoId) return false;
     add(line, hash);

@@ -45,7 +45,7 @@ class VocabularyFile {
   // with a warning and cut off the file. Afterwards every line counts as saved.
   // Bytes that differ from the side record's checksum, or a file shorter
   // than the record says, end the run naming the file.
-  void read_lines(const std::function<bool(const std::string &)> &take);
+  void read_lines(const std::function<bool(std::string_view)> &take);
   // Counts the complete lines, as saved, without handing them on, and
   // checks the bytes against the side record in a thread of its own while
   // the run goes on; finish_check waits for that. True when the record

@@ -53,9 +53,11 @@ class TermTable {
   // first): counts the terms, which are read when a phase first looks one
   // up, while a thread checks the bytes. Ends the run on a damaged file.
   void read();
+  // Ends the run if the check that read started finds the file damaged;
+  // nothing may be saved before it is known sound.
+  void finish_check() { file.finish_check(); }
   // Appends the terms entered since the last read or write, each with the
-  // id of the term that follows it in its chain at this moment; first ends
-  // the run if the check that read started found the file damaged.
+  // id of the term that follows it in its chain at this moment.
   void write();
   // Frees the terms when the file holds them all; the next use reads them
   // back. The phases between profiling and polling ask for the size alone,

@@ -322,6 +322,7 @@ void DataBase::sync() {
 // durable.
 void DataBase::save_vocabulary() {
   saving_vocabulary = true;
+  term_table.finish_check();
   atom_table.write();
   term_table.write();
   if (!sync_path(io_directory(), true)) fail_on_file(io_directory(), write_failure, errno);

@@ -100,19 +100,24 @@ SonWeights::~SonWeights() {
   }
 }
 
-// Keeps the document's rows for the updates that follow.
+// Keeps the document's rows for the updates that follow. The probes come
+// first, independent of each other so that their misses overlap, and ask
+// for each row as they find it; the sums then take the terms in order.
 void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &result) {
   last = &doc;
   exponents.clear();
-  found.clear();
+  const std::vector<Feature> &features = doc.get_features();
+  found.resize(features.size());
+  for (size_t k = 0; k < features.size(); ++k) {
+    found[k] = rows.find(features[k].term);
+    if (found[k] != NoId) __builtin_prefetch(&factors[size_t{found[k]} * width]);
+  }
   result.assign(width, 0.0);
   double *score = result.data();
-  for (const Feature &feature : doc.get_features()) {
-    uint32_t row = rows.find(feature.term);
-    found.push_back(row);
-    if (row == NoId) continue;
-    const double *row_factors = &factors[size_t{row} * width];
-    double weight = rule.term_weight(feature.strength);
+  for (size_t k = 0; k < features.size(); ++k) {
+    if (found[k] == NoId) continue;
+    const double *row_factors = &factors[size_t{found[k]} * width];
+    double weight = rule.term_weight(features[k].strength);
     for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row_factors[i], weight);
   }
 }

@@ -108,6 +108,18 @@ struct Posting {
   double factor;
 };
 
+// One document's scores for the sons of every class (or for a scorer's
+// columns), with the room that working them out takes. The scorers' tables
+// are only read while scoring, so that threads scoring at once each bring
+// one of these.
+struct ScoringScratch {
+  std::vector<double> scores;
+  std::vector<uint32_t> found;
+  std::vector<double> raw;
+  std::vector<double> totals;
+  std::vector<double> occurrences;
+};
+
 class SbcScorer;
 
 // Scores a document for several profiles (the columns) with the strengths
@@ -122,7 +134,12 @@ class ColumnScorer {
   ColumnScorer(const ColumnScorer &) = delete;
   ColumnScorer &operator=(const ColumnScorer &) = delete;
   // scores[i] becomes the score of the document for profiles[i].
-  void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores,
+                      ScoringScratch &scratch) const;
+  // The same in the scorer's own scratch, for one thread at a time.
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+    predict_scores(doc, scores, own);
+  }
 
  private:
   ScoringRule rule;
@@ -134,8 +151,7 @@ class ColumnScorer {
   std::vector<double> factors;   // the rows, width factors each
   std::vector<uint32_t> starts;  // slot -> its first posting; one more at the end
   std::vector<Posting> postings;
-  // Per document, kept to save allocations.
-  mutable std::vector<uint32_t> found;
+  mutable ScoringScratch own;
 };
 
 class HierarchyScorer;
@@ -154,12 +170,19 @@ class FrozenScorer {
   // Takes up the document, which must outlive the calls of get_scores that
   // follow: they are for it.
   void set_document(const DocProfile &doc);
+  // Scores the document into scored, for the set_document below; threads
+  // may score at once, each into its own.
+  void score(const DocProfile &doc, ScoringScratch &scored) const;
+  // Takes up the document with the scores that score left in scored, which
+  // gets the room of the document taken up before.
+  void set_document(const DocProfile &doc, ScoringScratch &scored);
   // The scores of the document taken up for the sons of the class, in order
   // of sons; empty for a leaf.
   void get_scores(const ClassData &father, std::vector<double> &scores) const;
 
  private:
   const DocProfile *doc = nullptr;
+  ScoringScratch current;
   // One pass through the document scores it for every class at once.
   std::unique_ptr<HierarchyScorer> hierarchy;
   std::unique_ptr<SbcScorer> bayes;

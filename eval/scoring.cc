@@ -612,23 +612,21 @@ void SbcScorer::get_scores(uint32_t class_id, const ScoringScratch &scratch,
 FrozenScorer::FrozenScorer(const ClassTable &table) {
   ScoringRule rule;
   if (rule.skips_unknown())
-    hierarchy.reset(new HierarchyScorer(rule, table));
+    hierarchy = std::make_shared<HierarchyScorer>(rule, table);
   else
-    bayes.reset(new SbcScorer(rule, table, {}));
+    bayes = std::make_shared<SbcScorer>(rule, table, std::vector<uint32_t>());
 }
 
 FrozenScorer::~FrozenScorer() = default;
 
-void FrozenScorer::set_document(const DocProfile &document) {
-  score(document, current);
-  doc = &document;
-}
+FrozenScorer::FrozenScorer(const FrozenScorer &) = default;
 
-void FrozenScorer::score(const DocProfile &document, ScoringScratch &scored) const {
+void FrozenScorer::set_document(const DocProfile &document) {
+  doc = &document;
   if (hierarchy)
-    hierarchy->predict_scores(document, scored);
+    hierarchy->predict_scores(document, current);
   else
-    bayes->predict_scores(document, scored);
+    bayes->predict_scores(document, current);
 }
 
 void FrozenScorer::set_document(const DocProfile &document, ScoringScratch &scored) {

@@ -159,22 +159,21 @@ class HierarchyScorer;
 // The scores of documents for the sons of every class of a table whose
 // weights no longer change, each son scored with the document's strengths
 // relative to its father, as training sets them; neither the documents nor
-// the profiles change. Built once for the test phase and polling.
+// the profiles change. Built once for the test phase and polling. A copy
+// shares the tables, which are only read, and takes up documents of its
+// own: each thread that scores holds one.
 class FrozenScorer {
  public:
   explicit FrozenScorer(const ClassTable &table);
   ~FrozenScorer();
-  FrozenScorer(const FrozenScorer &) = delete;
+  FrozenScorer(const FrozenScorer &);
   FrozenScorer &operator=(const FrozenScorer &) = delete;
 
   // Takes up the document, which must outlive the calls of get_scores that
   // follow: they are for it.
   void set_document(const DocProfile &doc);
-  // Scores the document into scored, for the set_document below; threads
-  // may score at once, each into its own.
-  void score(const DocProfile &doc, ScoringScratch &scored) const;
-  // Takes up the document with the scores that score left in scored, which
-  // gets the room of the document taken up before.
+  // Takes up the document with its scores from scored, where another copy
+  // left them by this same call; scored gets the scores held before.
   void set_document(const DocProfile &doc, ScoringScratch &scored);
   // The scores of the document taken up for the sons of the class, in order
   // of sons; empty for a leaf.
@@ -184,8 +183,8 @@ class FrozenScorer {
   const DocProfile *doc = nullptr;
   ScoringScratch current;
   // One pass through the document scores it for every class at once.
-  std::unique_ptr<HierarchyScorer> hierarchy;
-  std::unique_ptr<SbcScorer> bayes;
+  std::shared_ptr<const HierarchyScorer> hierarchy;
+  std::shared_ptr<const SbcScorer> bayes;
 };
 
 // Holds the weights of the class table frozen for as long as it lives:

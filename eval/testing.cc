@@ -218,7 +218,7 @@ void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisio
       classified[block.size()].doc = database.get_document_profile(next->first);
       block.push_back(next);
     }
-    run_in_parts(block.size(), [&](unsigned int worker, size_t begin, size_t end) {
+    run_in_parts(block.size(), 1, [&](unsigned int worker, size_t begin, size_t end) {
       for (size_t d = begin; d < end; ++d)
         classify_test_document(copies[worker], classified[d], explanations != nullptr);
     });

@@ -204,6 +204,7 @@ void walk_scores(const std::vector<ClassData *> &classes, const HeldOutScores &h
     siblings.push_back(own.back() ? data->father->examples.train.begin() : members.back());
   }
   std::vector<ScoringScratch> scratch(worker_count());
+  size_t per_worker = (classes.size() + scratch.size() - 1) / scratch.size();
   std::vector<DocProfTable::const_iterator> block;
   std::vector<std::vector<WeightType>> scores(walk_block);
   auto next = database.get_docprof_table_begin();
@@ -211,11 +212,13 @@ void walk_scores(const std::vector<ClassData *> &classes, const HeldOutScores &h
     block.clear();
     for (; next != database.get_docprof_table_end() && block.size() < walk_block; ++next)
       block.push_back(next);
-    run_in_parts(block.size(), [&](unsigned int worker, size_t begin, size_t end) {
+    run_in_parts(block.size(), 1, [&](unsigned int worker, size_t begin, size_t end) {
       for (size_t d = begin; d < end; ++d)
         scoring.predict_scores(*block[d]->second, scores[d], scratch[worker]);
     });
-    run_in_parts(classes.size(), [&](unsigned int, size_t begin, size_t end) {
+    // One stretch of classes a thread, so that the iterators each moves lie
+    // apart from the other's.
+    run_in_parts(classes.size(), per_worker, [&](unsigned int, size_t begin, size_t end) {
       for (size_t d = 0; d < block.size(); ++d) {
         const std::string &name = block[d]->first;
         for (size_t i = begin; i < end; ++i) {

@@ -62,14 +62,16 @@ class SbcScorer {
   // than would pay for tables over the vocabularies up to the root.
   SbcScorer(const ScoringRule &rule, const ClassTable &table,
             const std::vector<uint32_t> &classes);
-  void predict_scores(const DocProfile &doc);
-  // The last document's score for a class; 0.0 for the root.
-  double get_score(uint32_t class_id) const {
-    return class_id == 0 ? 0.0 : scores[column_of[class_id]];
+  // Scores the document into scratch.
+  void predict_scores(const DocProfile &doc, ScoringScratch &scratch) const;
+  // The score in scratch for a class; 0.0 for the root.
+  double get_score(uint32_t class_id, const ScoringScratch &scratch) const {
+    return class_id == 0 ? 0.0 : scratch.scores[column_of[class_id]];
   }
-  // The last document's scores for the sons of the class, in order of sons;
+  // The scores in scratch for the sons of the class, in order of sons;
   // empty for a leaf.
-  void get_scores(uint32_t class_id, std::vector<double> &result) const;
+  void get_scores(uint32_t class_id, const ScoringScratch &scratch,
+                  std::vector<double> &result) const;
 
  private:
   struct Father {
@@ -88,7 +90,7 @@ class SbcScorer {
   void build();
   uint32_t find_entry(uint32_t term, uint32_t father) const;
   // Sums the factors and occurrences of a father probed directly.
-  void probe(const DocProfile &doc, uint32_t father);
+  void probe(const DocProfile &doc, uint32_t father, ScoringScratch &scratch) const;
 
   ScoringRule rule;
   std::vector<Father> fathers;          // from the root down
@@ -100,9 +102,6 @@ class SbcScorer {
   std::vector<uint32_t> entry_starts;   // slot -> its first entry; one more at the end
   std::vector<Entry> entries;           // in order of fathers, with one more at the end
   std::vector<Posting> postings;
-  // Per document, kept to save allocations.
-  std::vector<double> occurrences;      // by father
-  std::vector<double> scores;           // by column
 };
 
 // For every class with sons: a document's strengths relative to the class,
@@ -114,11 +113,12 @@ class SbcScorer {
 class HierarchyScorer {
  public:
   HierarchyScorer(const ScoringRule &rule, const ClassTable &table);
-  // Scores the document for the sons of every class.
-  void predict_scores(const DocProfile &doc);
-  // The scores of the last document for the sons of the class, in order of
-  // sons; empty for a leaf.
-  void get_scores(uint32_t class_id, std::vector<double> &scores) const;
+  // Scores the document for the sons of every class into scratch.
+  void predict_scores(const DocProfile &doc, ScoringScratch &scratch) const;
+  // The scores in scratch for the sons of the class, in order of sons;
+  // empty for a leaf.
+  void get_scores(uint32_t class_id, const ScoringScratch &scratch,
+                  std::vector<double> &result) const;
 
  private:
   // One class knowing a term: the class, the term's inverse document
@@ -148,11 +148,6 @@ class HierarchyScorer {
   std::vector<Posting> postings;
   std::vector<double> factors;          // rows, one factor a son
   size_t columns;
-  // Per document, kept to save allocations.
-  std::vector<uint32_t> found;
-  std::vector<double> raw;
-  std::vector<double> totals;
-  std::vector<double> scores;
 };
 
 namespace {
@@ -263,16 +258,18 @@ ColumnScorer::~ColumnScorer() = default;
 // The probes first, independent of each other so that their misses
 // overlap; then each term's row or postings, asked for a few terms ahead:
 // a wide scorer's tables are far larger than the caches.
-void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &scores,
+                                  ScoringScratch &scratch) const {
   if (bayes) {
-    bayes->predict_scores(doc);
+    bayes->predict_scores(doc, scratch);
     scores.resize(width);
-    for (size_t i = 0; i < width; ++i) scores[i] = bayes->get_score(classes[i]);
+    for (size_t i = 0; i < width; ++i) scores[i] = bayes->get_score(classes[i], scratch);
     return;
   }
   scores.assign(width, 0.0);
   double *score = scores.data();
   const std::vector<Feature> &features = doc.get_features();
+  std::vector<uint32_t> &found = scratch.found;
   found.resize(features.size());
   for (size_t k = 0; k < features.size(); ++k) {
     found[k] = slots.find(features[k].term);
@@ -402,10 +399,12 @@ uint32_t HierarchyScorer::find_entry(uint32_t term, uint32_t father) const {
 // so that every sum gets its terms in the same order. The probes come
 // first, and each pass asks for what a term leads to a few terms ahead, as
 // ColumnScorer does.
-void HierarchyScorer::predict_scores(const DocProfile &doc) {
+void HierarchyScorer::predict_scores(const DocProfile &doc, ScoringScratch &scratch) const {
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   const std::vector<Feature> &features = doc.get_features();
+  std::vector<uint32_t> &found = scratch.found;
+  std::vector<double> &raw = scratch.raw, &totals = scratch.totals, &scores = scratch.scores;
   found.resize(features.size());
   raw.resize(features.size());
   totals.assign(fathers.size(), 0.0);
@@ -455,12 +454,13 @@ void HierarchyScorer::predict_scores(const DocProfile &doc) {
   }
 }
 
-void HierarchyScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
+void HierarchyScorer::get_scores(uint32_t class_id, const ScoringScratch &scratch,
+                                 std::vector<double> &result) const {
   result.clear();
   if (class_id >= father_of.size() || father_of[class_id] == NoId) return;
   const Father &father = fathers[father_of[class_id]];
-  result.assign(scores.begin() + father.first_column,
-                scores.begin() + father.first_column + father.width);
+  result.assign(scratch.scores.begin() + father.first_column,
+                scratch.scores.begin() + father.first_column + father.width);
 }
 
 SbcScorer::SbcScorer(const ScoringRule &scoring, const ClassTable &table,
@@ -556,7 +556,8 @@ uint32_t SbcScorer::find_entry(uint32_t term, uint32_t father) const {
   return entry_of(slots, entry_starts, entries, term, father);
 }
 
-void SbcScorer::predict_scores(const DocProfile &doc) {
+void SbcScorer::predict_scores(const DocProfile &doc, ScoringScratch &scratch) const {
+  std::vector<double> &occurrences = scratch.occurrences, &scores = scratch.scores;
   occurrences.assign(fathers.size(), 0.0);
   scores.assign(log_priors.size(), 0.0);
   for (const Feature &feature : doc.get_features()) {
@@ -571,7 +572,7 @@ void SbcScorer::predict_scores(const DocProfile &doc) {
   }
   for (uint32_t f = 0; f < fathers.size(); ++f) {
     const Father &father = fathers[f];
-    if (father.direct) probe(doc, f);
+    if (father.direct) probe(doc, f, scratch);
     double *score = &scores[father.first_column];
     for (uint32_t i = 0; i < father.width; ++i) {
       uint32_t column = father.first_column + i;
@@ -579,18 +580,18 @@ void SbcScorer::predict_scores(const DocProfile &doc) {
                                         log_denominators[column]);
     }
     ScoringRule::sbc_posteriors(score, father.width);
-    double own = get_score(father.data->id);
+    double own = get_score(father.data->id, scratch);
     for (uint32_t i = 0; i < father.width; ++i) score[i] += own;
   }
 }
 
-void SbcScorer::probe(const DocProfile &doc, uint32_t f) {
+void SbcScorer::probe(const DocProfile &doc, uint32_t f, ScoringScratch &scratch) const {
   const Father &father = fathers[f];
-  double *score = &scores[father.first_column];
+  double *score = &scratch.scores[father.first_column];
   for (const Feature &feature : doc.get_features()) {
     if (father.data->profile.get_feature(feature.term) == nullptr) continue;
     double count = rule.sbc_occurrences(feature.freq);
-    occurrences[f] += count;
+    scratch.occurrences[f] += count;
     for (uint32_t i = 0; i < father.width; ++i) {
       const FeatureInfo *info = father.data->sons[i]->profile.get_feature(feature.term);
       if (info != nullptr && info->term_freq != 0)
@@ -599,36 +600,46 @@ void SbcScorer::probe(const DocProfile &doc, uint32_t f) {
   }
 }
 
-void SbcScorer::get_scores(uint32_t class_id, std::vector<double> &result) const {
+void SbcScorer::get_scores(uint32_t class_id, const ScoringScratch &scratch,
+                           std::vector<double> &result) const {
   result.clear();
   if (class_id >= father_of.size() || father_of[class_id] == NoId) return;
   const Father &father = fathers[father_of[class_id]];
-  result.assign(scores.begin() + father.first_column,
-                scores.begin() + father.first_column + father.width);
+  result.assign(scratch.scores.begin() + father.first_column,
+                scratch.scores.begin() + father.first_column + father.width);
 }
 
 FrozenScorer::FrozenScorer(const ClassTable &table) {
   ScoringRule rule;
   if (rule.skips_unknown())
-    hierarchy.reset(new HierarchyScorer(rule, table));
+    hierarchy = std::make_shared<HierarchyScorer>(rule, table);
   else
-    bayes.reset(new SbcScorer(rule, table, {}));
+    bayes = std::make_shared<SbcScorer>(rule, table, std::vector<uint32_t>());
 }
 
 FrozenScorer::~FrozenScorer() = default;
 
+FrozenScorer::FrozenScorer(const FrozenScorer &) = default;
+
 void FrozenScorer::set_document(const DocProfile &document) {
   doc = &document;
-  if (hierarchy) hierarchy->predict_scores(document);
-  if (bayes) bayes->predict_scores(document);
+  if (hierarchy)
+    hierarchy->predict_scores(document, current);
+  else
+    bayes->predict_scores(document, current);
+}
+
+void FrozenScorer::set_document(const DocProfile &document, ScoringScratch &scored) {
+  std::swap(current, scored);
+  doc = &document;
 }
 
 void FrozenScorer::get_scores(const ClassData &father, std::vector<double> &scores) const {
   mivo_assert(doc != nullptr);
   if (hierarchy)
-    hierarchy->get_scores(father.id, scores);
+    hierarchy->get_scores(father.id, current, scores);
   else
-    bayes->get_scores(father.id, scores);
+    bayes->get_scores(father.id, current, scores);
 }
 
 std::weak_ptr<FrozenScorer> FrozenWeights::shared;

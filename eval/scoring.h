@@ -108,6 +108,18 @@ struct Posting {
   double factor;
 };
 
+// One document's scores for the sons of every class (or for a scorer's
+// columns), with the room that working them out takes. The scorers' tables
+// are only read while scoring, so that threads scoring at once each bring
+// one of these.
+struct ScoringScratch {
+  std::vector<double> scores;
+  std::vector<uint32_t> found;
+  std::vector<double> raw;
+  std::vector<double> totals;
+  std::vector<double> occurrences;
+};
+
 class SbcScorer;
 
 // Scores a document for several profiles (the columns) with the strengths
@@ -122,7 +134,12 @@ class ColumnScorer {
   ColumnScorer(const ColumnScorer &) = delete;
   ColumnScorer &operator=(const ColumnScorer &) = delete;
   // scores[i] becomes the score of the document for profiles[i].
-  void predict_scores(const DocProfile &doc, std::vector<double> &scores) const;
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores,
+                      ScoringScratch &scratch) const;
+  // The same in the scorer's own scratch, for one thread at a time.
+  void predict_scores(const DocProfile &doc, std::vector<double> &scores) const {
+    predict_scores(doc, scores, own);
+  }
 
  private:
   ScoringRule rule;
@@ -134,8 +151,7 @@ class ColumnScorer {
   std::vector<double> factors;   // the rows, width factors each
   std::vector<uint32_t> starts;  // slot -> its first posting; one more at the end
   std::vector<Posting> postings;
-  // Per document, kept to save allocations.
-  mutable std::vector<uint32_t> found;
+  mutable ScoringScratch own;
 };
 
 class HierarchyScorer;
@@ -143,26 +159,32 @@ class HierarchyScorer;
 // The scores of documents for the sons of every class of a table whose
 // weights no longer change, each son scored with the document's strengths
 // relative to its father, as training sets them; neither the documents nor
-// the profiles change. Built once for the test phase and polling.
+// the profiles change. Built once for the test phase and polling. A copy
+// shares the tables, which are only read, and takes up documents of its
+// own: each thread that scores holds one.
 class FrozenScorer {
  public:
   explicit FrozenScorer(const ClassTable &table);
   ~FrozenScorer();
-  FrozenScorer(const FrozenScorer &) = delete;
+  FrozenScorer(const FrozenScorer &);
   FrozenScorer &operator=(const FrozenScorer &) = delete;
 
   // Takes up the document, which must outlive the calls of get_scores that
   // follow: they are for it.
   void set_document(const DocProfile &doc);
+  // Takes up the document with its scores from scored, where another copy
+  // left them by this same call; scored gets the scores held before.
+  void set_document(const DocProfile &doc, ScoringScratch &scored);
   // The scores of the document taken up for the sons of the class, in order
   // of sons; empty for a leaf.
   void get_scores(const ClassData &father, std::vector<double> &scores) const;
 
  private:
   const DocProfile *doc = nullptr;
+  ScoringScratch current;
   // One pass through the document scores it for every class at once.
-  std::unique_ptr<HierarchyScorer> hierarchy;
-  std::unique_ptr<SbcScorer> bayes;
+  std::shared_ptr<const HierarchyScorer> hierarchy;
+  std::shared_ptr<const SbcScorer> bayes;
 };
 
 // Holds the weights of the class table frozen for as long as it lives:

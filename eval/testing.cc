@@ -10,6 +10,7 @@
 #include "base/eventlog.h"
 #include "base/fileio.h"
 #include "base/options.h"
+#include "base/parallel.h"
 #include "base/param.h"
 #include "base/progress.h"
 #include "base/utils.h"
@@ -28,6 +29,11 @@ const char *const document_extension = ".txt";
 const mode_t decisions_file_mode = 0666;
 // How many test documents' profiles the cache holds at most.
 const unsigned long release_step = 4096;
+// Test documents classified at a time, in as many threads as there are
+// cores, before they are written and counted one by one. A block never
+// spans a release of the cache, whose profiles it uses.
+const unsigned long test_block = 256;
+static_assert(release_step % test_block == 0, "a block within a release step");
 
 // Document name -> the classes that the report counts as decided for it,
 // best first.
@@ -134,26 +140,50 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
   for (const Ranking &entry : chosen) matrix.enterNRS(entry.class_data->id);
 }
 
-// Classifies one test document of the root, writes its full ranking to out
-// and counts the decision against the document's true classes.
-void test_example(FrozenScorer &scorer, const std::string &name,
+// Enters the scores of the root's sons for the document the scorer has
+// taken up into scored, best first, and chooses its leaves.
+bool classify_taken_up(const FrozenScorer &scorer, Ranks &scored, Ranks &chosen,
+                       Ranks *candidates) {
+  predict(scorer, class_table.get_data(0), scored);
+  scored.sortGF();
+  return classify_document(scorer, scored, chosen, candidates);
+}
+
+// A test document of the root as a thread classified it, for the main
+// thread to write, explain and count in the order of the documents.
+struct Classified {
+  const DocProfile *doc = nullptr;
+  Ranks scored, chosen, candidates;
+  bool significant = false;
+  ScoringScratch scores;  // its scores, kept for explanations
+};
+
+void classify_test_document(FrozenScorer &scorer, Classified &document, bool explained) {
+  document.scored = document.chosen = document.candidates = Ranks();
+  scorer.set_document(*document.doc);
+  document.significant = classify_taken_up(scorer, document.scored, document.chosen,
+                                           explained ? &document.candidates : nullptr);
+  if (explained) scorer.set_document(*document.doc, document.scores);
+}
+
+// Writes the full ranking of a classified test document to out and counts
+// its decision against the document's true classes.
+void test_example(FrozenScorer &scorer, const std::string &name, Classified &document,
                   const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
                   std::ostream &out, Decisions &decisions, Explanations *explanations) {
-  const DocProfile *doc = database.get_document_profile(name);
   log_formatted(4, "testing document `%s'", name.c_str());
-  Ranks scored, chosen, candidates;
-  bool significant =
-      classify_from_root(scorer, *doc, scored, chosen, explanations ? &candidates : nullptr);
-  if (!scored.print(name, out)) return;
+  Ranks &chosen = document.chosen;
+  if (!document.scored.print(name, out)) return;
   // What was chosen counts when some score was above its threshold, or
   // whatever the scores when every document is to be decided.
-  bool counted = significant || param.always_decide();
+  bool counted = document.significant || param.always_decide();
   if (explanations) {
     std::vector<const ClassData *> explained;
     if (counted)
       for (const Ranking &entry : chosen)
         if (param.gen.multiclass() || explained.empty()) explained.push_back(entry.class_data);
-    explanations->explain("test", name, *doc, scorer, explained, candidates);
+    scorer.set_document(*document.doc, document.scores);
+    explanations->explain("test", name, *document.doc, scorer, explained, document.candidates);
   }
   std::vector<uint32_t> &decided = decisions[name];
   if (param.gen.multiclass()) {
@@ -176,16 +206,34 @@ void test_classifier(FrozenScorer &scorer, std::ostream &out, Decisions &decisio
   unsigned long step = documents.size() / 10;
   unsigned long done = 0;
   Progress progress("testing", documents.size());
-  for (const auto &entry : documents) {
-    test_example(scorer, entry.first, entry.second, matrix, out, decisions, explanations);
-    progress.advance();
-    ++done;
-    // Each profile is scored once: the cache is emptied as it goes, rather
-    // than holding every test document until the run ends.
-    if (done % release_step == 0) database.release_all_profiles();
-    if (step != 0 && done % step == 0)
-      log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,
-                            static_cast<long>(done / step));
+  std::vector<FrozenScorer> copies(worker_count(), scorer);
+  std::vector<ExampList::const_iterator> block;
+  std::vector<Classified> classified(test_block);
+  auto next = documents.begin();
+  while (next != documents.end()) {
+    // The cache serves one thread: the profiles are fetched here, before
+    // the threads classify them.
+    block.clear();
+    for (; next != documents.end() && block.size() < test_block; ++next) {
+      classified[block.size()].doc = database.get_document_profile(next->first);
+      block.push_back(next);
+    }
+    run_in_parts(block.size(), 1, [&](unsigned int worker, size_t begin, size_t end) {
+      for (size_t d = begin; d < end; ++d)
+        classify_test_document(copies[worker], classified[d], explanations != nullptr);
+    });
+    for (size_t d = 0; d < block.size(); ++d) {
+      test_example(scorer, block[d]->first, classified[d], block[d]->second, matrix, out,
+                   decisions, explanations);
+      progress.advance();
+      ++done;
+      // Each profile is scored once: the cache is emptied as it goes, rather
+      // than holding every test document until the run ends.
+      if (done % release_step == 0) database.release_all_profiles();
+      if (step != 0 && done % step == 0)
+        log_formatted_results(2, "Testing on <%s> %1.0ld0%% complete", name,
+                              static_cast<long>(done / step));
+    }
   }
   database.release_all_profiles();
   matrix.log(3);
@@ -246,11 +294,8 @@ bool classify_document(const FrozenScorer &scorer, const Ranks &scored, Ranks &c
 
 bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scored,
                         Ranks &chosen, Ranks *candidates) {
-  const ClassData &root = class_table.get_data(0);
   scorer.set_document(doc);
-  predict(scorer, root, scored);
-  scored.sortGF();
-  return classify_document(scorer, scored, chosen, candidates);
+  return classify_taken_up(scorer, scored, chosen, candidates);
 }
 
 TestOutcome test(Explanations *explanations) {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/eventlog.h"
+#include "base/parallel.h"
 #include "base/param.h"
 #include "base/progress.h"
 #include "eval/scoring.h"
@@ -23,6 +24,10 @@ const size_t score_memory = size_t{256} << 20;
 // few hundred or thousand of them at a million documents; with a missing
 // count, a class takes a second walk.
 const size_t most_negatives = size_t{1} << 14;
+
+// Documents scored at a time before their scores are entered: the scores
+// of a block for every class of a walk fit in a few MB.
+const size_t walk_block = 512;
 
 // How many scores lie below bound; the scores are sorted.
 unsigned long count_below(const std::vector<WeightType> &scores, WeightType bound) {
@@ -176,7 +181,10 @@ namespace {
 // class's profile, and hands on each score with whether the document is a
 // training document of the class: enter(i, score, positive) for classes[i].
 // A class with held-out scores takes those for its father's training
-// documents instead.
+// documents instead. The documents are scored a block at a time in as many
+// threads as there are cores; then each class is handed its scores of the
+// block, in the order of the documents, by one thread or the other: what
+// enter does for one class must not touch another's.
 template <typename Enter>
 void walk_scores(const std::vector<ClassData *> &classes, const HeldOutScores &held_out,
                  Enter enter) {
@@ -195,27 +203,43 @@ void walk_scores(const std::vector<ClassData *> &classes, const HeldOutScores &h
     own.push_back(found != held_out.end() && data->father ? &found->second : nullptr);
     siblings.push_back(own.back() ? data->father->examples.train.begin() : members.back());
   }
-  std::vector<WeightType> scores;
-  for (auto it = database.get_docprof_table_begin();
-       it != database.get_docprof_table_end(); ++it) {
-    scoring.predict_scores(*it->second, scores);
-    for (size_t i = 0; i < classes.size(); ++i) {
-      const ExampList &train = classes[i]->examples.train;
-      while (members[i] != train.end() && members[i]->first < it->first) ++members[i];
-      bool positive = members[i] != train.end() && members[i]->first == it->first;
-      WeightType score = scores[i];
-      if (own[i] != nullptr) {
-        const ExampList &fathers = classes[i]->father->examples.train;
-        while (siblings[i] != fathers.end() && siblings[i]->first < it->first) {
-          ++siblings[i];
-          ++positions[i];
+  std::vector<ScoringScratch> scratch(worker_count());
+  size_t per_worker = (classes.size() + scratch.size() - 1) / scratch.size();
+  std::vector<DocProfTable::const_iterator> block;
+  std::vector<std::vector<WeightType>> scores(walk_block);
+  auto next = database.get_docprof_table_begin();
+  while (next != database.get_docprof_table_end()) {
+    block.clear();
+    for (; next != database.get_docprof_table_end() && block.size() < walk_block; ++next)
+      block.push_back(next);
+    run_in_parts(block.size(), 1, [&](unsigned int worker, size_t begin, size_t end) {
+      for (size_t d = begin; d < end; ++d)
+        scoring.predict_scores(*block[d]->second, scores[d], scratch[worker]);
+    });
+    // One stretch of classes a thread, so that the iterators each moves lie
+    // apart from the other's.
+    run_in_parts(classes.size(), per_worker, [&](unsigned int, size_t begin, size_t end) {
+      for (size_t d = 0; d < block.size(); ++d) {
+        const std::string &name = block[d]->first;
+        for (size_t i = begin; i < end; ++i) {
+          const ExampList &train = classes[i]->examples.train;
+          while (members[i] != train.end() && members[i]->first < name) ++members[i];
+          bool positive = members[i] != train.end() && members[i]->first == name;
+          WeightType score = scores[d][i];
+          if (own[i] != nullptr) {
+            const ExampList &fathers = classes[i]->father->examples.train;
+            while (siblings[i] != fathers.end() && siblings[i]->first < name) {
+              ++siblings[i];
+              ++positions[i];
+            }
+            if (siblings[i] != fathers.end() && siblings[i]->first == name &&
+                positions[i] < own[i]->size())
+              score = (*own[i])[positions[i]];
+          }
+          enter(i, score, positive);
         }
-        if (siblings[i] != fathers.end() && siblings[i]->first == it->first &&
-            positions[i] < own[i]->size())
-          score = (*own[i])[positions[i]];
       }
-      enter(i, score, positive);
-    }
+    });
   }
 }
 

@@ -56,9 +56,9 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
   test();
   EXPECT_NE(std::string::npos, file_text("examples/decisions.dat").find("\nt4.txt arts\n"));
   // Scaled by a negative threshold t: 1 + (score - t) / -t, 2 - log2(1/p).
-  EXPECT_EQ("t1.txt sport:1.415 arts:0.41504\nt2.txt arts:1.585 sport:0\n"
-            "t3.txt sport:1.415 arts:0.41504\nt4.txt sport:1 arts:1\n",
-            file_text("examples/rank0.dat"));
+  std::string ranks = "t1.txt sport:1.415 arts:0.41504\nt2.txt arts:1.585 sport:0\n"
+                      "t3.txt sport:1.415 arts:0.41504\nt4.txt sport:1 arts:1\n";
+  EXPECT_EQ(ranks, file_text("examples/rank0.dat"));
   std::string log = file_text("testing.log");
   for (const char *line :
        {"testing SBC on `news' with 4 documents...\n",
@@ -68,6 +68,15 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
         "Total       66.67%        50.00%        57.14%         0.00% \n"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
   EXPECT_EQ(std::string::npos, log.find("complete"));  // fewer than ten documents
+
+  // Blocks of documents classified in threads: each ranking keeps its place.
+  for (int k = 0; k < 600; ++k) {
+    std::string name = "u" + std::to_string(1000 + k);
+    example(name, k % 3 ? "sport/football" : "arts", {{k % 3 ? 1 : 3, 1}}, false);
+    ranks += name + (k % 3 ? ".txt sport:1.415 arts:0.41504\n" : ".txt arts:1.585 sport:0\n");
+  }
+  class_table.collect_examples();
+  EXPECT_EQ(ranks, file_text(test().files.at(0)));
 }
 
 TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {

@@ -218,6 +218,8 @@ unsigned int train_winnow_sons(ClassData &father, const std::vector<Example> &ex
 unsigned int train_winnow_class(ClassData &father) {
   set_training_strengths(father, "Winnow Initialization");
   father.profile.sum_term_strength(father.id);
+  // Winnow reads no term's sum but through the father's total.
+  father.profile.features.drop_strengths();
   return train_winnow_sons(father, find_examples(father), lrand48, true);
 }
 

@@ -11,7 +11,6 @@
 #include <vector>
 
 struct ClassData;
-struct FeatureInfo;
 
 // 12 bytes rather than 16: a phase caches the profiles of up to a million
 // documents, some hundreds of features each.
@@ -46,11 +45,12 @@ class DocProfile {
   bool read(const char *contents, size_t len);
 
   // Sets every feature's strength relative to the class (by the strength and
-  // normalisation modes in force) and adds it into the class's profile.
+  // normalisation modes in force) and adds it into the strengths its profile
+  // keeps, which it starts keeping if it did not.
   void set_class_document_strengths(uint32_t class_id);
-  // The same, infos[i] being the class profile's record of feature i (null
-  // when the profile lacks the term), as the caller found it.
-  void set_document_strengths(const ClassData &data, const std::vector<FeatureInfo *> &infos);
+  // Only sets the strengths, relative to a class of num_docs documents in
+  // which feature i's term has doc_freqs[i] (0 for a term it lacks).
+  void set_document_strengths(uint32_t num_docs, const std::vector<uint32_t> &doc_freqs);
   // Keeps only the features whose term passes is_selected, in their order.
   void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 

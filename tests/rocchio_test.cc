@@ -10,15 +10,18 @@ namespace {
 // son sport holds 2.0 of term 1, none of term 2, and 2.0 of term 3, which
 // the father lacks. Beta 16 and gamma 4 are the defaults.
 TEST_F(CollectionTest, RocchioWeighsOwnDocumentsAgainstTheOthers) {
+  auto sums = [](ClassData &data, std::vector<std::pair<uint32_t, double>> terms) {
+    FeatureMap &map = data.profile.features;
+    for (const auto &term : terms) map[term.first];
+    map.keep_strengths();
+    for (const auto &term : terms) map.strength_at(map.position(term.first)) = term.second;
+  };
   ClassData &father = class_table.get_data(0);
-  father.profile.features[1].strength = 5.0;
-  father.profile.features[2].strength = 3.0;
+  sums(father, {{1, 5.0}, {2, 3.0}});
   ClassData &son = class_table.get_data(class_table.enter_on_full_name("sport", 0));
   son.num_docs = 4;
   son.num_other_docs = 6;
-  son.profile.features[1].strength = 2.0;
-  son.profile.features[2].strength = 0.0;
-  son.profile.features[3].strength = 2.0;
+  sums(son, {{1, 2.0}, {2, 0.0}, {3, 2.0}});
   auto weight = [&](uint32_t term) {
     rocchio_set_weights(father);
     return son.profile.features[term].weight;

@@ -115,7 +115,7 @@ void trim(Ranks &chosen) {
   while (chosen.size() > param.gen.get_maxrank()) chosen.pop_back();
 }
 
-void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
+void count_multiclass(const ClassList &classes, bool counted,
                       Ranks &chosen, ConfusionMatrix &matrix) {
   for (const ClassData *data : classes) {
     Ranks::iterator found = chosen.end();
@@ -137,7 +137,7 @@ void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
 // Classifies one test document of the root, writes its full ranking to out
 // and counts the decision against the document's true classes.
 void test_example(FrozenScorer &scorer, const std::string &name,
-                  const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
+                  const ClassList &classes, ConfusionMatrix &matrix,
                   std::ostream &out, Decisions &decisions, Explanations *explanations) {
   const DocProfile *doc = database.get_document_profile(name);
   log_formatted(4, "testing document `%s'", name.c_str());

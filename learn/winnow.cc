@@ -119,7 +119,7 @@ void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &resu
 
 // Every son is scored before any is updated: an update changes only its
 // own son's weights.
-int SonWeights::learn(const DocProfile &doc, const std::vector<ClassData *> &classes) {
+int SonWeights::learn(const DocProfile &doc, const ClassList &classes) {
   predict_scores(doc, scores);
   int result = 0;
   for (size_t i = 0; i < width; ++i) {

@@ -1,5 +1,7 @@
 #include "learn/rocchio.h"
 
+#include <vector>
+
 #include "base/param.h"
 #include "learn/training.h"
 #include "model/classtab.h"
@@ -56,15 +58,22 @@ void rocchio_set_weights(const ClassData &father) {
 }
 
 void train_rocchio() {
-  train_fathers("Rocchio", [](ClassData &father) {
+  // A class's sums grow and are read both while its father is trained and
+  // while it is, in whichever order the key order puts the two (a son of
+  // the root named before the root comes first); after both they go.
+  std::vector<bool> trained(class_table.size(), false);
+  auto finished = [&trained](const ClassData *data) {
+    return data == nullptr || !is_father(*data) || trained[data->id];
+  };
+  train_fathers("Rocchio", [&](ClassData &father) {
     rocchio_init_strengths(father);
     rocchio_sum_son_strengths(father);
     rocchio_set_weights(father);
     hold_out(father);
-    // A son's sums serve once more, as a father's, when it is trained.
-    father.profile.features.drop_strengths();
+    trained[father.id] = true;
+    if (finished(father.father)) father.profile.features.drop_strengths();
     for (ClassData *son : father.sons)
-      if (!is_father(*son)) son->profile.features.drop_strengths();
+      if (finished(son)) son->profile.features.drop_strengths();
   });
   finish_training();
 }

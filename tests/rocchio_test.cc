@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "tests/collection_fixture.h"
 
 namespace {
@@ -36,6 +38,23 @@ TEST_F(CollectionTest, RocchioWeighsOwnDocumentsAgainstTheOthers) {
   son.num_docs = 0;  // no average of its own: no division by zero
   son.num_other_docs = 6;
   EXPECT_DOUBLE_EQ(-4 * 3.0 / 6, weight(1));
+}
+
+// arts comes before its father news in key order, so its sums relative to
+// itself are still there when news adds those relative to news: its term 1
+// sums ln 2 + ln 3 against news's ln 3 (strengths as frequencies, not
+// normalised), and the one other document of news knows no term 1.
+TEST_F(CollectionTest, RocchioSumsAClassTrainedBeforeItsFather) {
+  param.gen.set_algorithm(Rocchio);
+  param.gen.set_normalize(normalize_off);
+  example("d1", "arts/a", {{1, 1}});
+  example("d2", "arts/b", {{2, 1}});
+  example("d3", "sport", {{3, 1}});
+  class_table.collect_examples();
+  update_all_class_data();
+  train_rocchio();
+  EXPECT_NEAR(16 * std::log(6.0) / 2 + 4 * std::log(2.0), data("arts").profile.features[1].weight,
+              1e-12);
 }
 
 }  // namespace

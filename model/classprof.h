@@ -16,9 +16,7 @@
 
 // One term of a class profile; every field starts at zero. A million
 // documents make tens of millions of these: the summed strengths, which only
-// a father's training reads, are kept apart (FeatureMap::keep_strengths),
-// and the record is aligned to 4 bytes so that a term and its record take 36.
-#pragma pack(push, 4)
+// a father's training reads, are kept apart (FeatureMap::keep_strengths).
 struct FeatureInfo {
   uint32_t term_freq = 0;  // occurrences in the class's training documents
   uint32_t doc_freq = 0;   // training documents that contain the term
@@ -27,7 +25,6 @@ struct FeatureInfo {
   int32_t promotions = 0;
   int32_t demotions = 0;
 };
-#pragma pack(pop)
 
 // Term id -> a 32-bit value (a position, a row), in an open-addressing table
 // with linear probing: a lookup is a probe into one small contiguous array.

@@ -88,22 +88,19 @@ void Explanations::explain_class(const ClassData &data, const char *role, const 
 }
 
 // Each term's addend with the document's strength relative to the father,
-// as training sets it; the strengths are set on a copy, so that neither the
-// cached document nor the father's profile changes.
+// as training sets it; the strengths are set on a copy, so that the cached
+// document does not change.
 void Explanations::linear_parts(const ClassData &data, const DocProfile &doc,
                                 std::vector<Part> &parts) const {
   const ClassData &father = *data.father;
   DocProfile copy = doc;
   const std::vector<Feature> &features = copy.get_features();
-  std::vector<FeatureInfo> records;
-  records.reserve(features.size());
-  std::vector<FeatureInfo *> infos;
+  std::vector<uint32_t> doc_freqs;
   for (const Feature &feature : features) {
     const FeatureInfo *info = father.profile.get_feature(feature.term);
-    if (info != nullptr) records.push_back(*info);
-    infos.push_back(info != nullptr ? &records.back() : nullptr);
+    doc_freqs.push_back(info != nullptr ? info->doc_freq : 0);
   }
-  copy.set_document_strengths(father, infos);
+  copy.set_document_strengths(father.num_docs, doc_freqs);
   for (const Feature &feature : features) {
     const FeatureInfo *info = data.profile.get_feature(feature.term);
     double factor = info != nullptr ? rule.factor(*info) : rule.get_unknown_factor();

@@ -121,7 +121,7 @@ void trim(Ranks &chosen) {
   while (chosen.size() > param.gen.get_maxrank()) chosen.pop_back();
 }
 
-void count_multiclass(const std::vector<ClassData *> &classes, bool counted,
+void count_multiclass(const ClassList &classes, bool counted,
                       Ranks &chosen, ConfusionMatrix &matrix) {
   for (const ClassData *data : classes) {
     Ranks::iterator found = chosen.end();
@@ -169,7 +169,7 @@ void classify_test_document(FrozenScorer &scorer, Classified &document, bool exp
 // Writes the full ranking of a classified test document to out and counts
 // its decision against the document's true classes.
 void test_example(FrozenScorer &scorer, const std::string &name, Classified &document,
-                  const std::vector<ClassData *> &classes, ConfusionMatrix &matrix,
+                  const ClassList &classes, ConfusionMatrix &matrix,
                   std::ostream &out, Decisions &decisions, Explanations *explanations) {
   log_formatted(4, "testing document `%s'", name.c_str());
   Ranks &chosen = document.chosen;

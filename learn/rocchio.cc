@@ -1,5 +1,7 @@
 #include "learn/rocchio.h"
 
+#include <vector>
+
 #include "base/param.h"
 #include "learn/training.h"
 #include "model/classtab.h"
@@ -16,22 +18,26 @@ void rocchio_init_strengths(ClassData &father) {
 // father, of the term over the son's own documents.
 void rocchio_sum_son_strengths(const ClassData &father) {
   for (ClassData *son : father.sons) {
+    FeatureMap &map = son->profile.features;
+    map.keep_strengths();
     for (const auto &entry : son->examples.train) {
       const DocProfile *doc = database.get_document_profile(entry.first);
       for (const Feature &feature : doc->get_features()) {
-        FeatureInfo *info = son->profile.get_feature(feature.term);
-        if (info != nullptr) info->strength += feature.strength;
+        uint32_t position = map.position(feature.term);
+        if (position != NoId) map.strength_at(position) += feature.strength;
       }
     }
   }
 }
 
 double rocchio_weight(const ClassData &father, const ClassData &son, uint32_t term,
-                      const FeatureInfo &info) {
-  double pos = info.strength;
+                      double pos) {
   // A term the father lacks has no strength outside the son.
-  const FeatureInfo *in_father = father.profile.get_feature(term);
-  double neg = in_father != nullptr ? in_father->strength - pos : 0.0;
+  const FeatureMap &in_father = father.profile.features;
+  uint32_t position = in_father.position(term);
+  double summed = in_father.has_strengths() && position != NoId ? in_father.strength_at(position)
+                                                                 : 0.0;
+  double neg = position != NoId ? summed - pos : 0.0;
   double w = 0.0;
   // A son without documents has no average; only the negative part remains.
   if (son.num_docs != 0) w = param.roc.get_beta() * pos / son.num_docs;
@@ -43,17 +49,31 @@ double rocchio_weight(const ClassData &father, const ClassData &son, uint32_t te
 }  // namespace
 
 void rocchio_set_weights(const ClassData &father) {
-  for (ClassData *son : father.sons)
-    for (auto &entry : son->profile.features)
-      entry.second.weight = rocchio_weight(father, *son, entry.first, entry.second);
+  for (ClassData *son : father.sons) {
+    FeatureMap &map = son->profile.features;
+    for (auto it = map.begin(); it != map.end(); ++it)
+      it->second.weight = rocchio_weight(
+          father, *son, it->first, map.has_strengths() ? map.strength_at(it - map.begin()) : 0.0);
+  }
 }
 
 void train_rocchio() {
-  train_fathers("Rocchio", [](ClassData &father) {
+  // A class's sums grow and are read both while its father is trained and
+  // while it is, in whichever order the key order puts the two (a son of
+  // the root named before the root comes first); after both they go.
+  std::vector<bool> trained(class_table.size(), false);
+  auto finished = [&trained](const ClassData *data) {
+    return data == nullptr || !is_father(*data) || trained[data->id];
+  };
+  train_fathers("Rocchio", [&](ClassData &father) {
     rocchio_init_strengths(father);
     rocchio_sum_son_strengths(father);
     rocchio_set_weights(father);
     hold_out(father);
+    trained[father.id] = true;
+    if (finished(father.father)) father.profile.features.drop_strengths();
+    for (ClassData *son : father.sons)
+      if (finished(son)) son->profile.features.drop_strengths();
   });
   finish_training();
 }

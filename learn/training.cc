@@ -117,10 +117,11 @@ struct ClassState {
 // document frequencies: the document's strengths relative to it stay as
 // the final model sees them; only Rocchio reads its summed strengths.
 void forget(ClassData &father, const Example &example) {
-  if (param.gen.get_algorithm() == Rocchio) {
+  FeatureMap &in_father = father.profile.features;
+  if (param.gen.get_algorithm() == Rocchio && in_father.has_strengths()) {
     for (const Feature &feature : example.doc->get_features()) {
-      FeatureInfo *info = father.profile.get_feature(feature.term);
-      if (info != nullptr) info->strength -= feature.strength;
+      uint32_t position = in_father.position(feature.term);
+      if (position != NoId) in_father.strength_at(position) -= feature.strength;
     }
   }
   for (ClassData *son : father.sons) {
@@ -130,11 +131,14 @@ void forget(ClassData &father, const Example &example) {
     }
     if (son->num_docs != 0) --son->num_docs;
     son->sum_freq -= std::min<uint64_t>(example.doc->get_sum_freq(), son->sum_freq);
+    FeatureMap &in_son = son->profile.features;
     for (const Feature &feature : example.doc->get_features()) {
-      FeatureInfo *info = son->profile.get_feature(feature.term);
-      if (info == nullptr) continue;
+      uint32_t position = in_son.position(feature.term);
+      if (position == NoId) continue;
+      FeatureInfo *info = &(in_son.begin() + position)->second;
       info->term_freq -= std::min(feature.freq, info->term_freq);
-      info->strength -= feature.strength;
+      // Only Rocchio keeps a son's sums; others have none to take from.
+      if (in_son.has_strengths()) in_son.strength_at(position) -= feature.strength;
       if (info->doc_freq <= 1)
         son->profile.features.erase(feature.term);
       else

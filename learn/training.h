@@ -9,6 +9,7 @@
 #include <vector>
 
 struct ClassData;
+class ClassList;
 class DocProfile;
 
 // A class with sons and training documents: its sons are trained against it.
@@ -27,7 +28,7 @@ void set_training_strengths(ClassData &father, const char *label);
 // One training document of a father, found in the cache once.
 struct Example {
   const std::string *name;
-  const std::vector<ClassData *> *classes;  // the father's sons it belongs to
+  const ClassList *classes;  // the father's sons it belongs to
   const DocProfile *doc;
 };
 

@@ -124,7 +124,7 @@ void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &resu
 
 // Every son is scored before any is updated: an update changes only its
 // own son's weights.
-int SonWeights::learn(const DocProfile &doc, const std::vector<ClassData *> &classes) {
+int SonWeights::learn(const DocProfile &doc, const ClassList &classes) {
   predict_scores(doc, scores);
   int result = 0;
   for (size_t i = 0; i < width; ++i) {
@@ -223,6 +223,8 @@ unsigned int train_winnow_sons(ClassData &father, const std::vector<Example> &ex
 unsigned int train_winnow_class(ClassData &father) {
   set_training_strengths(father, "Winnow Initialization");
   father.profile.sum_term_strength(father.id);
+  // Winnow reads no term's sum but through the father's total.
+  father.profile.features.drop_strengths();
   return train_winnow_sons(father, find_examples(father), lrand48, true);
 }
 

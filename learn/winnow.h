@@ -13,6 +13,7 @@
 #include "learn/training.h"
 
 struct ClassData;
+class ClassList;
 class DocProfile;
 
 // Trains every father in key order, then gives every leaf its threshold from
@@ -59,7 +60,7 @@ class SonWeights {
   // document's terms (under WeightedUpdate each by its own power of the
   // scale) and counting the update on them. Returns the kind of the last
   // update made: +1 a promotion, -1 a demotion, 0 none.
-  int learn(const DocProfile &doc, const std::vector<ClassData *> &classes);
+  int learn(const DocProfile &doc, const ClassList &classes);
 
  private:
   struct Weights {

@@ -145,6 +145,7 @@ FeatureInfo &FeatureMap::operator[](uint32_t term) {
 bool FeatureMap::insert(uint32_t term, const FeatureInfo &info) {
   if (!index.insert(term, static_cast<uint32_t>(records.size()))) return false;
   records.emplace_back(term, info);
+  if (strengths_kept) strengths.push_back(0.0);
   return true;
 }
 
@@ -155,8 +156,10 @@ size_t FeatureMap::erase(uint32_t term) {
   if (position + 1 != records.size()) {
     records[position] = records.back();
     index.set(records[position].first, position);
+    if (strengths_kept) strengths[position] = strengths.back();
   }
   records.pop_back();
+  if (strengths_kept) strengths.pop_back();
   return 1;
 }
 
@@ -190,9 +193,10 @@ std::vector<const FeatureMap::value_type *> sorted_terms(const FeatureMap &featu
 
 // In term order, so that the sum does not depend on how the map was filled.
 void ClassProfile::sum_term_strength(uint32_t class_id) const {
+  if (!features.has_strengths()) return;  // all zero
   ClassData &data = class_table.get_data(class_id);
   for (const FeatureMap::value_type *record : sorted_terms(features))
-    data.sum_strength += record->second.strength;
+    data.sum_strength += features.strength_at(record - &*features.begin());
 }
 
 bool ClassProfile::write(std::ostream &os, uint64_t sum_freq, AlgorithmType algorithm) const {

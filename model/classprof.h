@@ -1,6 +1,7 @@
 // Class profiles: per class, the terms of its training documents with their
-// counts, summed document strengths and learned weights, and the class's
-// decision threshold. Each profile is saved as one ".cpf" text file.
+// counts and learned weights, the document strengths summed while a father
+// is trained, and the class's decision threshold. Each profile is saved as
+// one ".cpf" text file.
 #ifndef MIVO_MODEL_CLASSPROF_H
 #define MIVO_MODEL_CLASSPROF_H
 
@@ -13,11 +14,12 @@
 #include "base/param.h"
 #include "model/ids.h"
 
-// One term of a class profile; every field starts at zero.
+// One term of a class profile; every field starts at zero. A million
+// documents make tens of millions of these: the summed strengths, which only
+// a father's training reads, are kept apart (FeatureMap::keep_strengths).
 struct FeatureInfo {
   uint32_t term_freq = 0;  // occurrences in the class's training documents
   uint32_t doc_freq = 0;   // training documents that contain the term
-  double strength = 0.0;   // summed document strengths relative to the class
   double weight = 0.0;
   double negative_weight = 0.0;
   int32_t promotions = 0;
@@ -79,6 +81,9 @@ class TermIndex {
 // tests look up every term of every document in several profiles. Erasing
 // moves the last record into the gap. References and iterators stay valid
 // until the next insertion or erasure.
+//
+// Beside the records, and only while kept, each term's summed document
+// strengths relative to the class, by position; they start at zero.
 class FeatureMap {
  public:
   typedef std::pair<uint32_t, FeatureInfo> value_type;
@@ -102,6 +107,8 @@ class FeatureMap {
     uint32_t position = index.find(term);
     if (position != NoId) __builtin_prefetch(&records[position]);
   }
+  // The term's position among the records, or NoId.
+  uint32_t position(uint32_t term) const { return index.find(term); }
   // The term's record, a zero-filled one entered if absent.
   FeatureInfo &operator[](uint32_t term);
   // Enters the record unless the term is present (or is the reserved id
@@ -115,8 +122,24 @@ class FeatureMap {
   const_iterator begin() const { return records.begin(); }
   const_iterator end() const { return records.end(); }
 
+  // The summed strengths: made (zero) unless kept already, read and changed
+  // by position, and let go.
+  void keep_strengths() {
+    strengths_kept = true;
+    strengths.resize(records.size(), 0.0);
+  }
+  bool has_strengths() const { return strengths_kept; }
+  double &strength_at(size_t position) { return strengths[position]; }
+  double strength_at(size_t position) const { return strengths[position]; }
+  void drop_strengths() {
+    strengths_kept = false;
+    std::vector<double>().swap(strengths);
+  }
+
  private:
   std::vector<value_type> records;
+  std::vector<double> strengths;  // one per record while kept
+  bool strengths_kept = false;
   TermIndex index;  // term -> position in records
 };
 

@@ -142,14 +142,77 @@ ClassProfile &ClassTable::get_profile(uint32_t id) {
   return get_data(id).profile;
 }
 
+void ClassList::push_back(ClassData *data) {
+  mivo_assert(data != nullptr && (reinterpret_cast<uintptr_t>(data) & 1) == 0);
+  if (one == nullptr) {
+    one = data;
+    return;
+  }
+  if (!many()) {
+    auto *classes = new std::vector<ClassData *>{one, data};
+    one = reinterpret_cast<ClassData *>(reinterpret_cast<uintptr_t>(classes) | 1);
+    return;
+  }
+  list()->push_back(data);
+}
+
+void ClassList::append(const ClassList &more) {
+  for (ClassData *data : more) push_back(data);
+}
+
+void ExampList::add(const std::string &document, ClassData *data) {
+  ClassList classes;
+  classes.push_back(data);
+  add(document, classes);
+}
+
+void ExampList::add(const std::string &document, const ClassList &classes) {
+  if (!entries.empty() && entries.back().first == document) {
+    entries.back().second.append(classes);
+    return;
+  }
+  if (!entries.empty() && entries.back().first > document) in_order = false;
+  entries.emplace_back(document, classes);
+}
+
+// Sorted stably, so that a document's classes stay in order of entry.
+void ExampList::arrange() {
+  if (!in_order) {
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const value_type &a, const value_type &b) { return a.first < b.first; });
+    auto kept = entries.begin();
+    for (auto it = entries.begin() + 1; it != entries.end(); ++it) {
+      if (it->first == kept->first)
+        kept->second.append(it->second);
+      else if (++kept != it)
+        *kept = std::move(*it);
+    }
+    entries.erase(kept + 1, entries.end());
+    in_order = true;
+  }
+  entries.shrink_to_fit();
+}
+
+ExampList::const_iterator ExampList::find(const std::string &document) const {
+  auto found = std::lower_bound(
+      begin(), end(), document,
+      [](const value_type &entry, const std::string &name) { return entry.first < name; });
+  return found != end() && found->first == document ? found : end();
+}
+
+const std::vector<ExampList::value_type> &ExampList::checked() const {
+  mivo_assert(in_order);
+  return entries;
+}
+
 void ClassTable::enter_train_example(uint32_t id, const std::string &document) {
   ClassData &data = get_data(id);
-  data.examples.train[document].push_back(&data);
+  data.examples.train.add(document, &data);
 }
 
 void ClassTable::enter_test_example(uint32_t id, const std::string &document) {
   ClassData &data = get_data(id);
-  data.examples.test[document].push_back(&data);
+  data.examples.test.add(document, &data);
 }
 
 Examples &ClassTable::collect_examples() {
@@ -158,17 +221,17 @@ Examples &ClassTable::collect_examples() {
   return root.examples;
 }
 
+// A father's own entries come first, then each son's in order of the sons,
+// as the merged lists name them.
 void ClassTable::collect_subtree(ClassData *data) {
   Examples &into = data->examples;
   for (ClassData *son : data->sons) {
     collect_subtree(son);
-    for (const auto &entry : son->examples.train)
-      into.train[entry.first].push_back(son);
-    for (const auto &entry : son->examples.test) {
-      std::vector<ClassData *> &classes = into.test[entry.first];
-      classes.insert(classes.end(), entry.second.begin(), entry.second.end());
-    }
+    for (const auto &entry : son->examples.train) into.train.add(entry.first, son);
+    for (const auto &entry : son->examples.test) into.test.add(entry.first, entry.second);
   }
+  into.train.arrange();
+  into.test.arrange();
 }
 
 bool ClassTable::have_training_docs() const {

@@ -5,11 +5,13 @@
 #define MIVO_MODEL_CLASSTAB_H
 
 #include <cstdint>
+#include <initializer_list>
 #include <istream>
 #include <map>
 #include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "model/classprof.h"
@@ -33,8 +35,71 @@ struct ClassKeyLT {
 
 struct ClassData;
 
-// Document name -> the classes through which the document is an example.
-typedef std::map<std::string, std::vector<ClassData *>> ExampList;
+// The classes through which a document is an example, in order of entry.
+// Nearly every document comes through one class, which is kept in place of
+// a pointer to a list: a million documents are examples of every class on
+// their paths.
+class ClassList {
+ public:
+  ClassList() : one(nullptr) {}
+  ClassList(std::initializer_list<ClassData *> classes) : one(nullptr) {
+    for (ClassData *data : classes) push_back(data);
+  }
+  ClassList(const ClassList &other) : one(nullptr) { append(other); }
+  ClassList(ClassList &&other) noexcept : one(other.one) { other.one = nullptr; }
+  ClassList &operator=(ClassList other) {
+    std::swap(one, other.one);
+    return *this;
+  }
+  ~ClassList() { delete list(); }
+
+  ClassData *const *begin() const { return many() ? list()->data() : &one; }
+  ClassData *const *end() const { return begin() + size(); }
+  size_t size() const { return many() ? list()->size() : (one != nullptr ? 1 : 0); }
+  bool empty() const { return one == nullptr; }
+  ClassData *front() const { return *begin(); }
+  void push_back(ClassData *data);
+  void append(const ClassList &more);
+
+ private:
+  // A list's address, made odd, stands in one's place: classes are aligned.
+  bool many() const { return (reinterpret_cast<uintptr_t>(one) & 1) != 0; }
+  std::vector<ClassData *> *list() const {
+    return many() ? reinterpret_cast<std::vector<ClassData *> *>(
+                        reinterpret_cast<uintptr_t>(one) & ~uintptr_t{1})
+                  : nullptr;
+  }
+
+  ClassData *one;
+};
+
+// Document name -> the classes through which the document is an example, in
+// name order, as one sorted array rather than a tree node per document.
+// Entries may come in any order; arrange puts them in order before they are
+// read (collect_examples does) and merges those of one document, their
+// classes in order of entry.
+class ExampList {
+ public:
+  typedef std::pair<std::string, ClassList> value_type;
+  typedef std::vector<value_type>::const_iterator const_iterator;
+
+  void add(const std::string &document, ClassData *data);
+  void add(const std::string &document, const ClassList &classes);
+  void arrange();
+
+  size_t size() const { return entries.size(); }
+  bool empty() const { return entries.empty(); }
+  const_iterator begin() const { return checked().begin(); }
+  const_iterator end() const { return entries.end(); }
+  // The document's entry, or end().
+  const_iterator find(const std::string &document) const;
+
+ private:
+  const std::vector<value_type> &checked() const;
+
+  std::vector<value_type> entries;
+  bool in_order = true;
+};
 
 struct Examples {
   ExampList train;

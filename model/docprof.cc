@@ -119,30 +119,35 @@ bool DocProfile::read(const char *contents, size_t len) {
 
 void DocProfile::set_class_document_strengths(uint32_t class_id) {
   ClassData &data = class_table.get_data(class_id);
-  std::vector<FeatureInfo *> infos;
-  infos.reserve(features.size());
-  for (const Feature &feature : features) infos.push_back(data.profile.get_feature(feature.term));
-  set_document_strengths(data, infos);
+  FeatureMap &map = data.profile.features;
+  map.keep_strengths();
+  std::vector<uint32_t> positions, doc_freqs;
+  positions.reserve(features.size());
+  doc_freqs.reserve(features.size());
+  for (const Feature &feature : features) {
+    uint32_t position = map.position(feature.term);
+    positions.push_back(position);
+    doc_freqs.push_back(position != NoId ? (map.begin() + position)->second.doc_freq : 0);
+  }
+  set_document_strengths(data.num_docs, doc_freqs);
+  for (size_t i = 0; i < features.size(); ++i)
+    if (positions[i] != NoId) map.strength_at(positions[i]) += features[i].strength;
 }
 
-void DocProfile::set_document_strengths(const ClassData &data,
-                                        const std::vector<FeatureInfo *> &infos) {
-  mivo_assert(infos.size() == features.size());
+void DocProfile::set_document_strengths(uint32_t num_docs,
+                                        const std::vector<uint32_t> &doc_freqs) {
+  mivo_assert(doc_freqs.size() == features.size());
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
   double total = 0.0;
   for (size_t i = 0; i < features.size(); ++i) {
     Feature &feature = features[i];
-    uint32_t doc_freq = infos[i] ? infos[i]->doc_freq : 0;
-    feature.strength = raw_strength(feature.freq, mode) *
-                       inverse_doc_freq(data.num_docs, doc_freq);
+    feature.strength = raw_strength(feature.freq, mode) * inverse_doc_freq(num_docs, doc_freqs[i]);
     total += normalisation_share(feature.strength, normalize);
   }
   double divisor = normalisation_divisor(total, normalize);
-  for (size_t i = 0; i < features.size(); ++i) {
-    if (divisor != 0.0) features[i].strength /= divisor;
-    if (infos[i] != nullptr) infos[i]->strength += features[i].strength;
-  }
+  if (divisor == 0.0) return;
+  for (Feature &feature : features) feature.strength /= divisor;
 }
 
 // A cached profile stays for a whole phase, and a phase may cache a million:

@@ -11,11 +11,10 @@
 #include <vector>
 
 struct ClassData;
-struct FeatureInfo;
 
-// 12 bytes rather than 16: a phase caches the profiles of up to a million
-// documents, some hundreds of features each.
-#pragma pack(push, 4)
+// 16 bytes with no padding: a phase caches the profiles of up to a million
+// documents, some hundreds of features each, so a field added here costs
+// gigabytes.
 struct Feature {
   Feature(uint32_t term_id, uint32_t frequency)
       : term(term_id), freq(frequency), strength(0.0) {}
@@ -25,7 +24,6 @@ struct Feature {
   // Relative to the class last given to set_class_document_strengths.
   double strength;
 };
-#pragma pack(pop)
 
 class DocProfile {
  public:
@@ -46,11 +44,12 @@ class DocProfile {
   bool read(const char *contents, size_t len);
 
   // Sets every feature's strength relative to the class (by the strength and
-  // normalisation modes in force) and adds it into the class's profile.
+  // normalisation modes in force) and adds it into the strengths its profile
+  // keeps, which it starts keeping if it did not.
   void set_class_document_strengths(uint32_t class_id);
-  // The same, infos[i] being the class profile's record of feature i (null
-  // when the profile lacks the term), as the caller found it.
-  void set_document_strengths(const ClassData &data, const std::vector<FeatureInfo *> &infos);
+  // Only sets the strengths, relative to a class of num_docs documents in
+  // which feature i's term has doc_freqs[i] (0 for a term it lacks).
+  void set_document_strengths(uint32_t num_docs, const std::vector<uint32_t> &doc_freqs);
   // Keeps only the features whose term passes is_selected, in their order.
   void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 

@@ -59,15 +59,21 @@ TEST(ClassTable, CollectExamplesMergesUpTheTree) {
   enter_tree(table);
   table.enter_train_example(3, "d1");
   table.enter_train_example(4, "d1");  // in the subtrees of two siblings
+  table.enter_train_example(4, "d0");  // out of name order
   table.enter_test_example(3, "t1");
   table.enter_test_example(4, "t1");
   Examples &root = table.collect_examples();
   EXPECT_TRUE(table.have_training_docs());
   ClassData *a = &table.get_data(1), *b = &table.get_data(2);
-  EXPECT_EQ((Classes{b, &table.get_data(4)}), a->examples.train.at("d1"));
-  EXPECT_EQ(1u, root.train.size());
-  EXPECT_EQ(Classes{a}, root.train.at("d1"));
-  EXPECT_EQ((Classes{&table.get_data(3), &table.get_data(4)}), root.test.at("t1"));
+  auto at = [](const ExampList &list, const char *name) {
+    ExampList::const_iterator found = list.find(name);
+    return found == list.end() ? Classes() : Classes(found->second.begin(), found->second.end());
+  };
+  EXPECT_EQ((Classes{b, &table.get_data(4)}), at(a->examples.train, "d1"));
+  EXPECT_EQ(2u, root.train.size());
+  EXPECT_EQ("d0", root.train.begin()->first);
+  EXPECT_EQ(Classes{a}, at(root.train, "d1"));
+  EXPECT_EQ((Classes{&table.get_data(3), &table.get_data(4)}), at(root.test, "t1"));
 }
 
 // A class named like the root keeps its own id when read back.

@@ -57,8 +57,8 @@ double reference(const ClassProfile &profile, const DocProfile &doc) {
 
 TEST(ScoringRule, EachLearnersRule) {
   ClassProfile profile;
-  profile.features[1] = FeatureInfo{0, 0, 0.0, 2.0, 0.5, 0, 0};
-  profile.features[2] = FeatureInfo{0, 0, 0.0, 3.0, 1.0, 0, 0};
+  profile.features[1] = FeatureInfo{0, 0, 2.0, 0.5, 0, 0};
+  profile.features[2] = FeatureInfo{0, 0, 3.0, 1.0, 0, 0};
   DocProfile doc;
   for (uint32_t term : {1, 7, 2}) doc.enter_term(term, 1);
   for (Feature &f : const_cast<std::vector<Feature> &>(doc.get_features())) f.strength = f.term + 1;
@@ -87,7 +87,7 @@ TEST(Scorers, ScoreAsTheRuleDoes) {
     data.num_docs = 5 + random() % 30;
     for (uint32_t term = 0; term < 300; term += 1 + random() % 4)
       data.profile.features[term * 7919u] =
-          FeatureInfo{uint32_t(random() % 9), uint32_t(random() % (data.num_docs + 3)), 0.0,
+          FeatureInfo{uint32_t(random() % 9), uint32_t(random() % (data.num_docs + 3)),
                       (random() % 5) * 0.37 + (id % 2) * 0.01, (random() % 5) * 0.41, 0, 0};
     for (const auto &entry : data.profile.features) data.sum_freq += entry.second.term_freq;
   }

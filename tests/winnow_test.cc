@@ -58,8 +58,8 @@ TEST_F(WinnowTest, UpdatesAreInclusiveTheLastOneCountsAndWeightsStayFinite) {
       {{sport}, {DBL_MAX, DBL_MAX}, +1, {DBL_MAX, DBL_MAX * 0.9}},  // scores 0.0
       {{sport}, {DBL_MIN, DBL_MIN}, +1, {DBL_MIN * 1.1, DBL_MIN}}};
   for (const auto &c : cases) {
-    arts->profile.features[1] = FeatureInfo{0, 0, 0.0, 2.0, 1.0, 0, 0};
-    feature("sport", 1) = FeatureInfo{0, 0, 0.0, c.from.first, c.from.second, 5, 0};
+    arts->profile.features[1] = FeatureInfo{0, 0, 2.0, 1.0, 0, 0};
+    feature("sport", 1) = FeatureInfo{0, 0, c.from.first, c.from.second, 5, 0};
     EXPECT_EQ(c.last, SonWeights(c.sons).learn(doc, {sport}));
     EXPECT_EQ(6, feature("sport", 1).promotions);
     EXPECT_EQ(c.to, weights("sport"));
@@ -79,8 +79,8 @@ TEST_F(WinnowTest, WeightedUpdatesMoveEachTermByItsShareOfStrength) {
   auto &features = const_cast<std::vector<Feature> &>(doc.get_features());
   features[0].strength = 1.0;
   features[1].strength = 3.0;
-  feature("sport", 1) = FeatureInfo{0, 0, 0.0, 2.0, 1.0, 0, 0};
-  feature("sport", 2) = FeatureInfo{0, 0, 0.0, 0.5, 0.5, 0, 0};
+  feature("sport", 1) = FeatureInfo{0, 0, 2.0, 1.0, 0, 0};
+  feature("sport", 2) = FeatureInfo{0, 0, 0.5, 0.5, 0, 0};
   param.win.set_weighted_update(true);
   EXPECT_EQ(1, SonWeights({&data("sport")}).learn(doc, {&data("sport")}));  // scores 1.0
   EXPECT_DOUBLE_EQ(2.0 * std::pow(1.1, 0.5), feature("sport", 1).weight);

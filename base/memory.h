@@ -1,5 +1,6 @@
 // Long-lived storage for strings that stay until the process ends: handed out
-// from pages of 65524 bytes and never freed one by one.
+// from pages of 65524 bytes and never freed one by one. Also the hint that
+// puts a large table read at random on huge pages.
 #ifndef MIVO_BASE_MEMORY_H
 #define MIVO_BASE_MEMORY_H
 

@@ -140,15 +140,6 @@ void count_multiclass(const ClassList &classes, bool counted,
   for (const Ranking &entry : chosen) matrix.enterNRS(entry.class_data->id);
 }
 
-// Enters the scores of the root's sons for the document the scorer has
-// taken up into scored, best first, and chooses its leaves.
-bool classify_taken_up(const FrozenScorer &scorer, Ranks &scored, Ranks &chosen,
-                       Ranks *candidates) {
-  predict(scorer, class_table.get_data(0), scored);
-  scored.sortGF();
-  return classify_document(scorer, scored, chosen, candidates);
-}
-
 // A test document of the root as a thread classified it, for the main
 // thread to write, explain and count in the order of the documents.
 struct Classified {
@@ -160,9 +151,9 @@ struct Classified {
 
 void classify_test_document(FrozenScorer &scorer, Classified &document, bool explained) {
   document.scored = document.chosen = document.candidates = Ranks();
-  scorer.set_document(*document.doc);
-  document.significant = classify_taken_up(scorer, document.scored, document.chosen,
-                                           explained ? &document.candidates : nullptr);
+  document.significant = classify_from_root(scorer, *document.doc, document.scored,
+                                            document.chosen,
+                                            explained ? &document.candidates : nullptr);
   if (explained) scorer.set_document(*document.doc, document.scores);
 }
 
@@ -295,7 +286,9 @@ bool classify_document(const FrozenScorer &scorer, const Ranks &scored, Ranks &c
 bool classify_from_root(FrozenScorer &scorer, const DocProfile &doc, Ranks &scored,
                         Ranks &chosen, Ranks *candidates) {
   scorer.set_document(doc);
-  return classify_taken_up(scorer, scored, chosen, candidates);
+  predict(scorer, class_table.get_data(0), scored);
+  scored.sortGF();
+  return classify_document(scorer, scored, chosen, candidates);
 }
 
 TestOutcome test(Explanations *explanations) {

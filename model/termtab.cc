@@ -190,7 +190,10 @@ void TermTable::read_terms() {
   const unsigned long ahead = 8;
   for (unsigned long id = 0; id < count; ++id) {
     if (id + 2 * ahead < count) prefetch_chain(get_term(id + 2 * ahead).head);
-    if (id + ahead < count) prefetch_link(get_term(id + ahead).head, get_term(id + ahead).mod);
+    if (id + ahead < count) {
+      const Term &next = get_term(id + ahead);
+      prefetch_link(next.head, next.mod);
+    }
     const Term &term = get_term(id);
     Chain &chain = chains[term.head];
     if (lookup(chain, term.mod) != NoId) file.format_error();  // a pair twice

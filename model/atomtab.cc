@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,22 +22,36 @@ const char *const record_header = "mivo vocabulary checksum 1";
 const mode_t vocabulary_file_mode = 0664;
 const size_t read_block = 1 << 20;
 
+// Hands the first bytes of the open file (at most limit) to take, a block
+// at a time; returns how many, or -1 on a read error, with errno set. It
+// touches nothing shared, so that a thread of its own may call it.
+long long read_blocks(int fd, unsigned long limit,
+                      const std::function<void(const char *, size_t)> &take) {
+  std::vector<char> block(read_block);
+  unsigned long done = 0;
+  while (done < limit) {
+    ssize_t got = read(fd, block.data(), std::min<unsigned long>(limit - done, block.size()));
+    if (got < 0) return -1;
+    if (got == 0) break;
+    take(block.data(), static_cast<size_t>(got));
+    done += static_cast<unsigned long>(got);
+  }
+  return static_cast<long long>(done);
+}
+
 // Whether the file's first bytes have the MD5 digest; false also when they
-// cannot be read. Runs in a thread of its own: it touches nothing shared.
+// cannot be read.
 bool has_digest(const std::string &path, unsigned long bytes, const std::string &expected) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   std::unique_ptr<GChecksum, void (*)(GChecksum *)> sum(g_checksum_new(G_CHECKSUM_MD5),
                                                         g_checksum_free);
-  std::vector<guchar> block(read_block);
-  while (bytes > 0) {
-    ssize_t got = read(fd, block.data(), std::min<unsigned long>(bytes, block.size()));
-    if (got <= 0) break;
-    g_checksum_update(sum.get(), block.data(), got);
-    bytes -= static_cast<unsigned long>(got);
-  }
+  long long got = read_blocks(fd, bytes, [&sum](const char *data, size_t length) {
+    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(data),
+                      static_cast<gssize>(length));
+  });
   close(fd);
-  return bytes == 0 && g_checksum_get_string(sum.get()) == expected;
+  return got == static_cast<long long>(bytes) && g_checksum_get_string(sum.get()) == expected;
 }
 
 }  // namespace
@@ -159,16 +174,13 @@ bool VocabularyFile::count_lines() {
     report_file_error(name, open_for_reading);
     myabort(errno);
   }
-  std::vector<char> block(read_block);
   unsigned long lines = 0, length = 0, complete = 0;
-  ssize_t got;
-  while ((got = read(fd, block.data(), block.size())) > 0) {
-    lines += static_cast<unsigned long>(std::count(block.data(), block.data() + got, '\n'));
-    const void *last = memrchr(block.data(), '\n', static_cast<size_t>(got));
-    if (last != nullptr)
-      complete = length + static_cast<unsigned long>(static_cast<const char *>(last) - block.data()) + 1;
-    length += static_cast<unsigned long>(got);
-  }
+  long long got = read_blocks(fd, ULONG_MAX, [&](const char *data, size_t size) {
+    lines += static_cast<unsigned long>(std::count(data, data + size, '\n'));
+    const char *last = static_cast<const char *>(memrchr(data, '\n', size));
+    if (last != nullptr) complete = length + static_cast<unsigned long>(last - data) + 1;
+    length += size;
+  });
   int number = errno;
   close(fd);
   if (got < 0) {

@@ -88,24 +88,23 @@ void Explanations::explain_class(const ClassData &data, const char *role, const 
 }
 
 // Each term's addend with the document's strength relative to the father,
-// as training sets it; the strengths are set on a copy, so that the cached
-// document does not change.
+// as training works it out.
 void Explanations::linear_parts(const ClassData &data, const DocProfile &doc,
                                 std::vector<Part> &parts) const {
   const ClassData &father = *data.father;
-  DocProfile copy = doc;
-  const std::vector<Feature> &features = copy.get_features();
+  const std::vector<Feature> &features = doc.get_features();
   std::vector<uint32_t> doc_freqs;
   for (const Feature &feature : features) {
     const FeatureInfo *info = father.profile.get_feature(feature.term);
     doc_freqs.push_back(info != nullptr ? info->doc_freq : 0);
   }
-  copy.set_document_strengths(father.num_docs, doc_freqs);
-  for (const Feature &feature : features) {
-    const FeatureInfo *info = data.profile.get_feature(feature.term);
+  std::vector<double> strengths;
+  doc.compute_strengths(father.num_docs, doc_freqs, strengths);
+  for (size_t k = 0; k < features.size(); ++k) {
+    const FeatureInfo *info = data.profile.get_feature(features[k].term);
     double factor = info != nullptr ? rule.factor(*info) : rule.get_unknown_factor();
-    parts.push_back(Part{feature.term,
-                         ScoringRule::addend(factor, rule.term_weight(feature.strength))});
+    parts.push_back(Part{features[k].term,
+                         ScoringRule::addend(factor, rule.term_weight(strengths[k]))});
   }
 }
 

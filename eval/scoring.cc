@@ -269,6 +269,8 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
   scores.assign(width, 0.0);
   double *score = scores.data();
   const std::vector<Feature> &features = doc.get_features();
+  std::vector<double> &strengths = scratch.strengths;
+  doc.get_strengths(strengths);
   std::vector<uint32_t> &found = scratch.found;
   found.resize(features.size());
   for (size_t k = 0; k < features.size(); ++k) {
@@ -287,7 +289,7 @@ void ColumnScorer::predict_scores(const DocProfile &doc, std::vector<double> &sc
     }
     uint32_t slot = found[k];
     if (slot == NoId) continue;
-    double weight = rule.term_weight(features[k].strength);
+    double weight = rule.term_weight(strengths[k]);
     if (rows[slot] != NoId) {
       const double *row = &factors[size_t{rows[slot]} * width];
       for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row[i], weight);

@@ -116,14 +116,15 @@ struct ScoringScratch {
   std::vector<double> scores;
   std::vector<uint32_t> found;
   std::vector<double> raw;
+  std::vector<double> strengths;
   std::vector<double> totals;
   std::vector<double> occurrences;
 };
 
 class SbcScorer;
 
-// Scores a document for several profiles (the columns) with the strengths
-// the document holds. Each term leads through one probe to what it adds to
+// Scores a document for several profiles (the columns) with its strengths
+// relative to the class last given to it. Each term leads through one probe to what it adds to
 // every column, however many there are. Under SBC the profiles must be
 // those of classes of the class table: their scores need their siblings
 // and ancestors.

@@ -20,11 +20,14 @@ void rocchio_sum_son_strengths(const ClassData &father) {
   for (ClassData *son : father.sons) {
     FeatureMap &map = son->profile.features;
     map.keep_strengths();
+    std::vector<double> strengths;
     for (const auto &entry : son->examples.train) {
       const DocProfile *doc = database.get_document_profile(entry.first);
-      for (const Feature &feature : doc->get_features()) {
-        uint32_t position = map.position(feature.term);
-        if (position != NoId) map.strength_at(position) += feature.strength;
+      doc->get_strengths(strengths);
+      const std::vector<Feature> &features = doc->get_features();
+      for (size_t k = 0; k < features.size(); ++k) {
+        uint32_t position = map.position(features[k].term);
+        if (position != NoId) map.strength_at(position) += strengths[k];
       }
     }
   }

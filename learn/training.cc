@@ -118,10 +118,13 @@ struct ClassState {
 // the final model sees them; only Rocchio reads its summed strengths.
 void forget(ClassData &father, const Example &example) {
   FeatureMap &in_father = father.profile.features;
+  const std::vector<Feature> &features = example.doc->get_features();
+  std::vector<double> strengths;
+  example.doc->get_strengths(strengths);
   if (param.gen.get_algorithm() == Rocchio && in_father.has_strengths()) {
-    for (const Feature &feature : example.doc->get_features()) {
-      uint32_t position = in_father.position(feature.term);
-      if (position != NoId) in_father.strength_at(position) -= feature.strength;
+    for (size_t k = 0; k < features.size(); ++k) {
+      uint32_t position = in_father.position(features[k].term);
+      if (position != NoId) in_father.strength_at(position) -= strengths[k];
     }
   }
   for (ClassData *son : father.sons) {
@@ -132,15 +135,15 @@ void forget(ClassData &father, const Example &example) {
     if (son->num_docs != 0) --son->num_docs;
     son->sum_freq -= std::min<uint64_t>(example.doc->get_sum_freq(), son->sum_freq);
     FeatureMap &in_son = son->profile.features;
-    for (const Feature &feature : example.doc->get_features()) {
-      uint32_t position = in_son.position(feature.term);
+    for (size_t k = 0; k < features.size(); ++k) {
+      uint32_t position = in_son.position(features[k].term);
       if (position == NoId) continue;
       FeatureInfo *info = &(in_son.begin() + position)->second;
-      info->term_freq -= std::min(feature.freq, info->term_freq);
+      info->term_freq -= std::min(features[k].freq, info->term_freq);
       // Only Rocchio keeps a son's sums; others have none to take from.
-      if (in_son.has_strengths()) in_son.strength_at(position) -= feature.strength;
+      if (in_son.has_strengths()) in_son.strength_at(position) -= strengths[k];
       if (info->doc_freq <= 1)
-        son->profile.features.erase(feature.term);
+        son->profile.features.erase(features[k].term);
       else
         --info->doc_freq;
     }

@@ -75,6 +75,7 @@ SonWeights::SonWeights(const std::vector<ClassData *> &sons_to_train)
   for (const ClassData *son : sons)
     for (const auto &entry : son->profile.features)
       rows.insert(entry.first, static_cast<uint32_t>(rows.size()));
+  set_inverse_doc_freqs();
   factors.assign(rows.size() * width, rule.get_unknown_factor());
   weights.assign(rows.size() * width, Weights{0.0, 0.0});
   tallies.assign(rows.size() * width, Tally{0, 0, nullptr});
@@ -100,24 +101,41 @@ SonWeights::~SonWeights() {
   }
 }
 
+// A document's strengths are relative to the father: each row keeps its
+// term's inverse document frequency there, from which they are worked out.
+void SonWeights::set_inverse_doc_freqs() {
+  father = sons.empty() ? nullptr : sons[0]->father;
+  inverse_doc_freqs.assign(rows.size(), 0.0);
+  if (father == nullptr) return;
+  for (const auto &entry : father->profile.features) {
+    uint32_t row = rows.find(entry.first);
+    if (row != NoId) inverse_doc_freqs[row] = inverse_doc_freq(father->num_docs, entry.second.doc_freq);
+  }
+}
+
 // Keeps the document's rows for the updates that follow. The probes come
 // first, independent of each other so that their misses overlap, and ask
 // for each row as they find it; the sums then take the terms in order.
 void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &result) {
-  last = &doc;
+  mivo_assert(father != nullptr && doc.get_strength_class() == father->id);
   exponents.clear();
+  unsigned int mode = param.gen.get_strength_mode();
   const std::vector<Feature> &features = doc.get_features();
   found.resize(features.size());
+  strengths.resize(features.size());
   for (size_t k = 0; k < features.size(); ++k) {
     found[k] = rows.find(features[k].term);
-    if (found[k] != NoId) __builtin_prefetch(&factors[size_t{found[k]} * width]);
+    if (found[k] == NoId) continue;
+    __builtin_prefetch(&factors[size_t{found[k]} * width]);
+    __builtin_prefetch(&inverse_doc_freqs[found[k]]);
   }
   result.assign(width, 0.0);
   double *score = result.data();
   for (size_t k = 0; k < features.size(); ++k) {
     if (found[k] == NoId) continue;
     const double *row_factors = &factors[size_t{found[k]} * width];
-    double weight = rule.term_weight(features[k].strength);
+    strengths[k] = doc.get_strength(k, inverse_doc_freqs[found[k]], mode);
+    double weight = rule.term_weight(strengths[k]);
     for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row_factors[i], weight);
   }
 }
@@ -147,18 +165,17 @@ int SonWeights::learn(const DocProfile &doc, const ClassList &classes) {
 // document moves the weights about as far as a plain update does, but the
 // terms that weigh most in it move most.
 void SonWeights::set_exponents() {
-  const std::vector<Feature> &features = last->get_features();
   double sum = 0.0;
   size_t known = 0;
   for (size_t i = 0; i < found.size(); ++i) {
     if (found[i] == NoId) continue;
-    sum += features[i].strength;
+    sum += strengths[i];
     ++known;
   }
   exponents.assign(found.size(), 1.0);
   if (sum <= 0.0) return;
   double mean = sum / known;
-  for (size_t i = 0; i < found.size(); ++i) exponents[i] = features[i].strength / mean;
+  for (size_t i = 0; i < found.size(); ++i) exponents[i] = strengths[i] / mean;
 }
 
 // Scales the son's weights of the last document's terms and counts the

@@ -52,7 +52,8 @@ class SonWeights {
   SonWeights(const SonWeights &) = delete;
   SonWeights &operator=(const SonWeights &) = delete;
 
-  // Scores the document, with the strengths it holds, for every son.
+  // Scores the document, whose strengths must be relative to the sons'
+  // father, for every son.
   void predict_scores(const DocProfile &doc, std::vector<double> &scores);
   // One training step: scores the document for every son, then promotes the
   // sons it belongs to (classes) that score at most ThetaPlus and demotes
@@ -73,19 +74,22 @@ class SonWeights {
     FeatureInfo *record;  // null where the son lacks the term
   };
 
+  void set_inverse_doc_freqs();
   void update(size_t son, bool promotion);
   void set_exponents();
 
   ScoringRule rule;
   std::vector<ClassData *> sons;
+  const ClassData *father = nullptr;
   size_t width;
   TermIndex rows;
+  std::vector<double> inverse_doc_freqs;  // by row, in the father
   std::vector<double> factors;
   std::vector<Weights> weights;
   std::vector<Tally> tallies;
-  std::vector<uint32_t> found;  // the last document's rows
-  std::vector<double> scores;   // the last document's
-  const DocProfile *last = nullptr;
+  std::vector<uint32_t> found;      // the last document's rows
+  std::vector<double> strengths;    // of its terms that a row holds
+  std::vector<double> scores;       // the last document's
   // Under WeightedUpdate, the power of the scale for each of the last
   // document's terms, worked out at its first update.
   std::vector<double> exponents;

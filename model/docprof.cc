@@ -38,20 +38,6 @@ uint32_t blob_checksum(const char *p, size_t len) {
 
 }  // namespace
 
-double raw_strength(uint32_t freq, unsigned int mode) {
-  switch (mode) {
-    case bool_strength:
-      return freq != 0 ? 1.0 : 0.0;
-    case sqrt_strength:
-      return std::sqrt(static_cast<double>(freq));
-    case ltc_strength:
-      // ln(0) would make a term that does not occur infinitely negative.
-      return freq != 0 ? std::log(static_cast<double>(freq)) + 1.0 : 0.0;
-    default:
-      return freq;
-  }
-}
-
 // In incremental runs a stored df can exceed this run's N; the factor is then
 // 0.0 rather than negative.
 double inverse_doc_freq(uint32_t num_docs, uint32_t doc_freq) {
@@ -129,25 +115,49 @@ void DocProfile::set_class_document_strengths(uint32_t class_id) {
     positions.push_back(position);
     doc_freqs.push_back(position != NoId ? (map.begin() + position)->second.doc_freq : 0);
   }
-  set_document_strengths(data.num_docs, doc_freqs);
+  std::vector<double> strengths;
+  divisor = compute_strengths(data.num_docs, doc_freqs, strengths);
+  strength_class = class_id;
   for (size_t i = 0; i < features.size(); ++i)
-    if (positions[i] != NoId) map.strength_at(positions[i]) += features[i].strength;
+    if (positions[i] != NoId) map.strength_at(positions[i]) += strengths[i];
 }
 
-void DocProfile::set_document_strengths(uint32_t num_docs,
-                                        const std::vector<uint32_t> &doc_freqs) {
+void DocProfile::get_strengths(std::vector<double> &strengths) const {
+  strengths.assign(features.size(), 0.0);
+  if (strength_class == NoId) return;
+  const ClassData &data = class_table.get_data(strength_class);
+  const FeatureMap &map = data.profile.features;
+  // The slots first, then the records, then the sums: the misses of a
+  // large profile overlap.
+  for (const Feature &feature : features) map.prefetch_slot(feature.term);
+  std::vector<uint32_t> positions(features.size());
+  for (size_t k = 0; k < features.size(); ++k) {
+    positions[k] = map.position(features[k].term);
+    if (positions[k] != NoId) __builtin_prefetch(&*(map.begin() + positions[k]));
+  }
+  unsigned int mode = param.gen.get_strength_mode();
+  for (size_t k = 0; k < features.size(); ++k) {
+    if (positions[k] == NoId) continue;  // an idf of 0.0
+    uint32_t doc_freq = (map.begin() + positions[k])->second.doc_freq;
+    double idf = inverse_doc_freq(data.num_docs, doc_freq);
+    strengths[k] = get_strength(k, idf, mode);
+  }
+}
+
+double DocProfile::compute_strengths(uint32_t num_docs, const std::vector<uint32_t> &doc_freqs,
+                                     std::vector<double> &strengths) const {
   mivo_assert(doc_freqs.size() == features.size());
   unsigned int mode = param.gen.get_strength_mode();
   unsigned int normalize = param.gen.get_normalize();
+  strengths.resize(features.size());
   double total = 0.0;
   for (size_t i = 0; i < features.size(); ++i) {
-    Feature &feature = features[i];
-    feature.strength = raw_strength(feature.freq, mode) * inverse_doc_freq(num_docs, doc_freqs[i]);
-    total += normalisation_share(feature.strength, normalize);
+    strengths[i] = raw_strength(features[i].freq, mode) * inverse_doc_freq(num_docs, doc_freqs[i]);
+    total += normalisation_share(strengths[i], normalize);
   }
-  double divisor = normalisation_divisor(total, normalize);
-  if (divisor == 0.0) return;
-  for (Feature &feature : features) feature.strength /= divisor;
+  double by = normalisation_divisor(total, normalize);
+  for (double &strength : strengths) strength = divided_strength(strength, by);
+  return by;
 }
 
 // A cached profile stays for a whole phase, and a phase may cache a million:

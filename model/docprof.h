@@ -4,26 +4,51 @@
 #ifndef MIVO_MODEL_DOCPROF_H
 #define MIVO_MODEL_DOCPROF_H
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <set>
 #include <vector>
 
+#include "base/param.h"
+#include "model/ids.h"
+
 struct ClassData;
 
-// 16 bytes with no padding: a phase caches the profiles of up to a million
-// documents, some hundreds of features each, so a field added here costs
-// gigabytes.
+// 8 bytes: a phase caches the profiles of up to a million documents, some
+// hundreds of features each, so a field added here costs gigabytes. For that
+// reason a feature holds no strength: the profile keeps what its strengths
+// were divided by, and a reader works each out again from the term's
+// inverse document frequency, with the same bits.
 struct Feature {
-  Feature(uint32_t term_id, uint32_t frequency)
-      : term(term_id), freq(frequency), strength(0.0) {}
+  Feature(uint32_t term_id, uint32_t frequency) : term(term_id), freq(frequency) {}
 
   uint32_t term;
   uint32_t freq;
-  // Relative to the class last given to set_class_document_strengths.
-  double strength;
 };
+
+// A term's raw strength in a document under the strength mode: its
+// frequency, 1.0, the square root or 1 + ln of it.
+inline double raw_strength(uint32_t freq, unsigned int mode) {
+  switch (mode) {
+    case bool_strength:
+      return freq != 0 ? 1.0 : 0.0;
+    case sqrt_strength:
+      return std::sqrt(static_cast<double>(freq));
+    case ltc_strength:
+      // ln(0) would make a term that does not occur infinitely negative.
+      return freq != 0 ? std::log(static_cast<double>(freq)) + 1.0 : 0.0;
+    default:
+      return freq;
+  }
+}
+// A raw strength times an idf, divided by the document's divisor for the
+// class unless that is 0.0. Every strength goes through here, whether set
+// or worked out again, so that the bits agree.
+inline double divided_strength(double strength, double divisor) {
+  return divisor != 0.0 ? strength / divisor : strength;
+}
 
 class DocProfile {
  public:
@@ -43,24 +68,39 @@ class DocProfile {
   // 4 + 8 x count bytes long (a blob stored before checksums).
   bool read(const char *contents, size_t len);
 
-  // Sets every feature's strength relative to the class (by the strength and
-  // normalisation modes in force) and adds it into the strengths its profile
-  // keeps, which it starts keeping if it did not.
+  // Makes the strengths relative to the class (by the strength and
+  // normalisation modes in force) until another class is given: the
+  // profile keeps the class and what the strengths are divided by, and adds
+  // each strength into the sums the class's profile keeps, which it starts
+  // keeping if it did not.
   void set_class_document_strengths(uint32_t class_id);
-  // Only sets the strengths, relative to a class of num_docs documents in
-  // which feature i's term has doc_freqs[i] (0 for a term it lacks).
-  void set_document_strengths(uint32_t num_docs, const std::vector<uint32_t> &doc_freqs);
+  // That class, or NoId before any.
+  uint32_t get_strength_class() const { return strength_class; }
+  // Feature k's strength relative to that class, given its term's inverse
+  // document frequency there and the strength mode in force; bit for bit
+  // what was added into the sums.
+  double get_strength(size_t k, double idf, unsigned int mode) const {
+    return divided_strength(raw_strength(features[k].freq, mode) * idf, divisor);
+  }
+  // Every feature's strength relative to that class, from its profile as it
+  // is now (all 0.0 before any class was given).
+  void get_strengths(std::vector<double> &strengths) const;
+  // Every feature's strength relative to a class of num_docs documents in
+  // which feature i's term has doc_freqs[i] (0 for a term it lacks),
+  // leaving the profile as it is; returns what they were divided by, 0.0
+  // when they were not.
+  double compute_strengths(uint32_t num_docs, const std::vector<uint32_t> &doc_freqs,
+                           std::vector<double> &strengths) const;
   // Keeps only the features whose term passes is_selected, in their order.
   void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 
  private:
   std::vector<Feature> features;
   uint64_t sum_freq;  // of freq over features
+  uint32_t strength_class = NoId;
+  double divisor = 0.0;  // of the strengths relative to strength_class, or 0.0
 };
 
-// A term's raw strength in a document under the strength mode: its
-// frequency, 1.0, the square root or 1 + ln of it.
-double raw_strength(uint32_t freq, unsigned int mode);
 // The inverse document frequency ln(num_docs / doc_freq) that weighs a
 // term's strength relative to a class; 0.0 for a term the class does not
 // know, and for one whose stored doc_freq exceeds num_docs.

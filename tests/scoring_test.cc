@@ -38,19 +38,23 @@ double sbc_reference(const ClassData &data, const DocProfile &doc) {
   return own - greatest - std::log(sum) + sbc_reference(father, doc);
 }
 
-// The rule as its header states it, one profile and one term at a time.
-double reference(const ClassProfile &profile, const DocProfile &doc) {
+// The rule as its header states it, one profile and one term at a time,
+// with the document's strengths relative to the class last given to it
+// unless others are given.
+double reference(const ClassProfile &profile, const DocProfile &doc,
+                 std::vector<double> strengths = {}) {
   ScoringRule rule;
   if (param.gen.get_algorithm() == SBC) {
     for (uint32_t id = 0; id < class_table.size(); ++id)
       if (&class_table.get_data(id).profile == &profile)
         return sbc_reference(class_table.get_data(id), doc);
   }
+  if (strengths.empty()) doc.get_strengths(strengths);
   double score = 0.0;
-  for (const Feature &feature : doc.get_features()) {
-    const FeatureInfo *info = profile.get_feature(feature.term);
+  for (size_t k = 0; k < strengths.size(); ++k) {
+    const FeatureInfo *info = profile.get_feature(doc.get_features()[k].term);
     double factor = info ? rule.factor(*info) : rule.get_unknown_factor();
-    score += ScoringRule::addend(factor, rule.term_weight(feature.strength));
+    score += ScoringRule::addend(factor, rule.term_weight(strengths[k]));
   }
   return score;
 }
@@ -61,14 +65,13 @@ TEST(ScoringRule, EachLearnersRule) {
   profile.features[2] = FeatureInfo{0, 0, 3.0, 1.0, 0, 0};
   DocProfile doc;
   for (uint32_t term : {1, 7, 2}) doc.enter_term(term, 1);
-  for (Feature &f : const_cast<std::vector<Feature> &>(doc.get_features())) f.strength = f.term + 1;
   const struct { AlgorithmType algorithm; bool negative; double expected; } rules[] = {
       {Winnow, true, 1.5 * 2 + 2.0 * 3}, {Winnow, false, 2.0 * 2 + 3.0 * 3},
       {Rocchio, true, 2.0 * 2 + 3.0 * 3}};
   for (const auto &rule : rules) {
     param.gen.set_algorithm(rule.algorithm);
     param.win.set_negative_weights(rule.negative);
-    EXPECT_DOUBLE_EQ(rule.expected, reference(profile, doc)) << rule.algorithm << rule.negative;
+    EXPECT_DOUBLE_EQ(rule.expected, reference(profile, doc, {2, 8, 3})) << rule.algorithm << rule.negative;
   }
   param = Param();
 }

@@ -71,20 +71,21 @@ TEST_F(WinnowTest, UpdatesAreInclusiveTheLastOneCountsAndWeightsStayFinite) {
 }
 
 // Weighted, a term moves by the scale to the power of its strength over the
-// mean strength of the document's known terms, here 1 and 3 (a mean of 2).
+// mean strength of the document's known terms, here 1/4 and 3/4 (a mean of
+// 1/2: the terms are equally rare in news).
 TEST_F(WinnowTest, WeightedUpdatesMoveEachTermByItsShareOfStrength) {
   DocProfile doc;
   doc.enter_term(1, 1);
-  doc.enter_term(2, 1);
-  auto &features = const_cast<std::vector<Feature> &>(doc.get_features());
-  features[0].strength = 1.0;
-  features[1].strength = 3.0;
+  doc.enter_term(2, 3);
+  feature("news", 1).doc_freq = feature("news", 2).doc_freq = 5;
+  doc.set_class_document_strengths(0);
   feature("sport", 1) = FeatureInfo{0, 0, 2.0, 1.0, 0, 0};
   feature("sport", 2) = FeatureInfo{0, 0, 0.5, 0.5, 0, 0};
   param.win.set_weighted_update(true);
-  EXPECT_EQ(1, SonWeights({&data("sport")}).learn(doc, {&data("sport")}));  // scores 1.0
+  EXPECT_EQ(1, SonWeights({&data("sport")}).learn(doc, {&data("sport")}));  // scores 1/4
   EXPECT_DOUBLE_EQ(2.0 * std::pow(1.1, 0.5), feature("sport", 1).weight);
-  EXPECT_EQ(Weights(0.5 * std::pow(1.1, 1.5), 0.5 * std::pow(0.9, 1.5)), weights("sport", 2));
+  EXPECT_DOUBLE_EQ(0.5 * std::pow(1.1, 1.5), feature("sport", 2).weight);
+  EXPECT_DOUBLE_EQ(0.5 * std::pow(0.9, 1.5), feature("sport", 2).negative_weight);
 }
 
 TEST_F(WinnowTest, PassesUntilNothingChanges) {

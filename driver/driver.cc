@@ -95,8 +95,11 @@ void check_class_profiles() {
   myabort(0);
 }
 
-// The weights no longer change: the tables that score with them serve both
-// the test phase and polling.
+// Each class keeps its threshold and counts.
+void release_class_terms() {
+  for (auto &entry : class_table) entry.second.profile.features = FeatureMap();
+}
+
 // On a terminal a quiet run ends with one line: the report's Total and the
 // files it wrote.
 void say_outcome(const TestOutcome &outcome, const std::string &polled) {
@@ -115,6 +118,8 @@ void say_outcome(const TestOutcome &outcome, const std::string &polled) {
   if (!line.empty()) terminal_line(line);
 }
 
+// The weights no longer change: the tables that score with them serve both
+// the test phase and polling.
 void test_and_poll() {
   FrozenWeights frozen;
   std::unique_ptr<Explanations> explanations;
@@ -130,6 +135,10 @@ void test_and_poll() {
   database.sync();
   if (options.poll()) {
     check_class_profiles();
+    // Polling a first run reads the whole vocabulary back: the terms of the
+    // class profiles, saved or not to be saved, make room for it when
+    // nothing reads them any more.
+    if (!explanations && !frozen.get_scorer().reads_profiles()) release_class_terms();
     polled = classify_documents(param.gen.get_input_directory().c_str(), explanations.get());
     if (explanations) explained = explanations->write();
     // Documents profiled while polling become durable with their vocabulary.

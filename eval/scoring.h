@@ -179,6 +179,9 @@ class FrozenScorer {
   // The scores of the document taken up for the sons of the class, in order
   // of sons; empty for a leaf.
   void get_scores(const ClassData &father, std::vector<double> &scores) const;
+  // Whether scoring reads the terms of the class profiles (SBC probes some
+  // fathers' profiles); when it does not, they may go once they are saved.
+  bool reads_profiles() const { return bayes != nullptr; }
 
  private:
   const DocProfile *doc = nullptr;

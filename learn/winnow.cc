@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "base/eventlog.h"
+#include "base/parallel.h"
 #include "base/param.h"
 #include "learn/training.h"
 #include "model/classtab.h"
@@ -52,9 +53,10 @@ std::vector<Example> shuffled(std::vector<Example> order, const WinnowDraw &draw
 
 void winnow_pass(const std::vector<Example> &examples, const WinnowDraw &draw,
                  SonWeights &weights, PassCounts &counts) {
-  for (const Example &example : shuffled(examples, draw)) {
+  std::vector<Example> order = shuffled(examples, draw);
+  for (const Example &example : order)
     log_formatted(4, "training document `%s'", example.name->c_str());
-    int update = weights.learn(*example.doc, *example.classes);
+  for (int update : weights.learn(order)) {
     if (update > 0) ++counts.promotions;
     if (update < 0) ++counts.demotions;
   }
@@ -113,78 +115,121 @@ void SonWeights::set_inverse_doc_freqs() {
   }
 }
 
-// Keeps the document's rows for the updates that follow. The probes come
-// first, independent of each other so that their misses overlap, and ask
-// for each row as they find it; the sums then take the terms in order.
-void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &result) {
+// The probes come first, independent of each other so that their misses
+// overlap, and ask for each row as they find it.
+void SonWeights::probe(const DocProfile &doc, Scratch &scratch) const {
   mivo_assert(father != nullptr && doc.get_strength_class() == father->id);
-  exponents.clear();
-  unsigned int mode = param.gen.get_strength_mode();
+  scratch.exponents.clear();
   const std::vector<Feature> &features = doc.get_features();
+  std::vector<uint32_t> &found = scratch.found;
   found.resize(features.size());
-  strengths.resize(features.size());
+  scratch.strengths.resize(features.size());
   for (size_t k = 0; k < features.size(); ++k) {
     found[k] = rows.find(features[k].term);
     if (found[k] == NoId) continue;
     __builtin_prefetch(&factors[size_t{found[k]} * width]);
     __builtin_prefetch(&inverse_doc_freqs[found[k]]);
   }
-  result.assign(width, 0.0);
-  double *score = result.data();
-  for (size_t k = 0; k < features.size(); ++k) {
+}
+
+// The sums take the terms in order, whichever sons are in hand.
+void SonWeights::score(const DocProfile &doc, size_t begin, size_t end, Scratch &scratch) const {
+  unsigned int mode = param.gen.get_strength_mode();
+  const std::vector<uint32_t> &found = scratch.found;
+  scratch.scores.assign(end - begin, 0.0);
+  double *score = scratch.scores.data();
+  for (size_t k = 0; k < found.size(); ++k) {
     if (found[k] == NoId) continue;
-    const double *row_factors = &factors[size_t{found[k]} * width];
-    strengths[k] = doc.get_strength(k, inverse_doc_freqs[found[k]], mode);
-    double weight = rule.term_weight(strengths[k]);
-    for (size_t i = 0; i < width; ++i) score[i] += ScoringRule::addend(row_factors[i], weight);
+    const double *row_factors = &factors[size_t{found[k]} * width + begin];
+    scratch.strengths[k] = doc.get_strength(k, inverse_doc_freqs[found[k]], mode);
+    double weight = rule.term_weight(scratch.strengths[k]);
+    for (size_t i = 0; i < end - begin; ++i)
+      score[i] += ScoringRule::addend(row_factors[i], weight);
   }
 }
 
-// Every son is scored before any is updated: an update changes only its
-// own son's weights.
+void SonWeights::predict_scores(const DocProfile &doc, std::vector<double> &result) {
+  probe(doc, own);
+  score(doc, 0, width, own);
+  result = own.scores;
+}
+
 int SonWeights::learn(const DocProfile &doc, const ClassList &classes) {
-  predict_scores(doc, scores);
+  return learn(doc, classes, 0, width, own);
+}
+
+// Every son in hand is scored before any is updated: an update changes only
+// its own son's weights.
+int SonWeights::learn(const DocProfile &doc, const ClassList &classes, size_t begin, size_t end,
+                      Scratch &scratch) {
+  probe(doc, scratch);
+  score(doc, begin, end, scratch);
   int result = 0;
-  for (size_t i = 0; i < width; ++i) {
+  for (size_t i = begin; i < end; ++i) {
     bool member = std::find(classes.begin(), classes.end(), sons[i]) != classes.end();
+    double son_score = scratch.scores[i - begin];
     // Both comparisons are inclusive; a NaN score satisfies neither.
-    if (!member && scores[i] >= param.win.get_theta_minus()) {
-      update(i, false);
+    if (!member && son_score >= param.win.get_theta_minus()) {
+      update(i, false, scratch);
       result = -1;
     }
-    if (member && scores[i] <= param.win.get_theta_plus()) {
-      update(i, true);
+    if (member && son_score <= param.win.get_theta_plus()) {
+      update(i, true, scratch);
       result = +1;
     }
   }
   return result;
 }
 
-// A term's strength over the mean strength of the last document's terms
-// that the sons know: the exponents average 1 over those terms, so that a
+// The sons are shared out between the threads, and each trains its own on
+// all the documents in order: a son's weights see what they would alone. Of
+// a document's updates the last, in order of sons, is the one given back.
+std::vector<int> SonWeights::learn(const std::vector<Example> &order) {
+  unsigned int workers = worker_count();
+  size_t per_worker = (width + workers - 1) / workers;
+  size_t parts = width == 0 ? 0 : (width + per_worker - 1) / per_worker;
+  std::vector<std::vector<int>> kinds(parts, std::vector<int>(order.size(), 0));
+  std::vector<Scratch> scratch(workers);
+  run_in_parts(width, per_worker, [&](unsigned int worker, size_t begin, size_t end) {
+    std::vector<int> &kind = kinds[begin / per_worker];
+    for (size_t d = 0; d < order.size(); ++d)
+      kind[d] = learn(*order[d].doc, *order[d].classes, begin, end, scratch[worker]);
+  });
+  std::vector<int> last(order.size(), 0);
+  for (const std::vector<int> &kind : kinds)
+    for (size_t d = 0; d < order.size(); ++d)
+      if (kind[d] != 0) last[d] = kind[d];
+  return last;
+}
+
+// A term's strength over the mean strength of the document's terms that
+// the sons know: the exponents average 1 over those terms, so that a
 // document moves the weights about as far as a plain update does, but the
 // terms that weigh most in it move most.
-void SonWeights::set_exponents() {
+void SonWeights::set_exponents(Scratch &scratch) const {
+  const std::vector<uint32_t> &found = scratch.found;
   double sum = 0.0;
   size_t known = 0;
   for (size_t i = 0; i < found.size(); ++i) {
     if (found[i] == NoId) continue;
-    sum += strengths[i];
+    sum += scratch.strengths[i];
     ++known;
   }
-  exponents.assign(found.size(), 1.0);
+  scratch.exponents.assign(found.size(), 1.0);
   if (sum <= 0.0) return;
   double mean = sum / known;
-  for (size_t i = 0; i < found.size(); ++i) exponents[i] = strengths[i] / mean;
+  for (size_t i = 0; i < found.size(); ++i) scratch.exponents[i] = scratch.strengths[i] / mean;
 }
 
 // Scales the son's weights of the last document's terms and counts the
 // update on them.
-void SonWeights::update(size_t son, bool promotion) {
+void SonWeights::update(size_t son, bool promotion, Scratch &scratch) {
   double alpha = param.win.get_alpha(), beta = param.win.get_beta();
   double scale = promotion ? alpha : beta, negative_scale = promotion ? beta : alpha;
   bool weighted = param.win.get_weighted_update();
-  if (weighted && exponents.empty()) set_exponents();
+  if (weighted && scratch.exponents.empty()) set_exponents(scratch);
+  const std::vector<uint32_t> &found = scratch.found;
+  const std::vector<double> &exponents = scratch.exponents;
   for (size_t i = 0; i < found.size(); ++i) {
     uint32_t row = found[i];
     if (row == NoId) continue;

@@ -62,6 +62,10 @@ class SonWeights {
   // scale) and counting the update on them. Returns the kind of the last
   // update made: +1 a promotion, -1 a demotion, 0 none.
   int learn(const DocProfile &doc, const ClassList &classes);
+  // One pass over the documents, in their order, giving each one's kind of
+  // update as learn would; the sons train in as many threads as there are
+  // cores, with the weights that training them one after the other gives.
+  std::vector<int> learn(const std::vector<Example> &order);
 
  private:
   struct Weights {
@@ -74,9 +78,25 @@ class SonWeights {
     FeatureInfo *record;  // null where the son lacks the term
   };
 
+  // What scoring a document leaves for its updates; each thread that
+  // trains has its own.
+  struct Scratch {
+    std::vector<uint32_t> found;    // the document's rows
+    std::vector<double> strengths;  // of its terms that a row holds
+    std::vector<double> scores;     // of the sons in hand
+    // Under WeightedUpdate, the power of the scale for each term, worked
+    // out at the document's first update.
+    std::vector<double> exponents;
+  };
+
   void set_inverse_doc_freqs();
-  void update(size_t son, bool promotion);
-  void set_exponents();
+  void probe(const DocProfile &doc, Scratch &scratch) const;
+  // Scores the probed document for the sons [begin, end).
+  void score(const DocProfile &doc, size_t begin, size_t end, Scratch &scratch) const;
+  int learn(const DocProfile &doc, const ClassList &classes, size_t begin, size_t end,
+            Scratch &scratch);
+  void update(size_t son, bool promotion, Scratch &scratch);
+  void set_exponents(Scratch &scratch) const;
 
   ScoringRule rule;
   std::vector<ClassData *> sons;
@@ -87,12 +107,7 @@ class SonWeights {
   std::vector<double> factors;
   std::vector<Weights> weights;
   std::vector<Tally> tallies;
-  std::vector<uint32_t> found;      // the last document's rows
-  std::vector<double> strengths;    // of its terms that a row holds
-  std::vector<double> scores;       // the last document's
-  // Under WeightedUpdate, the power of the scale for each of the last
-  // document's terms, worked out at its first update.
-  std::vector<double> exponents;
+  Scratch own;  // for the calls of one document
 };
 
 #endif  // MIVO_LEARN_WINNOW_H

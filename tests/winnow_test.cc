@@ -88,6 +88,27 @@ TEST_F(WinnowTest, WeightedUpdatesMoveEachTermByItsShareOfStrength) {
   EXPECT_DOUBLE_EQ(0.5 * std::pow(0.9, 1.5), feature("sport", 2).negative_weight);
 }
 
+// A pass shares the sons out between the threads. With every other son
+// demoted, a document has updates of both kinds, and the last in order of
+// sons counts; the weights come out as one document at a time gives them.
+TEST_F(WinnowTest, APassInThreadsTrainsAsOneDocumentAtATime) {
+  ClassData &news = class_table.get_data(0);
+  param.win.set_theta_minus(0.0);
+  set_training_strengths(news, "strengths");
+  std::vector<Example> order = find_examples(news);
+  for (ClassData *son : news.sons) init_winnow_weights(*son);
+  std::vector<int> kinds;
+  {
+    SonWeights one(news.sons);
+    for (const Example &example : order) kinds.push_back(one.learn(*example.doc, *example.classes));
+  }
+  Weights sport = weights("sport"), arts = weights("arts", 2);
+  for (ClassData *son : news.sons) init_winnow_weights(*son);
+  EXPECT_EQ(kinds, SonWeights(news.sons).learn(order));
+  EXPECT_EQ(sport, weights("sport"));
+  EXPECT_EQ(arts, weights("arts", 2));
+}
+
 TEST_F(WinnowTest, PassesUntilNothingChanges) {
   event_log.initialise("winnow.log");
   const char *argv[] = {"mivo", "-v", "x", nullptr};

@@ -43,6 +43,7 @@ std::vector<std::string> collect_input_documents(const std::string &directory) {
     log_formatted(3, "collected input document `%s'", name.c_str());
     progress.advance();
   }
+  finish_profiling();
   return names;
 }
 
@@ -50,7 +51,10 @@ std::vector<std::string> collect_input_documents(const std::string &directory) {
 // it first when the data base has none.
 void classify(FrozenScorer &scorer, const std::string &name, Ranks &chosen,
               Explanations *explanations) {
-  if (!database.have_document_profile(name)) profile_document(name);
+  if (!database.have_document_profile(name)) {
+    profile_document(name);
+    finish_profiling();
+  }
   const DocProfile *doc = database.get_document_profile(name);
   Ranks scored, candidates;
   bool significant =

@@ -186,4 +186,5 @@ void collect_all_documents(const char *examples_name) {
   std::unordered_set<std::string> expected;
   collect_list(train, train_lines, true, expected, progress);
   collect_list(test, test_lines, false, expected, progress);
+  finish_profiling();
 }

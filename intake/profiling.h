@@ -13,7 +13,11 @@
 void expect_document(const std::string &document);
 
 // Analyses and parses the document, maps its (head, modifier) pairs to terms
-// and stores the profile under the name; nothing when one is stored already.
+// and stores the profile under the name; nothing when one is stored, or on
+// its way, already. The pairs of a batch of documents are mapped in another
+// thread while the next batch is parsed: the profiles are stored, in order,
+// when finish_profiling returns.
 void profile_document(const std::string &document);
+void finish_profiling();
 
 #endif  // MIVO_INTAKE_PROFILING_H

@@ -53,6 +53,10 @@ class TermTable {
   // first): counts the terms, which are read when a phase first looks one
   // up, while a thread checks the bytes. Ends the run on a damaged file.
   void read();
+  // Reads the terms now if release, or read, left them for first use: a
+  // caller that enters terms from another thread asks first, so that a
+  // damaged file ends the run from this one.
+  void read_back() const { load(); }
   // Ends the run if the check that read started finds the file damaged;
   // nothing may be saved before it is known sound.
   void finish_check() { file.finish_check(); }

@@ -45,6 +45,9 @@ TEST(ProfilingTest, StoredProfilesHoldTheParsedPairsOnce) {
                             {"broken", "[ lime , plum"}};
   for (auto &text : texts) std::ofstream(PathName("docs", text[0], ".txt").get()) << text[1];
   for (auto &text : texts) profile_document(text[0]);
+  profile_document("first");  // on its way already
+  EXPECT_FALSE(database.have_document_profile("first"));
+  finish_profiling();
 
   EXPECT_EQ(Pairs({"zebra/-:2", "apple/kiwi:1"}), stored("first"));
   EXPECT_EQ(Pairs({"apple/kiwi:1"}), stored("second"));

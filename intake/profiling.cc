@@ -112,13 +112,17 @@ void store_on_exit() {
     finish_profiling();
 }
 
-void hand_over() {
-  store_made();
-  // A vocabulary left to be read on first use is read here, where a damaged
-  // file can end the run.
+// A vocabulary left to be read on first use is read by the thread that
+// parses, where a damaged file can end the run.
+void read_vocabulary() {
   at_risk = true;
   term_table.read_back();
   at_risk = false;
+}
+
+void hand_over() {
+  store_made();
+  read_vocabulary();
   making.swap(parsing);
   made = std::async(std::launch::async, [] {
     for (Parsed &parsed : making) make_profile(parsed);
@@ -156,9 +160,7 @@ void profile_document(const std::string &document) {
 void finish_profiling() {
   if (parsing.empty() && !made.valid()) return;
   store_made();
-  at_risk = true;
-  term_table.read_back();
-  at_risk = false;
+  read_vocabulary();
   for (Parsed &parsed : parsing) make_profile(parsed);
   store(parsing);
 }

@@ -214,7 +214,7 @@ void VocabularyFile::cut_torn_line() {
 
 void VocabularyFile::append_lines(
     unsigned long total, const char *noun,
-    const std::function<std::string(unsigned long)> &line_of) {
+    const std::function<void(unsigned long, std::string &)> &append_line) {
   mivo_assert(!name.empty());
   finish_check();
   // Lines are appended only to a file read whole, whose checksum runs.
@@ -239,16 +239,31 @@ void VocabularyFile::append_lines(
       log_formatted_results(1, "creating %s with %lu %s", name.c_str(), total,
                             noun);
   }
-  for (; saved < total; ++saved) {
-    std::string line = line_of(saved);
-    line += '\n';
-    if (fwrite(line.data(), 1, line.size(), out) != line.size()) break;
-    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(line.data()),
-                      static_cast<gssize>(line.size()));
-    bytes += line.size();
+  // A hundred million lines go out a block at a time: one write and one
+  // update of the checksum a megabyte.
+  const size_t block_bytes = 1 << 20;
+  std::string block;
+  unsigned long lines = 0;
+  auto write_block = [&]() {
+    if (fwrite(block.data(), 1, block.size(), out) != block.size()) return false;
+    g_checksum_update(sum.get(), reinterpret_cast<const guchar *>(block.data()),
+                      static_cast<gssize>(block.size()));
+    bytes += block.size();
+    saved += lines;
+    lines = 0;
+    block.clear();
+    return true;
+  };
+  bool appended = true;
+  for (unsigned long id = saved; appended && id < total; ++id) {
+    append_line(id, block);
+    block += '\n';
+    ++lines;
+    if (block.size() >= block_bytes) appended = write_block();
   }
+  if (appended && !block.empty()) appended = write_block();
   // The record may vouch only for lines that are on the disk.
-  bool written = saved == total && fflush(out) == 0 && sync_file(fd);
+  bool written = appended && saved == total && fflush(out) == 0 && sync_file(fd);
   if (fclose(out) != 0 || !written) {
     report_file_error(name, write_failure);
     myabort(errno);
@@ -361,7 +376,7 @@ void AtomTable::read() {
 
 void AtomTable::write() {
   file.append_lines(texts.size(), "atoms",
-                    [this](unsigned long id) { return text(id); });
+                    [this](unsigned long id, std::string &line) { line += text(id); });
 }
 
 uint32_t enter_atom(std::string_view str) { return atom_table.enter(str); }

@@ -56,11 +56,12 @@ class VocabularyFile {
   // Ends the run, naming the file, when the check that count_lines started
   // finds the bytes changed; nothing to do when none was started.
   void finish_check();
-  // Appends the lines of entries saved .. total - 1 (line_of gives an entry's
-  // line without newline) durably, logging "creating"/"updating" with the
-  // noun, then brings the side record up to date.
+  // Appends the lines of entries saved .. total - 1 (append_line adds an
+  // entry's line, without newline, to a string) durably, logging
+  // "creating"/"updating" with the noun, then brings the side record up to
+  // date.
   void append_lines(unsigned long total, const char *noun,
-                    const std::function<std::string(unsigned long)> &line_of);
+                    const std::function<void(unsigned long, std::string &)> &append_line);
   [[noreturn]] void format_error() const;
 
  private:

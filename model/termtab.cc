@@ -3,7 +3,7 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <cinttypes>
+#include <charconv>
 #include <cstdio>
 
 #include "base/eventlog.h"
@@ -27,11 +27,18 @@ bool parse_term_line(std::string_view line, unsigned long (&fields)[4]) {
   return pos == line.size();
 }
 
-std::string term_line(const TermTable::Term &term, unsigned long id, uint32_t next) {
-  char line[64];
-  snprintf(line, sizeof line, "%" PRIu32 " %" PRIu32 " %lu %" PRIu32, term.head, term.mod, id,
-           next);
-  return line;
+// "head mod id next", in decimal.
+void append_term_line(std::string &line, const TermTable::Term &term, unsigned long id,
+                      uint32_t next) {
+  char text[64];
+  char *end = text;
+  for (unsigned long field : {static_cast<unsigned long>(term.head),
+                              static_cast<unsigned long>(term.mod), id,
+                              static_cast<unsigned long>(next)}) {
+    if (end != text) *end++ = ' ';
+    end = std::to_chars(end, text + sizeof text, field).ptr;
+  }
+  line.append(text, end);
 }
 
 // Spreads the modifier ids, small and dense, over the high bits that pick
@@ -239,8 +246,8 @@ void TermTable::write() {
       }
     }
   }
-  file.append_lines(count, "terms", [this, saved, &next](unsigned long id) {
-    return term_line(get_term(id), id, next[id - saved]);
+  file.append_lines(count, "terms", [this, saved, &next](unsigned long id, std::string &line) {
+    append_term_line(line, get_term(id), id, next[id - saved]);
   });
 }
 

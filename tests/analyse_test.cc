@@ -2,8 +2,6 @@
 // its pipe protocol by Analyser, every answer read by mivo's own parser of
 // analysed documents, which must find no syntax error in it. Its compiled
 // form, mivo-analyse, must write what the script writes, byte for byte.
-#include <algorithm>
-#include <vector>
 
 #include "base/param.h"
 #include "base/utils.h"

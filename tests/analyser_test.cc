@@ -1,9 +1,5 @@
 #include "intake/analyser.h"
 
-#include <set>
-
-#include <gtest/gtest.h>
-
 #include "base/param.h"
 #include "base/utils.h"
 #include "tests/child_run.h"

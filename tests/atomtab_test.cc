@@ -1,14 +1,6 @@
 #include "model/atomtab.h"
 
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-
-#include <fstream>
-#include <string_view>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "base/options.h"
 #include "base/utils.h"

@@ -1,14 +1,6 @@
 #include "intake/collection.h"
 
-#include <unistd.h>
-
-#include <iostream>
-#include <sstream>
-
-#include <gtest/gtest.h>
-
 #include "base/options.h"
-#include "base/param.h"
 #include "base/utils.h"
 #include "intake/analyser.h"
 #include "model/classtab.h"

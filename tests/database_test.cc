@@ -1,21 +1,9 @@
 #include "store/database.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdint>
-#include <cstdlib>
-#include <random>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "base/eventlog.h"
 #include "base/utils.h"
-#include "model/atomtab.h"
 #include "model/classtab.h"
 #include "model/termtab.h"
-#include "select/selection.h"
 #include "tests/child_run.h"
 #include "tests/fsync_seam.h"
 

@@ -1,14 +1,8 @@
 #include "store/filestore.h"
 
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <random>
-#include <string>
-#include <vector>
 
 #include "tests/child_run.h"
 #include "tests/fsync_seam.h"

@@ -1,9 +1,5 @@
 #include "base/memory.h"
 
-#include <cstdint>
-#include <cstring>
-#include <vector>
-
 #include <gtest/gtest.h>
 
 #include "base/utils.h"

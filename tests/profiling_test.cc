@@ -1,13 +1,7 @@
 #include "intake/profiling.h"
 
-#include <vector>
-
-#include <gtest/gtest.h>
-
-#include "base/param.h"
 #include "base/utils.h"
 #include "intake/analyser.h"
-#include "model/atomtab.h"
 #include "model/termtab.h"
 #include "store/database.h"
 #include "tests/child_run.h"

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
-
-#include "base/param.h"
-
 namespace {
 
 // The messages for every kind of error are checked end to end in rcfile_test.

@@ -1,9 +1,5 @@
 #include "learn/sbc.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"
 

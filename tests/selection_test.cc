@@ -1,10 +1,5 @@
 #include "select/selection.h"
 
-#include <gtest/gtest.h>
-
-#include <set>
-
-#include "model/classtab.h"
 #include "tests/collection_fixture.h"
 
 namespace {

@@ -1,10 +1,5 @@
 #include "eval/testing.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
-
 #include "base/eventlog.h"
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"

@@ -1,10 +1,5 @@
 #include "base/utils.h"
 
-#include <cstring>
-#include <functional>
-#include <sstream>
-#include <string>
-
 #include <gtest/gtest.h>
 
 namespace {

@@ -4,7 +4,8 @@
 
 namespace {
 
-// The messages for every kind of error are checked end to end in rcfile_test.
+// The messages for every kind of error, one a section, and their line
+// numbers are checked end to end in rcfile_test.
 unsigned int parse(const std::string &text, Param &param) {
   std::istringstream is(text);
   RcParser parser(param, is, "t.rc");
@@ -61,34 +62,6 @@ TEST(RcParserTest, DecisionSettingsShowOnlyWhenChanged) {
   EXPECT_FALSE(param.always_decide());
   // One fold would leave its models nothing to learn from.
   EXPECT_EQ(1u, parse("[General] ThresholdFolds 1", param));
-}
-
-TEST(RcParserTest, AfterAnErrorTheNextSectionIsParsed) {
-  Param param;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(3u, parse("maxranks 3\n"
-                      "[General] maxranks 5 maxranks 7 colour 4 minranks 3\n"
-                      "[Winnow] alpha 2 maxiters 2.5 beta 0.1\n"
-                      "[Rocchio] beta 3", param));
-  testing::internal::GetCapturedStderr();
-  // Settings before an error stay; the rest of its section is skipped.
-  EXPECT_EQ(7u, param.gen.get_maxrank());
-  EXPECT_EQ(1u, param.gen.get_minrank());
-  EXPECT_DOUBLE_EQ(2.0, param.win.get_alpha());
-  EXPECT_EQ(5u, param.win.get_max_iters());
-  EXPECT_DOUBLE_EQ(0.9, param.win.get_beta());
-  EXPECT_DOUBLE_EQ(3.0, param.roc.get_beta());
-}
-
-TEST(RcParserTest, UnterminatedStringCountsOnlyTheMissingValue) {
-  Param param;
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(1u, parse("[General] datadirectory \"store\n[Winnow] alpha 3", param));
-  EXPECT_EQ("ERROR: file t.rc: line 1: unterminated string constant\n"
-            "ERROR: file t.rc: line 2: before `[': parse error: quoted string expected\n",
-            testing::internal::GetCapturedStderr());
-  EXPECT_EQ("data", param.gen.get_data_directory());
-  EXPECT_DOUBLE_EQ(3.0, param.win.get_alpha());
 }
 
 }  // namespace

@@ -91,9 +91,7 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
 // would take the meaning of whatever term gets that id next), a blob of the
 // wrong size, a flipped bit.
 TEST(DataBaseTest, ADamagedStoredProfileIsAnError) {
-  const struct {
-    const char *damage, *message;
-  } cases[] = {
+  const struct { const char *damage, *message; } cases[] = {
       {"beyond", "document \"doc\" names term 7 of only 0 in `beyond/terms.dat'"},
       {"size", "document \"doc\"(.|\n)*format error in file `size/profile-store'"},
       {"bit", "document \"doc\"(.|\n)*format error in file `bit/profile-store'"},

@@ -14,12 +14,8 @@ unsigned int parse(const std::string &text, Param &param) {
 }
 
 TEST(RcParserTest, NamedValues) {
-  const struct {
-    const char *text;
-    AlgorithmType algorithm;
-    TermSelType term_sel;
-    unsigned int strength, normalize;
-  } cases[] = {
+  const struct { const char *text; AlgorithmType algorithm; TermSelType term_sel;
+                 unsigned int strength, normalize; } cases[] = {
       {"training sbc termselection none strength bool normalize linear", SBC, NoTermSel, 5, 2},
       {"training Rocchio training WINNOW termselection docfreq strength sqrt normalize vector",
        Winnow, DocumentFrequency, 6, 3},

@@ -6,8 +6,7 @@
 # Usage: demo_corpus_test.sh <mivo binary> <source dir>
 set -u
 source "$2/tests/data/checks.sh"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+scratch
 make_corpus="$2/scripts/make-demo-corpus"
 fortunes="$work/fortunes"
 mkdir "$fortunes"
@@ -27,8 +26,7 @@ for i in $(seq 2 100); do printf 'linux %d\n%%\n' "$i"; done >> "$fortunes/linux
 
 out="$work/corpus dir"
 check "the corpus builds" "$make_corpus" "$out" "$fortunes" > /dev/null
-documents=$(ls "$out/files" | wc -l)
-check "one document per entry of each topical file with 100 entries" [ "$documents" -eq 220 ]
+check "one document per entry of each topical file with 100 entries" [ "$(ls "$out/files" | wc -l)" -eq 220 ]
 test_count=$(wc -l < "$out/test")
 check "about a quarter of the documents are test documents" [ "$test_count" -ge 35 -a "$test_count" -le 75 ]
 check "classes are grouped by subject" \
@@ -42,10 +40,9 @@ cp -r "$out" "$work/first"
 touch "$out/files/stale.txt"
 "$make_corpus" "$out" "$fortunes" > /dev/null
 check "a rebuild gives the same corpus and drops stale documents" diff -r "$work/first" "$out"
-flat="$work/flat"
-"$make_corpus" -flat "$flat" "$fortunes" > /dev/null
-check "the flat corpus has the same documents" diff -r "$out/files" "$flat/files"
+"$make_corpus" -flat "$work/flat" "$fortunes" > /dev/null
+check "the flat corpus has the same documents" diff -r "$out/files" "$work/flat/files"
 check "the flat corpus has the same split, classed by fortune file alone" \
-  diff <(sed 's| [a-z]*/| |' "$out/train" "$out/test") <(cat "$flat/train" "$flat/test")
+  diff <(sed 's| [a-z]*/| |' "$out/train" "$out/test") <(cat "$work/flat/train" "$work/flat/test")
 
 summary demo_corpus_test

@@ -26,9 +26,7 @@ TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
   second.read();
   uint32_t id = 0;
   EXPECT_FALSE(second.find("green", id));
-  EXPECT_EQ(NoId, id);
   EXPECT_EQ(2UL, second.enter("green"));
-  EXPECT_EQ("blue", second.text(1));
   second.write();
   second.write();
   EXPECT_EQ("creating grow.dat with 2 atoms\nupdating grow.dat from 2 to 3 atoms\n",

@@ -56,8 +56,7 @@ class FileStoreTest : public ::testing::Test {
   void SetUp() override {
     umask(022);
     dir = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fsys::remove_all(dir);
-    fsys::create_directory(dir);
+    fresh_directory(dir);
     base = dir + "/store";
   }
   void sparse_repository(unsigned int id, off_t length) {
@@ -74,7 +73,6 @@ TEST_F(FileStoreTest, RecordsSurviveCloseAndReopen) {
   put(fs, "doc", "first");
   filestore_put_file(fs, "empty", "", 0, true);  // stale: the index says so
   put(fs, "doc", "second");
-  EXPECT_TRUE(filestore_file_exists(fs, "empty"));
   filestore_close(fs);
 
   // Nodes in post-order of the name tree; the put times are taken as found.

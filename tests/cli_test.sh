@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end checks of the program's command line and event log: exact texts,
-# exit statuses and the files a run leaves in its working directory.
+# End-to-end checks of the program's command line, resource files and event
+# log: exact texts, exit statuses and the files a run leaves in its working
+# directory.
 # Usage: cli_test.sh <mivo binary> <source dir>
 set -u
 mivo="$1"
@@ -91,9 +92,38 @@ run -p -xl
 check "polling without classes status" [ "$status" -eq 1 ]
 check "polling without classes message" grep -qx "ERROR: no class profiles available" <<<"$out"
 
-# Training runs write the score markers; -xl does not.
+# Resource files, read before the empty examples directory: a faulty one
+# has every error reported (one per section), then the run stops; its name
+# is completed with ".rc" unless it has it already. Without -r, mivo.rc is
+# read when it exists.
 mkdir -p ex/files
 touch ex/train ex/test
+cp "$2"/tests/data/rc/*.rc .
+errors=$(cat "$2/tests/data/rc/errors.expected"; echo "aborting...")
+for name in errors errors.rc; do
+  expect 1 "$errors" -r "$name" ex
+  check "-r $name in mivo.log" [ "$(tail -n "$(wc -l <<<"$errors")" mivo.log)" == "$errors" ]
+done
+run -r missing ex
+check "-r missing" [ "$status" -eq 2 -a "${out%%$'\n'*}" == "ERROR: cannot open file \`missing.rc' for reading" ]
+cp errors.rc mivo.rc
+run ex
+check "faulty mivo.rc" [ "$status" -eq 1 -a "${out:0:27}" == "ERROR: file mivo.rc: line 1" ]
+rm mivo.rc
+# A good file changes exactly what it names. The log shows the section of the
+# algorithm in use, so each is checked in a run that chooses it (Rocchio by
+# the file): from "[General]" to the empty line that ends that section, the
+# parameters logged are good-<algorithm>.expected.
+for algorithm in Rocchio Winnow SBC; do
+  [ $algorithm = Rocchio ] && choice=() || choice=(-a ${algorithm:0:1})
+  run -vvv -xt "${choice[@]}" -r good ex
+  check "$algorithm run" [ "$status" -eq 0 ]
+  check "$algorithm run reading logged" grep -qx "reading parameters from file \`good.rc'" mivo.log
+  check "$algorithm run logged parameters" diff "$2/tests/data/rc/good-$algorithm.expected" \
+    <(awk '/^\[General\]$/ { on = 1 } on { print } on && /^$/ && ++blanks == 2 { exit }' mivo.log)
+done
+
+# Training runs write the score markers; -xl does not.
 rm -rf data
 run ex
 check "training run" [ "$status" -eq 0 ]

@@ -53,7 +53,7 @@ check "an existing output is refused" bash -c "! '$convert' many.txt split1 2>/d
 printf '__label__a_b x\n__label__a:b y\n' > clash.txt
 check "classes that would merge are refused" bash -c "! '$convert' clash.txt clash 2>/dev/null"
 
-
+# make-demo-corpus over made-up fortune files.
 make_corpus="$2/scripts/make-demo-corpus"
 fortunes="$work/fortunes"
 mkdir "$fortunes"

@@ -5,7 +5,7 @@
 namespace {
 
 // The messages for every kind of error, one a section, and their line
-// numbers are checked end to end in rcfile_test.
+// numbers are checked end to end in cli_test.
 unsigned int parse(const std::string &text, Param &param) {
   std::istringstream is(text);
   RcParser parser(param, is, "t.rc");
@@ -43,7 +43,7 @@ TEST(RcParserTest, NumbersAndRationals) {
   EXPECT_NE(std::string::npos, param.parameters_text().find("\nSelectivity       off\n"));
 }
 
-// The decision settings reach the log (rcfile_test's good.rc); which
+// The decision settings reach the log (cli_test runs with good.rc); which
 // AlwaysDecide holds depends on the algorithm.
 TEST(RcParserTest, SBCsOwnAlwaysDecideWins) {
   Param param;

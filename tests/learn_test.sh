@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end learning: on a small collection whose classes differ by their
 # words every algorithm classifies every test document of every length
-# right, and a run repeats byte for byte. A saved model classifies in later -xl runs exactly as
-# in the run that trained it, and polls new documents; -xt neither polls nor
-# replaces a stored model with an untrained one.
+# right, and a run repeats byte for byte. A saved model classifies in later
+# -xl runs exactly as in the run that trained it, and polls new documents;
+# -xt neither polls nor replaces a stored model with an untrained one.
 # Usage: learn_test.sh <mivo binary> <source dir>
 set -u
 mivo="$1"
@@ -16,8 +16,8 @@ cp "$(dirname "$mivo")/mivo-analyse" .   # which hands over to its compiled form
 # news: per class twelve training and six test documents of its own words.
 # Test documents take the lengths that a sum of logarithms treats worst: one
 # word, and many; the training ones from 1 to 40 words. Winnow's and
-# Rocchio's scores grow with the length unless the strengths are normalised
-# (in mivo.rc, or each run's own resource file); SBC's must not need it.
+# Rocchio's scores grow with the length unless the strengths are normalised,
+# so every run normalises them (mivo.rc, or the run's own resource file).
 # Documents are read from "files" in the working directory.
 mkdir -p news/files input/in other/files
 ln -s news/files files

@@ -17,7 +17,7 @@ cp "$(dirname "$mivo")/mivo-analyse" .   # which hands over to its compiled form
 # Test documents take the lengths that a sum of logarithms treats worst: one
 # word, and many; the training ones from 1 to 40 words. Winnow's and
 # Rocchio's scores grow with the length unless the strengths are normalised,
-# so every run normalises them (mivo.rc, or the run's own resource file).
+# so their runs normalise them (mivo.rc, or the run's own resource file).
 # Documents are read from "files" in the working directory.
 mkdir -p news/files input/in other/files
 ln -s news/files files

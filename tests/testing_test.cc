@@ -28,7 +28,7 @@ class TestPhase : public CollectionTest {
       for (uint32_t term : entry.terms) ++data.profile.features[term].term_freq;
       if (id != 0) data.profile.set_theta(std::log(0.5));
     }
-    std::filesystem::create_directory("examples");
+    fresh_directory("examples");  // no rank file of an earlier run
     const char *argv[] = {"mivo", "examples", nullptr};
     options.parse(2, argv);
   }

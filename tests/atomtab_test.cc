@@ -1,20 +1,20 @@
 #include "model/atomtab.h"
 
-#include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-
-#include <fstream>
-#include <string_view>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "base/options.h"
 #include "base/utils.h"
 #include "tests/child_run.h"
 
 namespace {
+
+// The table of a file as a run has it after reading it.
+std::unique_ptr<AtomTable> read_table(const std::string &file, const std::string &record = "") {
+  std::unique_ptr<AtomTable> table(new AtomTable);
+  table->set_file(file, record);
+  table->read();
+  return table;
+}
 
 // Level-1 results reach the screen with -v: the growth lines are checked there.
 TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
@@ -29,16 +29,12 @@ TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
   EXPECT_EQ(1UL, first.enter("blue"));
   EXPECT_EQ(0UL, first.enter("red"));
   first.write();
-  AtomTable second;
-  second.set_file("grow.dat");
-  second.read();
+  std::unique_ptr<AtomTable> second = read_table("grow.dat");
   uint32_t id = 0;
-  EXPECT_FALSE(second.find("green", id));
-  EXPECT_EQ(NoId, id);
-  EXPECT_EQ(2UL, second.enter("green"));
-  EXPECT_EQ("blue", second.text(1));
-  second.write();
-  second.write();
+  EXPECT_FALSE(second->find("green", id));
+  EXPECT_EQ(2UL, second->enter("green"));
+  second->write();
+  second->write();
   EXPECT_EQ("creating grow.dat with 2 atoms\nupdating grow.dat from 2 to 3 atoms\n",
             testing::internal::GetCapturedStderr());
   EXPECT_EQ("red\nblue\ngreen\n", file_text("grow.dat"));
@@ -47,19 +43,14 @@ TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
   std::ofstream("grow.dat", std::ios::app) << "torn";
   std::string phrase;
   while (phrase.size() < 40000) phrase += "word ";
-  AtomTable third;
-  third.set_file("grow.dat");
   testing::internal::CaptureStderr();
-  third.read();
+  std::unique_ptr<AtomTable> third = read_table("grow.dat");
   EXPECT_NE(std::string::npos,
             testing::internal::GetCapturedStderr().find("WARNING: dropping incomplete"));
-  EXPECT_EQ(3UL, third.enter(phrase));
-  third.write();
+  EXPECT_EQ(3UL, third->enter(phrase));
+  third->write();
   EXPECT_EQ("red\nblue\ngreen\n" + phrase + "\n", file_text("grow.dat"));
-  AtomTable fourth;
-  fourth.set_file("grow.dat");
-  fourth.read();
-  EXPECT_EQ(phrase, fourth.text(3));
+  EXPECT_EQ(phrase, read_table("grow.dat")->text(3));
 }
 
 // Texts that agree in a prefix, differ in length only, or hold a zero
@@ -107,18 +98,13 @@ TEST(AtomTableTest, TheSideRecordVouchesForTheBytesOfTheLastAppend) {
     std::ofstream("sum.dat") << c.text;
     delete_file("sum.sum");
     if (c.record != nullptr) std::ofstream("sum.sum") << (*c.record ? c.record : record.c_str());
-    AtomTable table;
-    table.set_file("sum.dat", "sum.sum");
     if (c.message != nullptr) {
-      EXPECT_EXIT(table.read(), failed_run, c.message) << c.text;
+      EXPECT_EXIT(read_table("sum.dat", "sum.sum"), failed_run, c.message) << c.text;
       continue;
     }
-    table.read();
-    table.write();
+    read_table("sum.dat", "sum.sum")->write();
     std::ofstream("sum.dat", std::ios::in | std::ios::out).seekp(-2, std::ios::end) << 'Z';
-    AtomTable damaged;
-    damaged.set_file("sum.dat", "sum.sum");
-    EXPECT_EXIT(damaged.read(), failed_run, "file `sum.dat' is damaged") << c.text;
+    EXPECT_EXIT(read_table("sum.dat", "sum.sum"), failed_run, "file `sum.dat' is damaged") << c.text;
   }
 }
 
@@ -132,9 +118,7 @@ TEST(AtomTableTest, FilesThatCannotBeTrustedEndTheRun) {
       {"unreadable.dat", nullptr, "error reading file `unreadable.dat'"}};
   for (const auto &c : cases) {
     if (c.text != nullptr) std::ofstream(c.name) << c.text;
-    AtomTable table;
-    table.set_file(c.name);
-    EXPECT_EXIT(table.read(), failed_run, c.message);
+    EXPECT_EXIT(read_table(c.name), failed_run, c.message);
   }
   // Appending behind lines this table never read would give its atoms their ids.
   std::ofstream("changed.dat") << "red\n";

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace {
 
 typedef std::vector<ClassData *> Classes;
@@ -20,26 +18,34 @@ void enter_tree(ClassTable &table) {
   for (const char *name : {"a/b/c", "a/d", "e"}) table.enter_on_full_name(name, 0);
 }
 
-TEST(ClassTable, FullNamesEnterPrintAndResolve) {
+// Runs of slashes name the same class, a trailing one is part of the name.
+// Read back, every class is found by its full name, and a class named like
+// the root is a class of its own.
+TEST(ClassTable, FullNamesResolveAndSurviveTheClassesFile) {
   ClassTable table;
   enter_tree(table);
   EXPECT_EQ(3u, table.enter_on_full_name("a//b///c", 0));
   EXPECT_EQ(6u, table.enter_on_full_name("a/", 0));
-  EXPECT_EQ("a/", table.get_name(6));
-  EXPECT_EQ("corpus", full_name(table, 0));
-  EXPECT_EQ("a/b/c", full_name(table, 3));
-  for (uint32_t id = 0; id < table.size(); ++id) {
+  EXPECT_EQ(7u, table.enter_on_full_name("corpus", 0));
+  table.get_data(0).num_docs = 12;
+  table.get_data(0).sum_freq = 5000000000ULL;
+  std::ostringstream written, again;
+  ASSERT_TRUE(table.write(written));
+  EXPECT_EQ(0u, written.str().find("8\n0\t12\t0\t5000000000\t0\t\"corpus\"\n"));
+  ClassTable copy;
+  std::istringstream in(written.str() + "\n \n");
+  ASSERT_TRUE(copy.read(in) && copy.write(again));
+  EXPECT_EQ(written.str(), again.str());
+  EXPECT_EQ(2u, copy.get_data(1).sons.size());
+  EXPECT_EQ("corpus a/b/c a/", full_name(copy, 0) + " " + full_name(copy, 3) + " " + full_name(copy, 6));
+  for (uint32_t id = 1; id < copy.size(); ++id) {
     ClassData *found = nullptr;
-    ASSERT_TRUE(table.extract_full_name(full_name(table, id), &found)) << id;
+    ASSERT_TRUE(copy.extract_full_name(full_name(copy, id), &found)) << id;
     EXPECT_EQ(id, found->id);
   }
-  ClassData *found = &table.get_data(0);
-  EXPECT_FALSE(table.extract_full_name("b/c", &found) || found);
-  // A class named like the root is a class of its own.
-  uint32_t namesake = table.enter_on_full_name("corpus", 0);
-  EXPECT_NE(0u, namesake);
-  ASSERT_TRUE(table.extract_full_name("corpus", &found));
-  EXPECT_EQ(namesake, found->id);
+  ClassData *found = &copy.get_data(0);
+  EXPECT_FALSE(copy.extract_full_name("b/c", &found) || found);
+  EXPECT_EQ(7u, copy.enter_on_full_name("corpus", 0));
 }
 
 TEST(ClassTable, UnstorableNamesStopTheRun) {
@@ -74,24 +80,6 @@ TEST(ClassTable, CollectExamplesMergesUpTheTree) {
   EXPECT_EQ("d0", root.train.begin()->first);
   EXPECT_EQ(Classes{a}, at(root.train, "d1"));
   EXPECT_EQ((Classes{&table.get_data(3), &table.get_data(4)}), at(root.test, "t1"));
-}
-
-// A class named like the root keeps its own id when read back.
-TEST(ClassTable, ClassesFileRoundTrip) {
-  ClassTable table;
-  enter_tree(table);
-  table.enter_on_full_name("corpus", 0);
-  table.get_data(0).num_docs = 12;
-  table.get_data(0).sum_freq = 5000000000ULL;
-  std::ostringstream written, again;
-  ASSERT_TRUE(table.write(written));
-  EXPECT_EQ(0u, written.str().find("7\n0\t12\t0\t5000000000\t0\t\"corpus\"\n"));
-  ClassTable copy;
-  std::istringstream in(written.str() + "\n \n");
-  ASSERT_TRUE(copy.read(in) && copy.write(again));
-  EXPECT_EQ(written.str(), again.str());
-  EXPECT_EQ(2u, copy.get_data(1).sons.size());
-  EXPECT_EQ(6u, copy.enter_on_full_name("corpus", 0));
 }
 
 TEST(ClassTable, DamagedClassesFilesFailToRead) {

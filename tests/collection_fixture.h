@@ -4,16 +4,9 @@
 #ifndef MIVO_TESTS_COLLECTION_FIXTURE_H
 #define MIVO_TESTS_COLLECTION_FIXTURE_H
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
-#include <fstream>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "base/options.h"
-#include "base/param.h"
 #include "model/classtab.h"
 #include "select/selection.h"
 #include "store/database.h"

@@ -1,17 +1,11 @@
 #include "intake/collection.h"
 
-#include <unistd.h>
-
-#include <iostream>
-#include <sstream>
-
-#include <gtest/gtest.h>
-
 #include "base/options.h"
-#include "base/param.h"
 #include "base/utils.h"
 #include "intake/analyser.h"
+#include "intake/profiling.h"
 #include "model/classtab.h"
+#include "model/termtab.h"
 #include "store/database.h"
 #include "tests/child_run.h"
 
@@ -142,6 +136,42 @@ TEST_F(CollectionTest, BadExamplesEndTheRun) {
     make_examples(list[0], list[1]);
     EXPECT_EXIT(collect_all_documents(list[0]), failed_run, std::string("ERROR: ") + list[2]);
   }
+}
+
+typedef std::vector<std::string> Pairs;
+
+// The stored profile as "head/mod:freq" in feature order ("-" for no mod).
+Pairs stored(const std::string &name) {
+  DocProfile profile;
+  database.peek_document_profile(name, profile);
+  Pairs pairs;
+  for (const Feature &feature : profile.get_features()) {
+    const TermTable::Term &term = term_table.get_term(feature.term);
+    pairs.push_back(atom_text(term.head) + "/" + (term.mod == NoId ? "-" : atom_text(term.mod)) +
+                    ":" + std::to_string(feature.freq));
+  }
+  return pairs;
+}
+
+// Features follow the pairs' atom ids, not their text; equal pairs are equal
+// terms in every document; syntax errors keep what was parsed.
+TEST_F(CollectionTest, StoredProfilesHoldTheParsedPairsOnce) {
+  const char *texts[][2] = {{"first", "zebra [ apple , kiwi ] zebra"},
+                            {"second", "[ apple , kiwi ]"},
+                            {"empty", ""},
+                            {"broken", "[ lime , plum"}};
+  size_t terms = term_table.size();
+  for (auto &text : texts) std::ofstream(PathName("docs", text[0], ".txt").get()) << text[1];
+  for (auto &text : texts) profile_document(text[0]);
+  profile_document("first");  // on its way already
+  EXPECT_FALSE(database.have_document_profile("first"));
+  finish_profiling();
+  EXPECT_EQ(Pairs({"zebra/-:2", "apple/kiwi:1"}), stored("first"));
+  EXPECT_EQ(Pairs({"apple/kiwi:1"}), stored("second"));
+  EXPECT_TRUE(database.have_document_profile("empty"));
+  EXPECT_EQ(Pairs(), stored("empty"));
+  EXPECT_EQ(Pairs({"lime/plum:1"}), stored("broken"));
+  EXPECT_EQ(terms + 3, term_table.size());
 }
 
 }  // namespace

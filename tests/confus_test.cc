@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <string>
-
-#include "base/param.h"
 #include "model/classtab.h"
 
 namespace {

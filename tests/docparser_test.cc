@@ -1,9 +1,6 @@
 #include "text/docparser.h"
 
-#include <map>
 #include <random>
-#include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 

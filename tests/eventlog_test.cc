@@ -1,10 +1,5 @@
 #include "base/eventlog.h"
 
-#include <cerrno>
-#include <string>
-
-#include <gtest/gtest.h>
-
 #include "tests/child_run.h"
 
 namespace {

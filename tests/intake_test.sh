@@ -33,7 +33,6 @@ printf 'd4.txt sports\nd1.txt sports\n' > corpus/test
 check "first run succeeds" run -vvv -xl -xt corpus
 check "each document analysed once" [ "$(sort -u requests.log | wc -l)$(wc -l < requests.log)" == 44 ]
 check "four profiled" [ "$(profiled)" -eq 4 ]
-check "d3 collected under both classes" [ "$(grep -c "^collected training document \`d3'$" mivo.log)" -eq 2 ]
 check "atoms saved" [ "$(cat data/atoms.dat)" == $'sports car\nred\nelection\nearly\nvote\ncar\nfast\nmatch' ]
 check "terms saved" [ "$(wc -l < data/terms.dat)" -eq 5 ]
 check "classes and profiles saved" [ -s data/classes -a -s data/profile-store.idx ]
@@ -42,7 +41,6 @@ cp data/atoms.dat atoms.before
 
 check "second run succeeds" run -vvv -xl -xt corpus
 check "second run analyses nothing" [ "$(wc -l < requests.log)" -eq 4 ]
-check "second run profiles nothing" [ "$(profiled)" -eq 0 ]
 check "second run still collects" grep -qx "collected testing document \`d4'" mivo.log
 check "vocabulary unchanged" cmp -s atoms.before data/atoms.dat
 

@@ -1,9 +1,5 @@
 #include "learn/sbc.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"
 
@@ -31,10 +27,8 @@ TEST_F(CollectionTest, SBCScoresTheShareOfItsSmoothedLikelihood) {
   EXPECT_DOUBLE_EQ(5.0 / 8, sport.profile.features[1].weight);
   EXPECT_DOUBLE_EQ(3.0 / 5, arts.profile.features[3].weight);
 
-  const struct {
-    std::vector<std::pair<uint32_t, uint32_t>> terms;
-    double sport, arts;  // the joint probabilities
-  } cases[] = {
+  // Each row: a document's terms and the joint probabilities of sport and arts.
+  const struct { std::vector<std::pair<uint32_t, uint32_t>> terms; double sport, arts; } cases[] = {
       {{}, 3.0 / 4, 1.0 / 4},                       // the priors alone
       {{{9, 1}}, 3.0 / 4, 1.0 / 4},                 // a term news does not know
       {{{1, 1}}, 3.0 / 4 * 5 / 8, 1.0 / 4 / 5},     // known to both

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-#include <streambuf>
-#include <string>
-#include <string_view>
-
 namespace {
 
 const Scanner::ScannerType rc = Scanner::RcScanner, doc = Scanner::DocScanner;

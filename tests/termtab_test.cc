@@ -1,14 +1,5 @@
 #include "model/termtab.h"
 
-#include <fstream>
-#include <map>
-#include <memory>
-#include <random>
-#include <sstream>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "base/utils.h"
 #include "tests/child_run.h"
 

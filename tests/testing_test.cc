@@ -1,10 +1,5 @@
 #include "eval/testing.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <filesystem>
-
 #include "base/eventlog.h"
 #include "eval/scoring.h"
 #include "tests/collection_fixture.h"
@@ -33,7 +28,7 @@ class TestPhase : public CollectionTest {
       for (uint32_t term : entry.terms) ++data.profile.features[term].term_freq;
       if (id != 0) data.profile.set_theta(std::log(0.5));
     }
-    std::filesystem::create_directory("examples");
+    fresh_directory("examples");  // no rank file of an earlier run
     const char *argv[] = {"mivo", "examples", nullptr};
     options.parse(2, argv);
   }
@@ -125,6 +120,23 @@ TEST(Scaling, KeepsOrderAndThresholdForAnyTheta) {
     EXPECT_LT(scale_score(theta - 0.1, theta), 1.0) << theta;
     EXPECT_LT(scale_score(-3.0, theta), scale_score(-2.5, theta)) << theta;
   }
+}
+
+// A rank file's line: sorted best first, a score that is no number last.
+TEST_F(TestPhase, RanksPrintOneSortedLinePerDocument) {
+  Ranks ranks;
+  ranks.enter(&data("arts"), NAN);
+  ranks.enter(&data("arts"), 0.000012345678);
+  ranks.enter(&data("sport/football"), 12.3456789);
+  ranks.enter(&data("arts"), 2);
+  ranks.sortGF();
+  std::ostringstream os;
+  EXPECT_TRUE(Ranks().print("empty", os));
+  EXPECT_TRUE(ranks.print("d.txt.old", os));
+  EXPECT_EQ("empty.txt \nd.txt.old.txt sport/football:12.346 arts:2 arts:1.2346e-05 arts:nan\n",
+            os.str());
+  os.setstate(std::ios::badbit);
+  EXPECT_FALSE(ranks.print("d", os));
 }
 
 }  // namespace

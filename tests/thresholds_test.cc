@@ -1,11 +1,6 @@
 #include "eval/thresholds.h"
 
-#include <gtest/gtest.h>
-
-#include <cmath>
 #include <cstring>
-#include <iostream>
-#include <sstream>
 
 #include "tests/collection_fixture.h"
 

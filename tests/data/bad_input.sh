@@ -16,30 +16,34 @@ export LC_ALL=C
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Each case writes into its own examples directory "ex" (with two ordinary
-# documents, a.txt and b.txt) and may add to its own mivo.rc.
-case_binary()    { random_bytes 20000 > ex/files/x.txt; list x.txt sport; }
-case_nul()       { printf 'bank\0rate\0\0 market rate\n' > ex/files/x.txt; list x.txt sport; }
-case_bad_utf8()  { printf 'caf\xc3 \xff\xfe bank \xc0\xafrate\n' > ex/files/x.txt; list x.txt sport; }
-case_huge_line() { perl -e "print 'market rate bank ' x $line_repeats" > ex/files/x.txt; list x.txt sport; }
-case_empty()     { : > ex/files/x.txt; list x.txt sport; }
-case_blank_name() { echo 'bank' > 'ex/files/my doc.txt'; list 'my doc.txt' sport; }
-case_non_ascii_name() { echo 'bank rate' > 'ex/files/caf'$'\xc3\xa9''.txt'; list 'caf'$'\xc3\xa9''.txt' $'\xc3\xa9''conomie'; }
-case_crlf()      { printf 'a.txt sport\r\nb.txt economy\r\n' > ex/train; printf 'a.txt sport\r\n' > ex/test; }
-case_tabs()      { printf 'a.txt\tsport\n' > ex/train; }
-case_duplicates() { printf 'a.txt sport\na.txt sport\nb.txt economy\nb.txt economy\n' > ex/train; printf 'a.txt sport\na.txt sport\n' > ex/test; }
-case_train_and_test() { printf 'a.txt sport\nb.txt economy\n' > ex/train; printf 'a.txt sport\n' > ex/test; }
+# Each case says how the run must end, ok or error with its pattern, then
+# writes into its own examples directory "ex" (with two ordinary documents,
+# a.txt and b.txt) and may add to its own mivo.rc.
+case_binary()    { ok; random_bytes 20000 > ex/files/x.txt; list x.txt sport; }
+case_nul()       { ok; printf 'bank\0rate\0\0 market rate\n' > ex/files/x.txt; list x.txt sport; }
+case_bad_utf8()  { ok; printf 'caf\xc3 \xff\xfe bank \xc0\xafrate\n' > ex/files/x.txt; list x.txt sport; }
+case_huge_line() { ok; perl -e "print 'market rate bank ' x $line_repeats" > ex/files/x.txt; list x.txt sport; }
+case_empty()     { ok; : > ex/files/x.txt; list x.txt sport; }
+case_blank_name() { error 'my'; echo 'bank' > 'ex/files/my doc.txt'; list 'my doc.txt' sport; }
+case_non_ascii_name() { ok; echo 'bank rate' > 'ex/files/caf'$'\xc3\xa9''.txt'; list 'caf'$'\xc3\xa9''.txt' $'\xc3\xa9''conomie'; }
+case_crlf()      { ok; printf 'a.txt sport\r\nb.txt economy\r\n' > ex/train; printf 'a.txt sport\r\n' > ex/test; }
+case_tabs()      { error 'ex/train'; printf 'a.txt\tsport\n' > ex/train; }
+case_duplicates() { ok; printf 'a.txt sport\na.txt sport\nb.txt economy\nb.txt economy\n' > ex/train; printf 'a.txt sport\na.txt sport\n' > ex/test; }
+case_train_and_test() { ok; printf 'a.txt sport\nb.txt economy\n' > ex/train; printf 'a.txt sport\n' > ex/test; }
 case_many_classes() {
+  ok
   perl -e 'print "a.txt", map({ " c$_" } 1 .. $ARGV[0]), "\n"' "$classes" > ex/train
   printf 'b.txt c1\n' > ex/test
 }
-case_missing()   { list gone.txt sport; }
-case_control_name() { echo bank > ex/files/$'x\x01y.txt'; list $'x\x01y.txt' sport; }
-case_binary_list() { random_bytes 3000 | tr -d '\n' > ex/train; }
-case_directory_doc() { mkdir ex/files/d.txt; list d.txt sport; }
-case_no_lists()  { rm -f ex/train ex/test; }
-case_outside()   { echo bank > outside.txt; list ../../outside.txt sport; }
+case_missing()   { error 'gone'; list gone.txt sport; }
+case_control_name() { error 'x'; echo bank > ex/files/$'x\x01y.txt'; list $'x\x01y.txt' sport; }
+case_binary_list() { error 'ex/train|ex/files|class name'; random_bytes 3000 | tr -d '\n' > ex/train; }
+case_directory_doc() { error 'd'; mkdir ex/files/d.txt; list d.txt sport; }
+case_no_lists()  { error 'neither'; rm -f ex/train ex/test; }
+case_outside()   { error 'outside the documents directory'; echo bank > outside.txt; list ../../outside.txt sport; }
 
+ok() { expect=ok pattern=''; }
+error() { expect=error pattern="$1"; }
 random_bytes() { perl -e 'srand(5); print map { chr int rand 256 } 1 .. $ARGV[0]' "$1"; }
 
 list() {  # list <document> <class>: the train list, and a test list of a.txt
@@ -47,31 +51,8 @@ list() {  # list <document> <class>: the train list, and a test list of a.txt
   printf 'a.txt sport\n' > ex/test
 }
 
-#     case                  expect  error pattern
-cases=(
-  binary                  ok      ''
-  nul                     ok      ''
-  bad_utf8                ok      ''
-  huge_line               ok      ''
-  empty                   ok      ''
-  blank_name              error   'my'
-  non_ascii_name          ok      ''
-  crlf                    ok      ''
-  tabs                    error   'ex/train'
-  duplicates              ok      ''
-  train_and_test          ok      ''
-  many_classes            ok      ''
-  missing                 error   'gone'
-  control_name            error   'x'
-  binary_list             error   'ex/train|ex/files|class name'
-  directory_doc           error   'd'
-  no_lists                error   'neither'
-  outside                 error   'outside the documents directory'
-)
-
 failures=0 total=0
-for ((i = 0; i < ${#cases[@]}; i += 3)); do
-  name=${cases[i]} expect=${cases[i + 1]} pattern=${cases[i + 2]}
+for name in $(declare -F | sed -n 's/^declare -f case_//p'); do
   total=$((total + 1))
   dir="$work/$name"
   mkdir -p "$dir/ex/files"

@@ -3,8 +3,6 @@
 // checksums, as the same bytes and its checksum).
 #include <glib.h>
 
-#include <cstring>
-
 #include "model/docprof.h"
 #include "tests/fuzz/fuzz_support.h"
 

@@ -1,8 +1,6 @@
 // The profile store opened on an arbitrary index over one repository of 256
 // known bytes: the store is refused with an error or every record it lists
 // reads back whole from inside the repository.
-#include <glib.h>
-
 #include "store/filestore.h"
 #include "tests/fuzz/fuzz_support.h"
 

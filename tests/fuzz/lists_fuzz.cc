@@ -2,10 +2,6 @@
 // split at its first NUL byte) over a few small documents, multiclass or not by
 // the first byte. A list names documents and classes or is refused with an
 // error; either way the class table stays a tree below the root.
-#include <algorithm>
-#include <cstring>
-
-#include "base/param.h"
 #include "intake/analyser.h"
 #include "intake/collection.h"
 #include "model/classtab.h"

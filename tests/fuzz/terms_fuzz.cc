@@ -1,7 +1,6 @@
 // The terms.dat reader on arbitrary files, over a vocabulary of a few atoms:
 // it loads them or ends the run with a format error, and every term it loads
 // is found again by its pair.
-#include "model/atomtab.h"
 #include "model/termtab.h"
 #include "tests/fuzz/fuzz_support.h"
 

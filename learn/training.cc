@@ -119,12 +119,16 @@ struct ClassState {
 void forget(ClassData &father, const Example &example) {
   FeatureMap &in_father = father.profile.features;
   const std::vector<Feature> &features = example.doc->get_features();
+  // Worked out only for the sums that Rocchio keeps.
   std::vector<double> strengths;
-  example.doc->get_strengths(strengths);
+  auto strength = [&](size_t k) {
+    if (strengths.empty()) example.doc->get_strengths(strengths);
+    return strengths[k];
+  };
   if (param.gen.get_algorithm() == Rocchio && in_father.has_strengths()) {
     for (size_t k = 0; k < features.size(); ++k) {
       uint32_t position = in_father.position(features[k].term);
-      if (position != NoId) in_father.strength_at(position) -= strengths[k];
+      if (position != NoId) in_father.strength_at(position) -= strength(k);
     }
   }
   for (ClassData *son : father.sons) {
@@ -141,7 +145,7 @@ void forget(ClassData &father, const Example &example) {
       FeatureInfo *info = &(in_son.begin() + position)->second;
       info->term_freq -= std::min(features[k].freq, info->term_freq);
       // Only Rocchio keeps a son's sums; others have none to take from.
-      if (in_son.has_strengths()) in_son.strength_at(position) -= strengths[k];
+      if (in_son.has_strengths()) in_son.strength_at(position) -= strength(k);
       if (info->doc_freq <= 1)
         son->profile.features.erase(features[k].term);
       else

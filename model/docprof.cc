@@ -103,18 +103,26 @@ bool DocProfile::read(const char *contents, size_t len) {
   return true;
 }
 
+// The slots first, then the records: the misses of a large profile
+// overlap.
+void DocProfile::find_terms(const FeatureMap &map, std::vector<uint32_t> &positions) const {
+  for (const Feature &feature : features) map.prefetch_slot(feature.term);
+  positions.resize(features.size());
+  for (size_t k = 0; k < features.size(); ++k) {
+    positions[k] = map.position(features[k].term);
+    if (positions[k] != NoId) __builtin_prefetch(&*(map.begin() + positions[k]));
+  }
+}
+
 void DocProfile::set_class_document_strengths(uint32_t class_id) {
   ClassData &data = class_table.get_data(class_id);
   FeatureMap &map = data.profile.features;
   map.keep_strengths();
   std::vector<uint32_t> positions, doc_freqs;
-  positions.reserve(features.size());
+  find_terms(map, positions);
   doc_freqs.reserve(features.size());
-  for (const Feature &feature : features) {
-    uint32_t position = map.position(feature.term);
-    positions.push_back(position);
+  for (uint32_t position : positions)
     doc_freqs.push_back(position != NoId ? (map.begin() + position)->second.doc_freq : 0);
-  }
   std::vector<double> strengths;
   divisor = compute_strengths(data.num_docs, doc_freqs, strengths);
   strength_class = class_id;
@@ -127,14 +135,8 @@ void DocProfile::get_strengths(std::vector<double> &strengths) const {
   if (strength_class == NoId) return;
   const ClassData &data = class_table.get_data(strength_class);
   const FeatureMap &map = data.profile.features;
-  // The slots first, then the records, then the sums: the misses of a
-  // large profile overlap.
-  for (const Feature &feature : features) map.prefetch_slot(feature.term);
-  std::vector<uint32_t> positions(features.size());
-  for (size_t k = 0; k < features.size(); ++k) {
-    positions[k] = map.position(features[k].term);
-    if (positions[k] != NoId) __builtin_prefetch(&*(map.begin() + positions[k]));
-  }
+  std::vector<uint32_t> positions;
+  find_terms(map, positions);
   unsigned int mode = param.gen.get_strength_mode();
   for (size_t k = 0; k < features.size(); ++k) {
     if (positions[k] == NoId) continue;  // an idf of 0.0

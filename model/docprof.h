@@ -15,6 +15,7 @@
 #include "model/ids.h"
 
 struct ClassData;
+class FeatureMap;
 
 // 8 bytes: a phase caches the profiles of up to a million documents, some
 // hundreds of features each, so a field added here costs gigabytes. For that
@@ -95,6 +96,9 @@ class DocProfile {
   void keep_terms(const std::function<bool(uint32_t)> &is_selected);
 
  private:
+  // Each feature's position in the class profile's terms, or NoId.
+  void find_terms(const FeatureMap &map, std::vector<uint32_t> &positions) const;
+
   std::vector<Feature> features;
   uint64_t sum_freq;  // of freq over features
   uint32_t strength_class = NoId;

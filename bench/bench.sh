@@ -52,9 +52,10 @@ run() {
   mkdir -p "$dir/$label"
   mv "$dir/mivo.log" "$dir/$label/mivo.log"
   mv "$dir"/corpus/rank*.dat "$dir/$label/"
-  # The report: the log without its dates, its resource lines and the input
-  # directory's path, which names this checkout.
-  grep -Ev '^memory: |^InputDirectory |^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9:]{8} [0-9]{4}$' \
+  # The report: the log without its dates, its resource lines and the paths
+  # of the input directory and of the directory polled, which name this
+  # checkout.
+  grep -Ev '^memory: |^InputDirectory |^polling directory |^[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9:]{8} [0-9]{4}$' \
     "$dir/$label/mivo.log" > "$dir/$label/report"
 }
 

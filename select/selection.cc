@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <string>
 #include <map>
+#include <numeric>
 #include <vector>
 
 #include "base/eventlog.h"
 #include "base/memory.h"
+#include "base/parallel.h"
 #include "base/progress.h"
 #include "model/classtab.h"
 #include "model/docprof.h"
@@ -235,13 +237,14 @@ class Gathering {
 
 // Gathers the class's training documents; adds their occurrences to sum_freq.
 void gather_class(ClassData &data, Gathering &gathering, Progress &progress) {
-  for (const auto &entry : data.examples.train) {
-    DocProfile doc;
-    database.peek_document_profile(entry.first, doc);
+  std::vector<const std::string *> names;
+  names.reserve(data.examples.train.size());
+  for (const auto &entry : data.examples.train) names.push_back(&entry.first);
+  database.peek_document_profiles(names, [&](size_t, DocProfile &doc) {
     gathering.add(doc);
     data.sum_freq += doc.get_sum_freq();
     progress.advance();
-  }
+  });
   log_collected(data.id);
 }
 
@@ -305,6 +308,28 @@ void count_selected_terms(const DocProfile &doc, const std::vector<bool> &select
   }
 }
 
+// The share of each class: as many shares as threads, of about as many
+// training documents each. A class's counts are its own, so each thread
+// counts its share's classes alone, in document order as one thread would.
+std::vector<unsigned int> share_classes(unsigned int shares) {
+  std::vector<uint32_t> ids(class_table.size());
+  std::iota(ids.begin(), ids.end(), 0);
+  auto documents = [](uint32_t id) { return class_table.get_data(id).examples.train.size(); };
+  std::stable_sort(ids.begin(), ids.end(),
+                   [&](uint32_t a, uint32_t b) { return documents(a) > documents(b); });
+  std::vector<unsigned long> load(shares);
+  std::vector<unsigned int> share(class_table.size());
+  for (uint32_t id : ids) {
+    auto least = std::min_element(load.begin(), load.end());
+    share[id] = static_cast<unsigned int>(least - load.begin());
+    *least += documents(id);
+  }
+  return share;
+}
+
+// Documents counted at a time by the threads.
+const size_t count_batch_size = 256;
+
 // The profiles hold the selected terms only: each stored profile is read once
 // for all the classes that have it as a training example.
 void count_selected_terms(const std::vector<bool> &selected, Progress &progress) {
@@ -315,13 +340,36 @@ void count_selected_terms(const std::vector<bool> &selected, Progress &progress)
     had_terms[id] = !data.profile.features.empty();
     for (const auto &entry : data.examples.train) classes_of[entry.first].push_back(&data);
   }
+  std::vector<const std::string *> names;
+  std::vector<const std::vector<ClassData *> *> classes;
+  names.reserve(classes_of.size());
+  classes.reserve(classes_of.size());
   for (const auto &entry : classes_of) {
-    DocProfile doc;
-    database.peek_document_profile(entry.first, doc);
-    for (ClassData *data : entry.second)
-      count_selected_terms(doc, selected, *data, had_terms[data->id]);
-    progress.advance(entry.second.size());
+    names.push_back(&entry.first);
+    classes.push_back(&entry.second);
   }
+  const unsigned int shares = worker_count();
+  std::vector<unsigned int> share = share_classes(shares);
+  std::vector<DocProfile> batch;
+  std::vector<size_t> batch_names;
+  auto count_batch = [&] {
+    run_in_parts(shares, 1, [&](unsigned int, size_t part, size_t end) {
+      for (; part < end; ++part)
+        for (size_t d = 0; d < batch.size(); ++d)
+          for (ClassData *data : *classes[batch_names[d]])
+            if (share[data->id] == part)
+              count_selected_terms(batch[d], selected, *data, had_terms[data->id]);
+    });
+    for (size_t k : batch_names) progress.advance(classes[k]->size());
+    batch.clear();
+    batch_names.clear();
+  };
+  database.peek_document_profiles(names, [&](size_t k, DocProfile &doc) {
+    batch.push_back(std::move(doc));
+    batch_names.push_back(k);
+    if (batch.size() == count_batch_size) count_batch();
+  });
+  count_batch();
   // The profiles stay for the rest of the run, a thousand of them.
   for (uint32_t id = 0; id < class_table.size(); ++id)
     class_table.get_data(id).profile.features.shrink_to_fit();

@@ -5,12 +5,14 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <sstream>
 
 #include "base/eventlog.h"
@@ -254,6 +256,20 @@ void DataBase::fetch_profile(const std::string &name, DocProfile &profile) const
   if (!filestore_get_node(profile_store, name.c_str())->fresh) check_stored_terms(name, profile);
 }
 
+bool DataBase::try_fetch_profile(const std::string &name, DocProfile &profile) const {
+  const FileStoreNode *node = filestore_get_node(profile_store, name.c_str());
+  if (node == nullptr) return false;
+  void *blob = filestore_try_read(profile_store, node);
+  if (blob == nullptr) return false;
+  bool built = profile.read(static_cast<const char *>(blob), node->size);
+  g_free(blob);
+  if (!built) return false;
+  if (node->fresh) return true;
+  for (const Feature &feature : profile.get_features())
+    if (feature.term >= terms_at_open) return false;
+  return true;
+}
+
 // A profile stored by an earlier run that names a term beyond terms.dat was
 // stored by a run whose vocabulary was lost; the ids it names would be given
 // to other terms. Checked when the profile is read, so that opening a data
@@ -300,6 +316,49 @@ void DataBase::peek_document_profile(const std::string &name,
                                      DocProfile &profile) {
   mivo_assert(profile_store != nullptr);
   fetch_profile(name, profile);
+}
+
+namespace {
+
+// A stored profile read ahead, and whether it was read whole and sound.
+struct Peeked {
+  DocProfile profile;
+  bool sound = false;
+};
+
+const size_t peek_batch = 256;
+
+}  // namespace
+
+// A phase that reads every stored profile spends much of its time finding
+// and decoding them; the other thread does that a batch ahead.
+void DataBase::peek_document_profiles(const std::vector<const std::string *> &names,
+                                      const std::function<void(size_t, DocProfile &)> &use) {
+  mivo_assert(profile_store != nullptr);
+  auto peek = [this, &names](size_t begin, std::vector<Peeked> &batch) {
+    batch.assign(std::min(peek_batch, names.size() - begin), Peeked());
+    for (size_t k = 0; k < batch.size(); ++k)
+      batch[k].sound = try_fetch_profile(*names[begin + k], batch[k].profile);
+  };
+  std::vector<Peeked> batch, next_batch;
+  if (!names.empty()) peek(0, batch);
+  for (size_t begin = 0; begin < names.size(); begin += peek_batch) {
+    std::future<void> next;
+    if (begin + peek_batch < names.size())
+      next = std::async(std::launch::async, peek, begin + peek_batch, std::ref(next_batch));
+    for (size_t k = 0; k < batch.size(); ++k) {
+      Peeked &peeked = batch[k];
+      if (!peeked.sound) {
+        // Read again to report why, once the other thread has let the store be.
+        if (next.valid()) next.wait();
+        peeked.profile = DocProfile();
+        fetch_profile(*names[begin + k], peeked.profile);
+      }
+      use(begin + k, peeked.profile);
+    }
+    if (next.valid()) next.get();
+    batch.swap(next_batch);
+  }
 }
 
 // A phase's profiles are a million small blocks: their pages go back to the

@@ -70,6 +70,12 @@ class DataBase {
   void set_profile_format(AlgorithmType algorithm) { profile_format = algorithm; }
   // Appends the whole stored profile to the caller's profile; no cache.
   void peek_document_profile(const std::string &name, DocProfile &profile);
+  // Hands use(k, profile) the whole stored profile of each names[k] in turn,
+  // while a second thread reads and decodes the next ones: what
+  // peek_document_profile does a name at a time, with the same errors, met
+  // in the caller's thread. Nothing may be stored meanwhile.
+  void peek_document_profiles(const std::vector<const std::string *> &names,
+                              const std::function<void(size_t, DocProfile &)> &use);
   void release_all_profiles();
   // Releases the cache as the program ends.
   void cleanup();
@@ -102,6 +108,8 @@ class DataBase {
   void save_vocabulary();
   void check_stored_terms(const std::string &name, const DocProfile &profile) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
+  // What fetch_profile does, reporting nothing: false where it would fail.
+  bool try_fetch_profile(const std::string &name, DocProfile &profile) const;
   // Prunes a profile being cached to the selection.
   void prune_to_selection(DocProfile &profile);
 

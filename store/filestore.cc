@@ -87,6 +87,14 @@ ssize_t read_data(int fd, void *data, size_t len, off_t offset) {
   return static_cast<ssize_t>(got);
 }
 
+// The record's bytes in a new buffer of one byte at least, so that an empty
+// record is not mistaken for a failure; got is what read_data returned.
+void *read_record(const FileStore *fs, const FileStoreNode *node, ssize_t &got) {
+  void *buffer = g_malloc(node->size > 0 ? node->size : 1);
+  got = read_data(fs->stores[node->repository_id].fd, buffer, node->size, node->offset);
+  return buffer;
+}
+
 void sync_directory(FileStore *fs) {
   char *dir = g_path_get_dirname(fs->name);
   int fd = open(dir, O_RDONLY | O_DIRECTORY);
@@ -369,10 +377,8 @@ gboolean filestore_get_file(const FileStore *fs, const char *name, void **data,
   mivo_assert(len != nullptr);
   const FileStoreNode *node = filestore_get_node(fs, name);
   if (node == nullptr) return FALSE;
-  // One byte at least, so that an empty record is not mistaken for a failure.
-  void *buffer = g_malloc(node->size > 0 ? node->size : 1);
-  int fd = fs->stores[node->repository_id].fd;
-  ssize_t got = read_data(fd, buffer, node->size, node->offset);
+  ssize_t got;
+  void *buffer = read_record(fs, node, got);
   if (got < 0 || static_cast<size_t>(got) < node->size) {
     g_free(buffer);
     // Shorter than at open: the file was cut while the store was open.
@@ -383,6 +389,14 @@ gboolean filestore_get_file(const FileStore *fs, const char *name, void **data,
   *data = buffer;
   *len = node->size;
   return TRUE;
+}
+
+void *filestore_try_read(const FileStore *fs, const FileStoreNode *node) {
+  ssize_t got;
+  void *buffer = read_record(fs, node, got);
+  if (got >= 0 && static_cast<size_t>(got) == node->size) return buffer;
+  g_free(buffer);
+  return nullptr;
 }
 
 namespace {

@@ -54,6 +54,11 @@ void filestore_put_file(FileStore *fs, const char *name, const void *data,
 // buffer, never null, that the caller releases with g_free.
 gboolean filestore_get_file(const FileStore *fs, const char *name, void **data,
                             size_t *len);
+// The record's bytes in a new buffer, released with g_free, or null when
+// they cannot all be read. Reports nothing, so that a thread other than the
+// run's may call it (no put or sync meanwhile): the caller meets the failure
+// again through filestore_get_file, which reports it.
+void *filestore_try_read(const FileStore *fs, const FileStoreNode *node);
 // All names in the order of the index; the caller frees the list cells (with
 // g_list_free), the names belong to the store.
 GList *filestore_get_filenames(const FileStore *fs);

@@ -286,25 +286,54 @@ void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
   data.profile.features.erase(feature.term);
 }
 
-// Counts the document's selected terms into the class profile, with their
-// Winnow counters reset, and drops the others.
-void count_selected_terms(const DocProfile &doc, const std::vector<bool> &selected,
+// Counts one occurrence of a selected term, with its Winnow counters reset.
+void count_feature(FeatureMap &map, const Feature &feature) {
+  FeatureInfo &info = map[feature.term];
+  info.term_freq += feature.freq;
+  info.doc_freq += 1;
+  info.promotions = 0;
+  info.demotions = 0;
+}
+
+bool is_selected(const std::vector<bool> &selected, uint32_t term) {
+  return term < selected.size() && selected[term];
+}
+
+// A training document as its classes count it: its profile, and, found once
+// for all of them, its selected features in order and the occurrences of
+// the others.
+struct Counted {
+  DocProfile doc;
+  std::vector<Feature> kept;
+  uint64_t dropped = 0;
+};
+
+void keep_selected(Counted &counted, const std::vector<bool> &selected) {
+  for (const Feature &feature : counted.doc.get_features()) {
+    if (is_selected(selected, feature.term))
+      counted.kept.push_back(feature);
+    else
+      counted.dropped += feature.freq;
+  }
+}
+
+// Counts the document's selected terms into the class profile and drops the
+// others. A class without stored terms need not look those up: it takes
+// their occurrences off at once, which comes to the same as one at a time,
+// since none takes it below zero before the last.
+void count_selected_terms(const Counted &counted, const std::vector<bool> &selected,
                           ClassData &data, bool had_terms) {
-  const std::vector<Feature> &features = doc.get_features();
-  const FeatureMap &map = data.profile.features;
+  FeatureMap &map = data.profile.features;
+  const std::vector<Feature> &features = had_terms ? counted.doc.get_features() : counted.kept;
+  if (!had_terms) data.sum_freq -= std::min(counted.dropped, data.sum_freq);
   for (const Feature &feature : features) map.prefetch_slot(feature.term);
   for (size_t k = 0; k < features.size(); ++k) {
     if (k + ahead < features.size()) map.prefetch_record(features[k + ahead].term);
     const Feature &feature = features[k];
-    if (feature.term >= selected.size() || !selected[feature.term]) {
+    if (had_terms && !is_selected(selected, feature.term))
       drop_term(data, feature, had_terms);
-      continue;
-    }
-    FeatureInfo &info = data.profile.features[feature.term];
-    info.term_freq += feature.freq;
-    info.doc_freq += 1;
-    info.promotions = 0;
-    info.demotions = 0;
+    else
+      count_feature(map, feature);
   }
 }
 
@@ -350,7 +379,7 @@ void count_selected_terms(const std::vector<bool> &selected, Progress &progress)
   }
   const unsigned int shares = worker_count();
   std::vector<unsigned int> share = share_classes(shares);
-  std::vector<DocProfile> batch;
+  std::vector<Counted> batch;
   std::vector<size_t> batch_names;
   auto count_batch = [&] {
     run_in_parts(shares, 1, [&](unsigned int, size_t part, size_t end) {
@@ -365,7 +394,9 @@ void count_selected_terms(const std::vector<bool> &selected, Progress &progress)
     batch_names.clear();
   };
   database.peek_document_profiles(names, [&](size_t k, DocProfile &doc) {
-    batch.push_back(std::move(doc));
+    batch.emplace_back();
+    batch.back().doc = std::move(doc);
+    keep_selected(batch.back(), selected);
     batch_names.push_back(k);
     if (batch.size() == count_batch_size) count_batch();
   });

@@ -53,28 +53,6 @@ TEST(AtomTableTest, IdsSurviveAndOnlyNewAtomsAreAppended) {
   EXPECT_EQ(phrase, read_table("grow.dat")->text(3));
 }
 
-// Texts that agree in a prefix, differ in length only, or hold a zero
-// byte; lookups of a view into a longer text; and enough atoms to grow the
-// hash several times.
-TEST(AtomTableTest, LookupsTellApartTextsAcrossManyAtoms) {
-  AtomTable table;
-  const std::vector<std::string> texts = {
-      "abcdefg", "abcdefgh", "abcdefghi", "abcdefgh1", "abcdefgh2",
-      "abcdefghabcdefgh", "abcdefghabcdefgi", std::string("ab\0c", 4), "ab"};
-  for (const std::string &text : texts) table.enter(text);
-  for (int n = 0; n < 20000; ++n) table.enter("word" + std::to_string(n));
-  for (size_t id = 0; id < texts.size(); ++id) {
-    EXPECT_EQ(texts[id], table.text(id));
-    EXPECT_EQ(id, table.enter(texts[id]));
-  }
-  uint32_t id = 0;
-  const std::string longer = "abcdefgh1xyz word19999 word20000";
-  EXPECT_TRUE(table.find(std::string_view(longer).substr(0, 9), id) && id == 3);
-  EXPECT_TRUE(table.find(std::string_view(longer).substr(13, 9), id) && id == texts.size() + 19999);
-  EXPECT_FALSE(table.find(std::string_view(longer).substr(23), id) || table.find("abc", id));
-  EXPECT_EQ(texts.size() + 20000, table.size());
-}
-
 // The side record vouches for the bytes that the last append left: a change
 // among them or a file cut short of them ends the run naming the file. Lines
 // appended after them, and a file without a record (an older directory),

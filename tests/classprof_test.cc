@@ -55,11 +55,8 @@ TEST_F(ClassProfileFile, TermsAreWrittenInTermOrder) {
     ascending.features[term * 7].term_freq = term + 1;
     descending.features[(299 - term) * 7].term_freq = 300 - term;
   }
-  for (AlgorithmType a : {Winnow, Rocchio, SBC}) {
-    std::string text = written(ascending, a);
-    EXPECT_EQ(text, written(descending, a));
-    EXPECT_EQ(0u, text.find("300\t42\t1\n0\t1\t0\t"));
-  }
+  EXPECT_EQ(written(ascending, SBC), written(descending, SBC));
+  EXPECT_EQ(0u, written(ascending, SBC).find("300\t42\t1\n0\t1\t0\t\n7\t2\t0\t\n"));
 }
 
 TEST_F(ClassProfileFile, DamagedFilesFailToRead) {

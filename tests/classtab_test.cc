@@ -4,26 +4,20 @@
 
 namespace {
 
-typedef std::vector<ClassData *> Classes;
-
 std::string full_name(const ClassTable &table, uint32_t id) {
   std::ostringstream os;
   table.print_full_name(os, id);
   return os.str();
 }
 
-// corpus (0) with a (1) / b (2) / c (3), a / d (4), e (5).
-void enter_tree(ClassTable &table) {
-  table.enter_class("corpus", 0);
-  for (const char *name : {"a/b/c", "a/d", "e"}) table.enter_on_full_name(name, 0);
-}
-
-// Runs of slashes name the same class, a trailing one is part of the name.
-// Read back, every class is found by its full name, and a class named like
-// the root is a class of its own.
+// Under corpus (0): a (1) / b (2) / c (3), a / d (4), e (5). Runs of slashes
+// name the same class, a trailing one is part of the name. Read back, every
+// class is found by its full name, and a class named like the root is a
+// class of its own.
 TEST(ClassTable, FullNamesResolveAndSurviveTheClassesFile) {
   ClassTable table;
-  enter_tree(table);
+  table.enter_class("corpus", 0);
+  for (const char *name : {"a/b/c", "a/d", "e"}) table.enter_on_full_name(name, 0);
   EXPECT_EQ(3u, table.enter_on_full_name("a//b///c", 0));
   EXPECT_EQ(6u, table.enter_on_full_name("a/", 0));
   EXPECT_EQ(7u, table.enter_on_full_name("corpus", 0));
@@ -36,14 +30,10 @@ TEST(ClassTable, FullNamesResolveAndSurviveTheClassesFile) {
   std::istringstream in(written.str() + "\n \n");
   ASSERT_TRUE(copy.read(in) && copy.write(again));
   EXPECT_EQ(written.str(), again.str());
-  EXPECT_EQ(2u, copy.get_data(1).sons.size());
   EXPECT_EQ("corpus a/b/c a/", full_name(copy, 0) + " " + full_name(copy, 3) + " " + full_name(copy, 6));
-  for (uint32_t id = 1; id < copy.size(); ++id) {
-    ClassData *found = nullptr;
-    ASSERT_TRUE(copy.extract_full_name(full_name(copy, id), &found)) << id;
-    EXPECT_EQ(id, found->id);
-  }
-  ClassData *found = &copy.get_data(0);
+  ClassData *found = nullptr;
+  for (uint32_t id = 1; id < copy.size(); ++id)
+    EXPECT_TRUE(copy.extract_full_name(full_name(copy, id), &found) && found->id == id) << id;
   EXPECT_FALSE(copy.extract_full_name("b/c", &found) || found);
   EXPECT_EQ(7u, copy.enter_on_full_name("corpus", 0));
 }
@@ -57,29 +47,6 @@ TEST(ClassTable, UnstorableNamesStopTheRun) {
     EXPECT_EXIT(table.enter_on_full_name(name, 0), ::testing::ExitedWithCode(1),
                 "invalid class name") << name;
   }
-}
-
-TEST(ClassTable, CollectExamplesMergesUpTheTree) {
-  ClassTable table;
-  EXPECT_FALSE(table.have_training_docs());
-  enter_tree(table);
-  table.enter_train_example(3, "d1");
-  table.enter_train_example(4, "d1");  // in the subtrees of two siblings
-  table.enter_train_example(4, "d0");  // out of name order
-  table.enter_test_example(3, "t1");
-  table.enter_test_example(4, "t1");
-  Examples &root = table.collect_examples();
-  EXPECT_TRUE(table.have_training_docs());
-  ClassData *a = &table.get_data(1), *b = &table.get_data(2);
-  auto at = [](const ExampList &list, const char *name) {
-    ExampList::const_iterator found = list.find(name);
-    return found == list.end() ? Classes() : Classes(found->second.begin(), found->second.end());
-  };
-  EXPECT_EQ((Classes{b, &table.get_data(4)}), at(a->examples.train, "d1"));
-  EXPECT_EQ(2u, root.train.size());
-  EXPECT_EQ("d0", root.train.begin()->first);
-  EXPECT_EQ(Classes{a}, at(root.train, "d1"));
-  EXPECT_EQ((Classes{&table.get_data(3), &table.get_data(4)}), at(root.test, "t1"));
 }
 
 TEST(ClassTable, DamagedClassesFilesFailToRead) {

@@ -1,6 +1,5 @@
 #include "intake/collection.h"
 
-#include "base/options.h"
 #include "base/utils.h"
 #include "intake/analyser.h"
 #include "intake/profiling.h"
@@ -58,47 +57,43 @@ class CollectionTest : public testing::Test {
 
 std::string CollectionTest::home;
 
-TEST_F(CollectionTest, MulticlassLinesEnterEveryClassInOrderAndProfileOnce) {
-  make_examples("multi", "a.txt c1 c2\nb   c2\n");
-  std::ofstream("multi/test") << "t.txt c1\n";
-  const char *argv[] = {"mivo", "-vvv", "x"};
-  options.parse(3, argv);
-  std::stringstream screen;
-  std::streambuf *old_clog = std::clog.rdbuf(screen.rdbuf());
-  collect_all_documents("multi");
-  std::clog.rdbuf(old_clog);
-  options = Options();
-  EXPECT_EQ("multi", class_table.get_name(0));
-  EXPECT_EQ("c1[a|t] c2[ab|] ", classes());
-  EXPECT_EQ(
-      "profiling document `a'\n"
-      "collected training document `a'\n"
-      "collected training document `a'\n"
-      "profiling document `b'\n"
-      "collected training document `b'\n"
-      "profiling document `t'\n"
-      "collected testing document `t'\n",
-      screen.str());
-}
-
-// Scores and question marks are cut off; a carriage return is no part of a
-// class; a long line neither ends the list nor is cut; no "test" list is no
-// error. Without multiclass the whole field is the class.
-TEST_F(CollectionTest, ClassesAreCleanedAndLinesMayBeLong) {
-  std::string train = "a.txt ?c1:0.7 c2:x\r\nb.txt", last_class;
-  for (int i = 0; train.size() < 10000; ++i)
-    train += " " + (last_class = "k" + std::to_string(i));
-  make_examples("clean", train + "\nc.txt last\n");
-  collect_all_documents("clean");
-  std::string names = classes();
-  EXPECT_EQ("c1[a|] c2[a|] k0[b|] ", names.substr(0, 21));
-  EXPECT_NE(std::string::npos, names.find(" " + last_class + "[b|] last[c|] "));
-
-  class_table.clear();
-  param.gen.set_multiclass(false);
-  make_examples("single", "a.txt ?c1:0.5\n");
-  collect_all_documents("single");
-  EXPECT_EQ("c1[a|] ", classes());
+// Each row: whether a line may name several classes, the lists, and the
+// classes they give as "name[train docs|test docs]", or none when the run
+// must end with a format error (a tab between fields, an empty line, two
+// classes without multiclass). Scores and question marks are cut off, a
+// carriage return is no part of a class, a long line neither ends the list
+// nor is cut, and no "test" list is no error.
+TEST_F(CollectionTest, ListsGiveTheirClassesOrEndTheRun) {
+  std::string long_line = "b.txt", long_classes;
+  for (int i = 0; long_line.size() < 10000; ++i) {
+    long_line += " k" + std::to_string(i);
+    long_classes += "k" + std::to_string(i) + "[b|] ";
+  }
+  const struct { bool multiclass; std::string train, test, classes; } cases[] = {
+      {true, "a.txt c1 c2\nb   c2\n", "t.txt c1\n", "c1[a|t] c2[ab|] "},
+      {true, "a.txt ?c1:0.7 c2:x\r\n" + long_line + "\nc.txt last\n", "",
+       "c1[a|] c2[a|] " + long_classes + "last[c|] "},
+      {false, "a.txt ?c1:0.5\n", "", "c1[a|] "},
+      {true, "a.txt\tc1\n", "", ""},
+      {true, "a.txt c1\n\n", "", ""},
+      {false, "a.txt c1 c2\n", "", ""}};
+  for (const auto &c : cases) {
+    std::string dir = "list" + std::to_string(&c - cases);
+    make_examples(dir, c.train);
+    if (!c.test.empty()) std::ofstream(dir + "/test") << c.test;
+    param.gen.set_multiclass(c.multiclass);
+    class_table.clear();
+    if (c.classes.empty()) {
+      EXPECT_EXIT(collect_all_documents(dir.c_str()), failed_run,
+                  "ERROR: format error in file `" + dir + "/train'");
+      continue;
+    }
+    collect_all_documents(dir.c_str());
+    EXPECT_EQ(c.classes, classes()) << c.train;
+  }
+  fresh_directory("nofiles");
+  EXPECT_EXIT(collect_all_documents("nofiles"), failed_run,
+              "ERROR: cannot find directory `nofiles/files'");
 }
 
 // The root is named after the examples directory: "." after the working
@@ -119,23 +114,6 @@ TEST_F(CollectionTest, TheRootIsNamedAfterTheExamplesDirectory) {
   EXPECT_EQ("c1[a|] ", classes());
   EXPECT_EXIT(collect_all_documents("."), failed_run,
               "ERROR: Cannot profile \"news\" with the same data as \"stored\"");
-}
-
-TEST_F(CollectionTest, BadExamplesEndTheRun) {
-  fresh_directory("nofiles");
-  EXPECT_EXIT(collect_all_documents("nofiles"), failed_run,
-              "ERROR: cannot find directory `nofiles/files'");
-  // A tab between fields, an empty line, two classes without multiclass.
-  const char *lists[][3] = {
-      {"tab", "a.txt\tc1\n", "format error in file `tab/train'"},
-      {"blank", "a.txt c1\n\n", "format error in file `blank/train'"},
-      {"single", "a.txt c1 c2\n", "format error in file `single/train'"},
-  };
-  for (const auto &list : lists) {
-    param.gen.set_multiclass(std::string(list[0]) != "single");
-    make_examples(list[0], list[1]);
-    EXPECT_EXIT(collect_all_documents(list[0]), failed_run, std::string("ERROR: ") + list[2]);
-  }
 }
 
 typedef std::vector<std::string> Pairs;

@@ -27,17 +27,13 @@ DocProfile profile_of(const Words &words) {
   return profile;
 }
 
-Words words_of(const DocProfile &profile) {
+Words stored_words(const std::string &name) {
+  DocProfile profile;
+  database.peek_document_profile(name, profile);
   Words words;
   for (const Feature &feature : profile.get_features())
     words.push_back(atom_text(term_table.get_term(feature.term).head));
   return words;
-}
-
-Words stored_words(const std::string &name) {
-  DocProfile profile;
-  database.peek_document_profile(name, profile);
-  return words_of(profile);
 }
 
 TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
@@ -56,7 +52,6 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
     database.sync();
     database.write(true);
   }));
-  EXPECT_EQ("car\nred\nfast\n", file_text("reuse/atoms.dat"));
   // A directory written before models had a manifest, and whose profiles
   // have no weights files, still reads.
   EXPECT_EQ(0, std::remove("reuse/class1.cpw"));
@@ -65,17 +60,10 @@ TEST(DataBaseTest, ASecondRunFindsVocabularyClassesAndProfiles) {
     open_database("reuse");
     EXPECT_TRUE(database.get_have_data());
     database.read(true);
-    EXPECT_EQ(3UL, term_table.size());
     ASSERT_EQ(3u, class_table.size());
     EXPECT_EQ(3u, class_table.get_data(2).sum_freq);
     EXPECT_EQ(3u, class_table.get_profile(2).get_feature(0)->term_freq);
     EXPECT_EQ(0.1 + 0.2, class_table.get_profile(2).get_feature(0)->weight);
-
-    EXPECT_TRUE(database.have_document_profile("a"));
-    EXPECT_FALSE(database.have_document_profile("c"));
-    database.set_selection({0, 7});
-    DocProfile *a = database.get_document_profile("a");
-    EXPECT_EQ(Words({"car"}), words_of(*a));
     EXPECT_EQ(Words({"car", "red", "fast"}), stored_words("a"));
   }));
 }

@@ -14,8 +14,7 @@ std::string pairs_of(const Doc &doc) {
   for (const auto &entry : doc) {
     if (!out.empty()) out += " ";
     out += std::to_string(entry.second) + ":" + atom_text(entry.first.head) + "/" +
-           (entry.first.mod == NoId ? std::string("-")
-                                         : atom_text(entry.first.mod));
+           (entry.first.mod == NoId ? std::string("-") : atom_text(entry.first.mod));
   }
   return out;
 }

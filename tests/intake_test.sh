@@ -12,7 +12,6 @@ mivo="$1"
 source_dir="$2"
 . "$2/tests/data/checks.sh"
 
-profiled() { grep -c "^profiling document" mivo.log; }
 # rc <analyser command> [<more settings>]
 rc() { printf '[General]\nFileDirectory "corpus/files"\nAnalyser "%s"\n%s' "$1" "${2:-}" > mivo.rc; }
 # A hang fails the run instead of blocking the test.
@@ -32,17 +31,13 @@ printf 'd4.txt sports\nd1.txt sports\n' > corpus/test
 
 check "first run succeeds" run -vvv -xl -xt corpus
 check "each document analysed once" [ "$(sort -u requests.log | wc -l)$(wc -l < requests.log)" == 44 ]
-check "four profiled" [ "$(profiled)" -eq 4 ]
 check "atoms saved" [ "$(cat data/atoms.dat)" == $'sports car\nred\nelection\nearly\nvote\ncar\nfast\nmatch' ]
 check "terms saved" [ "$(wc -l < data/terms.dat)" -eq 5 ]
 check "classes and profiles saved" [ -s data/classes -a -s data/profile-store.idx ]
-check "one analyser is not logged" [ "$(grep -c "^Analyser" mivo.log)" -eq 1 ]
-cp data/atoms.dat atoms.before
 
 check "second run succeeds" run -vvv -xl -xt corpus
 check "second run analyses nothing" [ "$(wc -l < requests.log)" -eq 4 ]
 check "second run still collects" grep -qx "collected testing document \`d4'" mivo.log
-check "vocabulary unchanged" cmp -s atoms.before data/atoms.dat
 
 # Whole runs in fresh data directories; the first, with the line-buffered
 # analyser, is the reference. The command line's -j beats the resource file.

@@ -52,29 +52,27 @@ touch input/in/.txt input/in/.hidden.txt input/in/notes.TXT   # no documents
 # The log without the lines that change from run to run: dates and resources.
 steady_log() { grep -vE '^([A-Z][a-z]{2} ){2}[ 0-9]{2} [0-9:]{8} [0-9]{4}$|^memory: ' mivo.log; }
 
+# Each algorithm's runs store their model, with "Save on" (or "Incremental
+# on", which stores it too), and a later -xl run classifies with it.
+printf '[General]\nNormalize cosine\nSave on\n' > W.rc
+cp W.rc R.rc
+printf '[General]\nNormalize cosine\nIncremental on\n' > S.rc
 for algorithm in W R S; do
   for run in 1 2; do
     rm -rf data news/rank*
-    "$mivo" -vvvv -a $algorithm news >/dev/null 2>&1
+    "$mivo" -vvvv -r $algorithm -a $algorithm news >/dev/null 2>&1
     cp news/rank0.dat rank.$run
     steady_log > log.$run
   done
   check "$algorithm classifies every test document" \
     grep -qx 'Total      100.00%       100.00%       100.00%         0.00% ' mivo.log
-  check "$algorithm sets the thresholds" [ "$(grep -c '^Class .* threshhold ' mivo.log)" -ge 3 ]
+  # Under SBC the inner class sport gets one too: a log probability has no
+  # natural threshold such as Winnow's 1.0.
+  [ $algorithm = S ] && want=4 || want=3
+  check "$algorithm sets the thresholds" [ "$(grep -oE '^Class [a-z]+ threshhold' mivo.log | sort -u | wc -l)" -eq $want ]
   check "$algorithm runs repeat" cmp -s rank.1 rank.2
   check "$algorithm logs repeat" cmp -s log.1 log.2
-done
-
-# Train once with "Save on" (or "Incremental on", which stores the model
-# too), then classify with the stored model.
-printf '[General]\nNormalize cosine\nSave on\n' > W.rc
-cp W.rc R.rc
-printf '[General]\nNormalize cosine\nIncremental on\n' > S.rc
-for algorithm in W R S; do
-  rm -rf data news/rank*
-  "$mivo" -r $algorithm -a $algorithm news >/dev/null 2>&1
-  mv news/rank0.dat trained.dat
+  mv rank.2 trained.dat
   "$mivo" -xl -a $algorithm news >/dev/null 2>&1
   check "$algorithm stored model ranks as the trained one" cmp -s trained.dat news/rank0.dat
 done

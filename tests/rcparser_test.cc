@@ -13,14 +13,17 @@ unsigned int parse(const std::string &text, Param &param) {
   return parser.errors();
 }
 
+// SBC's own AlwaysDecide holds under SBC, the general one under the others.
 TEST(RcParserTest, NamedValues) {
   const struct { const char *text; AlgorithmType algorithm; TermSelType term_sel;
-                 unsigned int strength, normalize; } cases[] = {
-      {"training sbc termselection none strength bool normalize linear", SBC, NoTermSel, 5, 2},
+                 unsigned int strength, normalize; bool always_decide; } cases[] = {
+      {"training sbc termselection none strength bool normalize linear alwaysdecide on "
+       "[SBC] alwaysdecide off", SBC, NoTermSel, 5, 2, false},
       {"training Rocchio training WINNOW termselection docfreq strength sqrt normalize vector",
-       Winnow, DocumentFrequency, 6, 3},
-      {"termselection termfreq normalize cosine normalize off", Winnow, TermFrequency, 4, 1},
-      {"termselection infogain normalize cosine", Winnow, InformationGain, 4, 3}};
+       Winnow, DocumentFrequency, 6, 3, false},
+      {"termselection termfreq normalize cosine normalize off alwaysdecide on [SBC] alwaysdecide off",
+       Winnow, TermFrequency, 4, 1, true},
+      {"termselection infogain normalize cosine", Winnow, InformationGain, 4, 3, false}};
   for (const auto &c : cases) {
     Param param;
     EXPECT_EQ(0u, parse(std::string("[General] ") + c.text, param)) << c.text;
@@ -28,6 +31,7 @@ TEST(RcParserTest, NamedValues) {
     EXPECT_EQ(c.term_sel, param.gen.get_term_sel()) << c.text;
     EXPECT_EQ(c.strength, param.gen.get_strength_mode()) << c.text;
     EXPECT_EQ(c.normalize, param.gen.get_normalize()) << c.text;
+    EXPECT_EQ(c.always_decide, param.always_decide()) << c.text;
   }
 }
 
@@ -41,16 +45,6 @@ TEST(RcParserTest, NumbersAndRationals) {
   EXPECT_DOUBLE_EQ(0.25, param.gen.get_fparameter());
   // A selectivity of 0 selects every term, and says so.
   EXPECT_NE(std::string::npos, param.parameters_text().find("\nSelectivity       off\n"));
-}
-
-// The decision settings reach the log (cli_test runs with good.rc); which
-// AlwaysDecide holds depends on the algorithm.
-TEST(RcParserTest, SBCsOwnAlwaysDecideWins) {
-  Param param;
-  EXPECT_EQ(0u, parse("[General] alwaysdecide on [SBC] alwaysdecide off", param));
-  EXPECT_TRUE(param.always_decide());
-  param.gen.set_algorithm(SBC);
-  EXPECT_FALSE(param.always_decide());
 }
 
 }  // namespace

@@ -71,8 +71,6 @@ TEST_F(CollectionTest, EveryMethodSelectsAndPrunes) {
       EXPECT_EQ(1u, c.selected.count(feature.term)) << feature.term;
     for (uint32_t id = 0; id < class_table.size(); ++id)
       EXPECT_EQ(c.sums[id], class_table.get_data(id).sum_freq) << id;
-    EXPECT_EQ(3u, class_table.get_data(3).num_other_docs);
-    EXPECT_EQ(20u, class_table.get_data(0).profile.get_feature(1)->term_freq);
     EXPECT_EQ(10u, data("b").profile.get_feature(9)->term_freq);
   }
 }

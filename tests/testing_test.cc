@@ -57,7 +57,6 @@ TEST_F(TestPhase, WritesRankingsAndLogsTheReport) {
   std::string log = file_text("testing.log");
   for (const char *line :
        {"testing SBC on `news' with 4 documents...\n",
-        "renaming output file to `examples/rank0.dat'\n",
         "sport/football           1             1             0             2  \n",
         "sport/tennis           0             0             1             3  \n",
         "Total       66.67%        50.00%        57.14%         0.00% \n"})
@@ -111,32 +110,6 @@ TEST_F(TestPhase, ChoosesAboveThresholdsWithinMinranksAndMaxranks) {
   param.gen.set_minrank(0);
   EXPECT_EQ("-", classify({{"sport", 0.6}}));
   EXPECT_EQ("+football ", classify({{"sport", 1.0}}));
-}
-
-TEST(Scaling, KeepsOrderAndThresholdForAnyTheta) {
-  for (double theta : {-2.0, 0.0, 0.5}) {
-    EXPECT_DOUBLE_EQ(1.0, scale_score(theta, theta)) << theta;
-    EXPECT_GT(scale_score(theta + 0.1, theta), 1.0) << theta;
-    EXPECT_LT(scale_score(theta - 0.1, theta), 1.0) << theta;
-    EXPECT_LT(scale_score(-3.0, theta), scale_score(-2.5, theta)) << theta;
-  }
-}
-
-// A rank file's line: sorted best first, a score that is no number last.
-TEST_F(TestPhase, RanksPrintOneSortedLinePerDocument) {
-  Ranks ranks;
-  ranks.enter(&data("arts"), NAN);
-  ranks.enter(&data("arts"), 0.000012345678);
-  ranks.enter(&data("sport/football"), 12.3456789);
-  ranks.enter(&data("arts"), 2);
-  ranks.sortGF();
-  std::ostringstream os;
-  EXPECT_TRUE(Ranks().print("empty", os));
-  EXPECT_TRUE(ranks.print("d.txt.old", os));
-  EXPECT_EQ("empty.txt \nd.txt.old.txt sport/football:12.346 arts:2 arts:1.2346e-05 arts:nan\n",
-            os.str());
-  os.setstate(std::ios::badbit);
-  EXPECT_FALSE(ranks.print("d", os));
 }
 
 }  // namespace

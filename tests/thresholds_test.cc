@@ -50,10 +50,9 @@ TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
   for (const char *name : {"a1", "a2", "b1", "c1"}) database.get_document_profile(name);
   data("c").profile.set_theta(0.25);
 
-  std::stringstream screen;
-  std::streambuf *old = std::cerr.rdbuf(screen.rdbuf());
+  testing::internal::CaptureStderr();
   set_leaf_thresholds();
-  std::cerr.rdbuf(old);
+  const std::string screen = testing::internal::GetCapturedStderr();
   // Joint probabilities of a, b and c: a1 2/5, 1/12, 1/12; a2 8/25, 1/36,
   // 1/36; b1 and c1 1/10, 1/6, 1/6. a: positives against 3/13 twice; the
   // crossing at the top of bucket 0.
@@ -64,14 +63,12 @@ TEST_F(CollectionTest, LeavesGetTheirTrainingBreakEven) {
   EXPECT_NEAR(low + 0.75 * (std::log(5 / 13.0) - low), b.profile.get_theta(), 1e-12);
   EXPECT_EQ(0.25, data("c").profile.get_theta());  // not a leaf
   EXPECT_EQ(1.0, data("lonely").profile.get_theta());
-  EXPECT_NE(std::string::npos, screen.str().find("WARNING: class `lonely'"));
+  EXPECT_NE(std::string::npos, screen.find("WARNING: class `lonely'"));
 
   // Held-out scores stand in for the father's training documents (a1, a2,
   // b1, c1 in name order), an inner class's too; b keeps its own.
   double b_theta = b.profile.get_theta();
-  std::cerr.rdbuf(screen.rdbuf());
   set_leaf_thresholds({{a.id, {1.0, 3.0, 2.0, 0.0}}, {data("c").id, {0.0, 0.0, 0.0, 5.0}}});
-  std::cerr.rdbuf(old);
   EXPECT_EQ(threshold({1.0, 3.0}, {2.0, 0.0}), a.profile.get_theta());
   EXPECT_EQ(threshold({5.0}, {0.0, 0.0, 0.0}), data("c").profile.get_theta());
   EXPECT_EQ(b_theta, b.profile.get_theta());

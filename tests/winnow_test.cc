@@ -31,19 +31,6 @@ class WinnowTest : public CollectionTest {
   }
 };
 
-TEST_F(WinnowTest, InitialWeightsFollowTheFathersAverageStrength) {
-  ClassData &father = class_table.get_data(0);
-  param.gen.set_normalize(normalize_off);
-  // A sum of 0.0 (one training document gives every term the strength
-  // ln(1/1) = 0) falls back to an average of 10000.
-  for (double sum : {50.0, 0.0}) {
-    father.num_docs = 10;
-    father.sum_strength = sum;
-    init_winnow_weights(data("sport"));
-    EXPECT_EQ(sum ? Weights(0.4, 0.2) : Weights(2.0 / 10000, 1.0 / 10000), weights("sport"));
-  }
-}
-
 // d1 scores exactly 1.0 for both sons, on the thick threshold: sport is
 // promoted and arts demoted, in either order; the last update counts. Terms
 // outside the document keep their weights; scaled ones stay finite, non-zero.
@@ -125,7 +112,6 @@ TEST_F(WinnowTest, PassesUntilNothingChanges) {
                            "Winnow Initialization on <news> 120% complete\n",
                            "iteration 1: 2 promotions, 0 demotions\n",
                            "iteration 2: 0 promotions, 0 demotions\ntrained 2 iterations\n",
-                           "Class sport threshhold ",
                            "iteration 1: 0 promotions, 0 demotions\n"})
     EXPECT_NE(std::string::npos, log.find(line)) << line;
 }

@@ -21,6 +21,14 @@ struct RunEnded {};
 // Each target is one file, so this definition is made once per program.
 extern "C" [[noreturn]] void __wrap__Z7myaborti(int) { throw RunEnded(); }
 
+// Stops the target at once: a fault that the sanitizers do not see.
+inline void expect(bool condition, const char *what) {
+  if (!condition) {
+    fprintf(stderr, "fuzz check failed: %s\n", what);
+    abort();
+  }
+}
+
 // Runs the reader; true when it returned, false when it ended the run.
 template <typename Reader>
 bool survives(Reader reader) {
@@ -38,6 +46,16 @@ bool reads(const std::string &text, Read read) {
   std::istringstream is(text);
   bool result = false;
   return survives([&] { result = read(is); }) && result;
+}
+
+// For a reader that took its input: what it read writes, reads back through
+// read_back and writes again as the same text.
+template <typename Write, typename Read, typename WriteAgain>
+void expect_round_trip(Write write, Read read_back, WriteAgain write_again, const char *what) {
+  std::ostringstream first, second;
+  expect(write(first) && reads(first.str(), read_back) && write_again(second) &&
+             first.str() == second.str(),
+         what);
 }
 
 // The path of name in a fresh directory of this process's own (under TMPDIR),
@@ -58,14 +76,6 @@ inline std::string as_string(const uint8_t *data, size_t size) {
 
 inline void write_bytes(const std::string &path, const uint8_t *data, size_t size) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << as_string(data, size);
-}
-
-// Stops the target at once: a fault that the sanitizers do not see.
-inline void expect(bool condition, const char *what) {
-  if (!condition) {
-    fprintf(stderr, "fuzz check failed: %s\n", what);
-    abort();
-  }
 }
 
 #endif  // MIVO_TESTS_FUZZ_FUZZ_SUPPORT_H

@@ -6,13 +6,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const std::string base = scratch("store");
-  static bool initialised = false;
-  if (!initialised) {
-    uint8_t repository[256];
-    for (unsigned i = 0; i < sizeof repository; ++i) repository[i] = uint8_t(i);
-    write_bytes(base + ".000", repository, sizeof repository);
-  }
-  initialised = true;
+  uint8_t repository[256];
+  for (unsigned i = 0; i < sizeof repository; ++i) repository[i] = uint8_t(i);
+  write_bytes(base + ".000", repository, sizeof repository);
   write_bytes(base + ".idx", data, size);
   FileStore *fs = nullptr;
   if (!survives([&] { fs = filestore_open(base.c_str()); })) return 0;

@@ -12,7 +12,7 @@ namespace {
 
 const std::string examples = scratch("ex");
 
-void set_up() {
+bool set_up() {
   std::string command = "cd '" + scratch("") + "' && mkdir -p ex/files && "
       "printf '[ \"a\" ]' > ex/files/a.txt && "
       "printf '[ \"b\" [ \"c\" ] ]' > ex/files/b.txt && printf '' > ex/files/c.txt";
@@ -21,6 +21,7 @@ void set_up() {
   analyser.initialise("");
   database.initialise(scratch("data"));
   database.read(false);
+  return true;
 }
 
 void check_tree() {
@@ -35,20 +36,15 @@ void check_tree() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool initialised = false;
-  if (!initialised) set_up();
-  initialised = true;
-  if (size == 0) return 0;
+  static const bool ready = set_up();
+  if (!ready || size == 0) return 0;
   param.gen.set_multiclass(data[0] & 1);
   const uint8_t *lists = data + 1;
   size_t rest = size - 1;
   const uint8_t *nul = static_cast<const uint8_t *>(memchr(lists, 0, rest));
   size_t train = nul == nullptr ? rest : static_cast<size_t>(nul - lists);
   write_bytes(examples + "/train", lists, train);
-  if (nul == nullptr)
-    write_bytes(examples + "/test", lists, 0);
-  else
-    write_bytes(examples + "/test", nul + 1, rest - train - 1);
+  write_bytes(examples + "/test", lists + train + (nul != nullptr), rest - train - (nul != nullptr));
   class_table.clear();
   database.release_all_profiles();
   if (survives([] { collect_all_documents(examples.c_str()); })) {

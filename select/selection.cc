@@ -274,12 +274,11 @@ unsigned long count_vocabulary(const ClassData &root, const Gathering &gathering
   return vocabulary;
 }
 
-// Takes a gathered term that no class selected off the class: its
-// occurrences in this document and, the first time, the record a stored
-// profile may hold for it.
-void drop_term(ClassData &data, const Feature &feature, bool had_terms) {
+// Takes a gathered term that no class selected off a class with stored
+// terms: its occurrences in this document and, the first time, the record
+// the stored profile may hold for it.
+void drop_term(ClassData &data, const Feature &feature) {
   data.sum_freq -= std::min<uint64_t>(feature.freq, data.sum_freq);
-  if (!had_terms) return;
   const FeatureInfo *stored = data.profile.get_feature(feature.term);
   if (stored == nullptr) return;
   data.sum_freq -= std::min<uint64_t>(stored->term_freq, data.sum_freq);
@@ -331,7 +330,7 @@ void count_selected_terms(const Counted &counted, const std::vector<bool> &selec
     if (k + ahead < features.size()) map.prefetch_record(features[k + ahead].term);
     const Feature &feature = features[k];
     if (had_terms && !is_selected(selected, feature.term))
-      drop_term(data, feature, had_terms);
+      drop_term(data, feature);
     else
       count_feature(map, feature);
   }

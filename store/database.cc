@@ -264,10 +264,13 @@ bool DataBase::try_fetch_profile(const std::string &name, DocProfile &profile) c
   bool built = profile.read(static_cast<const char *>(blob), node->size);
   g_free(blob);
   if (!built) return false;
-  if (node->fresh) return true;
+  return node->fresh || first_unknown_term(profile) == nullptr;
+}
+
+const Feature *DataBase::first_unknown_term(const DocProfile &profile) const {
   for (const Feature &feature : profile.get_features())
-    if (feature.term >= terms_at_open) return false;
-  return true;
+    if (feature.term >= terms_at_open) return &feature;
+  return nullptr;
 }
 
 // A profile stored by an earlier run that names a term beyond terms.dat was
@@ -275,15 +278,14 @@ bool DataBase::try_fetch_profile(const std::string &name, DocProfile &profile) c
 // to other terms. Checked when the profile is read, so that opening a data
 // directory does not read every profile.
 void DataBase::check_stored_terms(const std::string &name, const DocProfile &profile) const {
-  for (const Feature &feature : profile.get_features()) {
-    if (feature.term < terms_at_open) continue;
-    // Either file may be the damaged one; name both.
-    error("format error in profile store of `%s': document \"%s\" names "
-          "term %lu of only %lu in `%s'",
-          directory.c_str(), name.c_str(), static_cast<unsigned long>(feature.term),
-          terms_at_open, terms_file_name(directory).c_str());
-    myabort(0);
-  }
+  const Feature *unknown = first_unknown_term(profile);
+  if (unknown == nullptr) return;
+  // Either file may be the damaged one; name both.
+  error("format error in profile store of `%s': document \"%s\" names "
+        "term %lu of only %lu in `%s'",
+        directory.c_str(), name.c_str(), static_cast<unsigned long>(unknown->term),
+        terms_at_open, terms_file_name(directory).c_str());
+  myabort(0);
 }
 
 DocProfile *DataBase::get_document_profile(const std::string &name) {

@@ -107,6 +107,8 @@ class DataBase {
   void read_class_profiles(ModelFiles &model);
   void save_vocabulary();
   void check_stored_terms(const std::string &name, const DocProfile &profile) const;
+  // The profile's first feature naming a term beyond those at open, or null.
+  const Feature *first_unknown_term(const DocProfile &profile) const;
   void fetch_profile(const std::string &name, DocProfile &profile) const;
   // What fetch_profile does, reporting nothing: false where it would fail.
   bool try_fetch_profile(const std::string &name, DocProfile &profile) const;
